@@ -1,0 +1,151 @@
+// GetMIDIInfo's reading against a bare "read the whole file and search it" loop.
+//
+//   ./build/bench/bench_midi_info --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+
+#include "midi/basMIDIInfo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+QByteArray makeMidi(std::size_t noteEvents, std::mt19937& rng)
+{
+    QByteArray events;
+    events += QByteArray::fromHex("00FF0309") + "Test Song";
+    events += QByteArray::fromHex("00FF020C") + "(C) Nobody 1";
+    for (std::size_t i = 0; i < noteEvents; ++i) {
+        const char note = static_cast<char>(36 + rng() % 48);
+        events += static_cast<char>(rng() % 100);
+        events += '\x90';
+        events += note;
+        events += '\x64';
+        events += static_cast<char>(rng() % 100);
+        events += '\x80';
+        events += note;
+        events += '\x40';
+    }
+    events += QByteArray::fromHex("00FF2F00");
+    QByteArray file = QByteArray::fromHex("4D546864000000060001000201E0");
+    file += "MTrk";
+    const auto n = static_cast<quint32>(events.size());
+    for (int s : {24, 16, 8, 0}) {
+        file += static_cast<char>((n >> s) & 0xFF);
+    }
+    file += events;
+    file += QByteArray::fromHex("4D54726B0000000400FF2F00");
+    return file;
+}
+
+struct Fixture
+{
+    QTemporaryDir dir;
+    QByteArray bigPath;
+    std::vector<QByteArray> smallPaths;
+    std::int64_t smallBytes = 0;
+
+    Fixture()
+    {
+        std::mt19937 rng(7);
+        auto write = [&](const QString& name, const QByteArray& bytes) {
+            QFile f(dir.filePath(name));
+            f.open(QIODevice::WriteOnly);
+            f.write(bytes);
+            return QFile::encodeName(f.fileName());
+        };
+        bigPath = write(QStringLiteral("big.mid"), makeMidi(5'000'000 / 8, rng));
+        for (int i = 0; i < 10'000; ++i) {
+            const QByteArray bytes = makeMidi(200 + rng() % 2000, rng);
+            smallBytes += bytes.size();
+            smallPaths.push_back(write(QStringLiteral("s%1.mid").arg(i, 5, 10, QLatin1Char('0')), bytes));
+        }
+    }
+};
+
+Fixture& fixture()
+{
+    static Fixture f;
+    return f;
+}
+
+// What any reader must do at least: read the file in one go and find the markers.
+std::size_t bareReadAndSearch(const QByteArray& path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    struct stat st
+    {};
+    ::fstat(fd, &st);
+    std::vector<char> buf(static_cast<std::size_t>(st.st_size));
+    std::size_t got = 0;
+    while (got < buf.size()) {
+        const ssize_t n = ::read(fd, buf.data() + got, buf.size() - got);
+        if (n <= 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    const void* h = ::memmem(buf.data(), got, "MThd", 4);
+    const void* t = ::memmem(buf.data(), got, "MTrk", 4);
+    const void* p = ::memmem(buf.data(), got, "\xFF\x03", 2);
+    return reinterpret_cast<std::size_t>(h) ^ reinterpret_cast<std::size_t>(t) ^
+           reinterpret_cast<std::size_t>(p);
+}
+
+void BM_GetMIDIInfo_5MB(benchmark::State& state)
+{
+    const QByteArray& path = fixture().bigPath;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(calvane::ReadMIDIInfo(path));
+    }
+    state.SetBytesProcessed(state.iterations() * QFile(QFile::decodeName(path)).size());
+}
+
+void BM_Bare_5MB(benchmark::State& state)
+{
+    const QByteArray& path = fixture().bigPath;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(bareReadAndSearch(path));
+    }
+    state.SetBytesProcessed(state.iterations() * QFile(QFile::decodeName(path)).size());
+}
+
+void BM_GetMIDIInfo_10000Files(benchmark::State& state)
+{
+    for (auto _ : state) {
+        for (const QByteArray& path : fixture().smallPaths) {
+            benchmark::DoNotOptimize(calvane::ReadMIDIInfo(path));
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(fixture().smallPaths.size()));
+    state.SetBytesProcessed(state.iterations() * fixture().smallBytes);
+}
+
+void BM_Bare_10000Files(benchmark::State& state)
+{
+    for (auto _ : state) {
+        for (const QByteArray& path : fixture().smallPaths) {
+            benchmark::DoNotOptimize(bareReadAndSearch(path));
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(fixture().smallPaths.size()));
+    state.SetBytesProcessed(state.iterations() * fixture().smallBytes);
+}
+
+} // namespace
+
+BENCHMARK(BM_GetMIDIInfo_5MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Bare_5MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GetMIDIInfo_10000Files)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Bare_10000Files)->Unit(benchmark::kMillisecond);
+BENCHMARK_MAIN();

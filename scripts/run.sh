@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and starts Calvane (arguments are passed on).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./scripts/deps.sh
+./scripts/build.sh build
+exec ./build/src/app/calvane "$@"

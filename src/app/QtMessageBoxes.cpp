@@ -1,0 +1,41 @@
+#include "app/QtMessageBoxes.h"
+
+#include <QMessageBox>
+
+namespace calvane {
+
+MsgResult QtMessageBoxes::show(const QString& text, const QString& caption, MsgIcon icon, MsgButtons buttons)
+{
+    QMessageBox box(m_parent);
+    box.setWindowTitle(caption);
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    box.setText(shown);
+    switch (icon) {
+    case MsgIcon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MsgIcon::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MsgIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case MsgIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    }
+    if (buttons == MsgButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    const int answer = box.exec();
+    if (buttons == MsgButtons::YesNo) {
+        return answer == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
+    }
+    return MsgResult::Ok;
+}
+
+} // namespace calvane

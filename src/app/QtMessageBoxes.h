@@ -1,0 +1,21 @@
+#pragma once
+
+#include "platform/MessageBoxes.h"
+
+class QWidget;
+
+namespace calvane {
+
+/// Message boxes on screen (QMessageBox), parented to the given window when it is set.
+class QtMessageBoxes final : public MessageBoxes
+{
+public:
+    explicit QtMessageBoxes(QWidget* parent = nullptr) : m_parent(parent) {}
+    void setParent(QWidget* parent) { m_parent = parent; }
+    MsgResult show(const QString& text, const QString& caption, MsgIcon icon, MsgButtons buttons) override;
+
+private:
+    QWidget* m_parent; // not owned
+};
+
+} // namespace calvane

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <cstdint>
+
+namespace calvane {
+
+class MessageBoxes;
+class ErrorReporter;
+
+/// Header numbers and the first track's title and copyright of one MIDI file.
+/// The empty record is all zeros and empty texts.
+struct MidiFileInfo
+{
+    std::int16_t Format = 0;
+    std::int16_t Tracks = 0;
+    std::int16_t Division = 0;
+    QString Title;
+    QString Copyright;
+
+    bool operator==(const MidiFileInfo&) const = default;
+};
+
+/// The byte-pattern reading of a whole file's bytes. Never fails: bytes without a
+/// header chunk, or with one cut short, give the empty record; a header without a
+/// track gives the numbers with empty texts.
+MidiFileInfo ParseMIDIInfo(QByteArrayView bytes);
+
+/// ReadMIDIInfo's answer: the record, or why the file could not be read.
+struct MidiInfoRead
+{
+    MidiFileInfo info;
+    std::int32_t error =
+        0; ///< 0; 53 for an absent (missing, hidden, not regular) file; else the mapped errno
+};
+
+/// Reads the file once and parses it. Throws RuntimeError only for the truly
+/// unexpected (out of memory).
+MidiInfoRead ReadMIDIInfo(const QByteArray& nativePath);
+
+/// The reader as the windows use it: a missing or unreadable file shows
+/// "MIDI情報の取得に失敗しました" and gives the empty record; anything unexpected
+/// goes to ReportError with "basMIDIInfo.GetMIDIInfo".
+MidiFileInfo GetMIDIInfo(const QByteArray& nativePath, MessageBoxes& boxes, ErrorReporter& reporter);
+MidiFileInfo GetMIDIInfo(const QString& path, MessageBoxes& boxes, ErrorReporter& reporter);
+
+} // namespace calvane

@@ -1,0 +1,125 @@
+#include "platform/Cp932.h"
+
+#include "errors/RuntimeError.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <iconv.h>
+
+namespace calvane {
+namespace {
+
+constexpr const char* kUtf16 = (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) ? "UTF-16LE" : "UTF-16BE";
+
+// One iconv descriptor per direction and thread, opened on first use: opening
+// one costs more than converting a title.
+class Converter
+{
+public:
+    Converter(const char* to, const char* from) : m_cd(iconv_open(to, from))
+    {
+        if (m_cd == reinterpret_cast<iconv_t>(-1)) {
+            throw RuntimeError(ErrNo::InvalidCall, QStringLiteral("iconv: %1 → %2").arg(from, to));
+        }
+    }
+    ~Converter() { iconv_close(m_cd); }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    iconv_t get()
+    {
+        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+        return m_cd;
+    }
+
+private:
+    iconv_t m_cd;
+};
+
+bool isAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+} // namespace
+
+QString DecodeCp932(QByteArrayView bytes)
+{
+    if (isAscii(bytes)) {
+        return QString::fromLatin1(bytes);
+    }
+    thread_local Converter decoder(kUtf16, "CP932");
+    iconv_t cd = decoder.get();
+
+    // Every input byte yields at most one UTF-16 unit, replacements included.
+    QString out(bytes.size(), Qt::Uninitialized);
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = static_cast<size_t>(bytes.size());
+    char* outPtr = reinterpret_cast<char*>(out.data());
+    size_t outLeft = static_cast<size_t>(out.size()) * sizeof(char16_t);
+
+    auto putReplacement = [&] {
+        const char16_t r = 0xFFFD;
+        std::memcpy(outPtr, &r, sizeof r);
+        outPtr += sizeof r;
+        outLeft -= sizeof r;
+    };
+    while (inLeft > 0) {
+        if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1)) {
+            break;
+        }
+        if (errno == EILSEQ) {
+            putReplacement();
+            ++in;
+            --inLeft;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        } else if (errno == EINVAL) {
+            putReplacement(); // a lead byte with nothing after it
+            break;
+        } else {
+            throw RuntimeError::fromErrno(errno);
+        }
+    }
+    out.truncate(static_cast<qsizetype>((reinterpret_cast<QChar*>(outPtr) - out.constData())));
+    return out;
+}
+
+QByteArray EncodeCp932(QStringView text)
+{
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; })) {
+        return text.toLatin1();
+    }
+    thread_local Converter encoder("CP932", kUtf16);
+    iconv_t cd = encoder.get();
+
+    QByteArray out(text.size() * 2, Qt::Uninitialized); // at most two bytes a unit
+    char* in = reinterpret_cast<char*>(const_cast<QChar*>(text.data()));
+    size_t inLeft = static_cast<size_t>(text.size()) * sizeof(char16_t);
+    char* outPtr = out.data();
+    size_t outLeft = static_cast<size_t>(out.size());
+    while (inLeft > 0) {
+        if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1)) {
+            break;
+        }
+        if (errno != EILSEQ && errno != EINVAL) {
+            throw RuntimeError::fromErrno(errno);
+        }
+        char16_t unit;
+        std::memcpy(&unit, in, sizeof unit);
+        size_t skip = sizeof(char16_t);
+        if (QChar::isHighSurrogate(unit) && inLeft >= 2 * sizeof(char16_t)) {
+            skip *= 2;
+        }
+        *outPtr++ = '?';
+        --outLeft;
+        in += skip;
+        inLeft -= skip;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    out.truncate(outPtr - out.data());
+    return out;
+}
+
+} // namespace calvane

@@ -1,0 +1,104 @@
+#include "rename/basFileNameControl.h"
+
+#include "errors/RuntimeError.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <limits>
+
+namespace calvane {
+namespace {
+
+bool isSeparator(QChar c, PathRules rules)
+{
+    if (rules == PathRules::Windows) {
+        return c == u'\\' || c == u':';
+    }
+    return c == u'/';
+}
+
+QChar folderSeparator(PathRules rules)
+{
+    return rules == PathRules::Windows ? u'\\' : u'/';
+}
+
+} // namespace
+
+std::int16_t FindInvalidTitleChar(QStringView title)
+{
+    for (qsizetype i = 0; i < title.size(); ++i) {
+        switch (title[i].unicode()) {
+        case u'"':
+        case u'*':
+        case u',':
+        case u'/':
+        case u':':
+        case u';':
+        case u'<':
+        case u'>':
+        case u'?':
+        case u'\\':
+        case u'|':
+        case u'\r':
+        case u'\n':
+            if (i + 1 > std::numeric_limits<std::int16_t>::max()) {
+                throw RuntimeError(ErrNo::Overflow);
+            }
+            return static_cast<std::int16_t>(i + 1);
+        default:
+            break;
+        }
+    }
+    return 0;
+}
+
+QString GetFileNamePart(QStringView path, PathRules rules)
+{
+    for (qsizetype i = path.size() - 1; i >= 0; --i) {
+        if (isSeparator(path[i], rules)) {
+            return path.sliced(i + 1).toString();
+        }
+    }
+    return {};
+}
+
+QString GetFolderPart(QStringView path, PathRules rules)
+{
+    const qsizetype fileLength = GetFileNamePart(path, rules).size();
+    return path.first(path.size() - fileLength).toString();
+}
+
+QString WithTrailingSeparator(const QString& folder, PathRules rules)
+{
+    const QChar sep = folderSeparator(rules);
+    if (folder.endsWith(sep)) {
+        return folder;
+    }
+    return folder + sep;
+}
+
+QString GetAppFolder()
+{
+    QString folder;
+    if (QCoreApplication::instance()) {
+        folder = QCoreApplication::applicationDirPath();
+    } else {
+        folder = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+    }
+    return WithTrailingSeparator(folder);
+}
+
+QString ToLongPathName(const QString& path)
+{
+    if (path.isEmpty()) {
+        return {};
+    }
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return {};
+    }
+    return info.absoluteFilePath();
+}
+
+} // namespace calvane

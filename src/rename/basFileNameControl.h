@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <cstdint>
+
+namespace calvane {
+
+/// Which characters end a folder in a path.
+enum class PathRules
+{
+    Posix,   ///< "/"
+    Windows, ///< "\" and the ":" after a drive letter
+#ifdef Q_OS_WIN
+    Native = Windows
+#else
+    Native = Posix
+#endif
+};
+
+/// 1-based position of the first character of the title that may not stand in a
+/// file name (" * , / : ; < > ? \ | CR LF, the same on every platform); 0 when
+/// there is none. Throws RuntimeError 6 when the position does not fit 16 bits.
+std::int16_t FindInvalidTitleChar(QStringView title);
+
+/// The text after the last separator; empty when there is none.
+QString GetFileNamePart(QStringView path, PathRules rules = PathRules::Native);
+
+/// The text up to and including the last separator; the whole path when there is none.
+QString GetFolderPart(QStringView path, PathRules rules = PathRules::Native);
+
+/// The folder of the running executable, ending in exactly one separator.
+QString GetAppFolder();
+
+/// The given folder with exactly one trailing separator (a root folder stays as it is).
+QString WithTrailingSeparator(const QString& folder, PathRules rules = PathRules::Native);
+
+/// The long form of a path. No short names exist here: the absolute path of an
+/// existing file or folder, else the empty string.
+QString ToLongPathName(const QString& path);
+
+} // namespace calvane

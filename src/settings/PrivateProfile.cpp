@@ -1,0 +1,226 @@
+#include "settings/PrivateProfile.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <vector>
+
+namespace calvane::profile {
+namespace {
+
+QByteArrayView trimmed(QByteArrayView v)
+{
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!v.isEmpty() && blank(v.front())) {
+        v = v.sliced(1);
+    }
+    while (!v.isEmpty() && blank(v.back())) {
+        v.chop(1);
+    }
+    return v;
+}
+
+char asciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Names are compared as given (already trimmed), ASCII letters without regard to case.
+bool sameName(QByteArrayView a, QByteArrayView b)
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (asciiLower(a[i]) != asciiLower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+enum class Kind
+{
+    Other,
+    Section,
+    Key
+};
+
+struct Line
+{
+    QByteArrayView text; // without its line end
+    Kind kind = Kind::Other;
+    QByteArrayView name; // section or key name, trimmed
+    QByteArrayView value;
+};
+
+Line classify(QByteArrayView text)
+{
+    Line line{text, Kind::Other, {}, {}};
+    const QByteArrayView t = trimmed(text);
+    if (t.startsWith('[')) {
+        QByteArrayView inner = t.sliced(1);
+        const qsizetype close = inner.indexOf(']');
+        if (close >= 0) {
+            inner = inner.first(close);
+        }
+        line.kind = Kind::Section;
+        line.name = trimmed(inner);
+        return line;
+    }
+    const qsizetype eq = t.indexOf('=');
+    if (eq >= 0) {
+        line.kind = Kind::Key;
+        line.name = trimmed(t.first(eq));
+        line.value = trimmed(t.sliced(eq + 1));
+    }
+    return line;
+}
+
+std::vector<Line> splitLines(QByteArrayView content)
+{
+    std::vector<Line> lines;
+    while (!content.isEmpty()) {
+        const qsizetype nl = content.indexOf('\n');
+        QByteArrayView text = nl >= 0 ? content.first(nl) : content;
+        content = nl >= 0 ? content.sliced(nl + 1) : QByteArrayView();
+        if (text.endsWith('\r')) {
+            text.chop(1);
+        }
+        lines.push_back(classify(text));
+    }
+    return lines;
+}
+
+} // namespace
+
+std::optional<QByteArray> GetValue(QByteArrayView content, QByteArrayView section, QByteArrayView key)
+{
+    section = trimmed(section);
+    key = trimmed(key);
+    bool inSection = false;
+    bool seenSection = false;
+    for (const Line& line : splitLines(content)) {
+        if (line.kind == Kind::Section) {
+            if (seenSection && inSection) {
+                return std::nullopt; // the first matching section ended without the key
+            }
+            inSection = sameName(line.name, section);
+            seenSection = seenSection || inSection;
+        } else if (inSection && line.kind == Kind::Key && sameName(line.name, key)) {
+            QByteArrayView value = line.value;
+            const qsizetype nul = value.indexOf('\0');
+            if (nul >= 0) {
+                value = value.first(nul);
+            }
+            return value.toByteArray();
+        }
+    }
+    return std::nullopt;
+}
+
+bool IsStorable(QByteArrayView section, QByteArrayView key, QByteArrayView value)
+{
+    auto oneLine = [](QByteArrayView v) {
+        return !v.contains('\r') && !v.contains('\n') && !v.contains('\0');
+    };
+    const QByteArrayView k = trimmed(key);
+    return oneLine(section) && oneLine(key) && oneLine(value) && !section.contains(']') && !k.isEmpty() &&
+           !k.contains('=') && !k.startsWith('[') && !trimmed(section).isEmpty();
+}
+
+QByteArray SetValue(QByteArrayView content, QByteArrayView section, QByteArrayView key, QByteArrayView value)
+{
+    section = trimmed(section);
+    key = trimmed(key);
+    const std::vector<Line> lines = splitLines(content);
+    QByteArray newLine = key.toByteArray();
+    newLine += '=';
+    newLine += value;
+
+    // Where the new line goes: replacing a line, or inserted before index `insertAt`.
+    std::optional<size_t> replace;
+    std::optional<size_t> insertAt;
+    for (size_t i = 0; i < lines.size() && !replace && !insertAt; ++i) {
+        if (lines[i].kind != Kind::Section || !sameName(lines[i].name, section)) {
+            continue;
+        }
+        size_t lastFilled = i;
+        size_t j = i + 1;
+        for (; j < lines.size() && lines[j].kind != Kind::Section; ++j) {
+            if (lines[j].kind == Kind::Key && sameName(lines[j].name, key)) {
+                replace = j;
+                break;
+            }
+            if (!trimmed(lines[j].text).isEmpty()) {
+                lastFilled = j;
+            }
+        }
+        if (!replace) {
+            insertAt = lastFilled + 1;
+        }
+    }
+
+    QByteArray out;
+    out.reserve(content.size() + newLine.size() + section.size() + 8);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (insertAt && *insertAt == i) {
+            out += newLine;
+            out += "\r\n";
+        }
+        out += (replace && *replace == i) ? QByteArrayView(newLine) : lines[i].text;
+        out += "\r\n";
+    }
+    if (insertAt && *insertAt == lines.size()) {
+        out += newLine;
+        out += "\r\n";
+    }
+    if (!replace && !insertAt) {
+        if (!lines.empty() && !trimmed(lines.back().text).isEmpty()) {
+            out += "\r\n";
+        }
+        out += '[';
+        out += section;
+        out += "]\r\n";
+        out += newLine;
+        out += "\r\n";
+    }
+    return out;
+}
+
+std::optional<QByteArray> ReadFileValue(const QString& file, QByteArrayView section, QByteArrayView key)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    return GetValue(f.readAll(), section, key);
+}
+
+bool WriteFileValue(const QString& file, QByteArrayView section, QByteArrayView key, QByteArrayView value)
+{
+    if (!IsStorable(section, key, value)) {
+        return false;
+    }
+    QByteArray content;
+    {
+        QFile f(file);
+        if (f.open(QIODevice::ReadOnly)) {
+            content = f.readAll();
+        } else if (f.exists()) {
+            return false; // never replace a file we could not read
+        }
+    }
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    const QByteArray updated = SetValue(content, section, key, value);
+    if (out.write(updated) != updated.size()) {
+        out.cancelWriting();
+        return false;
+    }
+    return out.commit();
+}
+
+} // namespace calvane::profile

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <optional>
+
+namespace calvane {
+
+/// Private-profile ("INI") files over their raw bytes, with the semantics the
+/// settings rely on: "[section]" lines open sections; "key=value" lines hold
+/// values; section and key names match without regard to ASCII letter case;
+/// blanks around names and values are ignored; the first match wins; lines
+/// before the first section and lines without "=" are ignored; CR LF and LF
+/// both end a line.
+namespace profile {
+
+/// The value of the key, or nullopt when the section or key is missing.
+/// A present empty value gives an empty array. The value ends at its first NUL.
+std::optional<QByteArray> GetValue(QByteArrayView content, QByteArrayView section, QByteArrayView key);
+
+/// The content with the key set: an existing key's line is replaced in place, a new
+/// key goes after the last line of its section, a new section at the end of the
+/// file. Every line of the result ends in CR LF.
+QByteArray SetValue(QByteArrayView content, QByteArrayView section, QByteArrayView key, QByteArrayView value);
+
+/// A value or name that cannot be stored on one line (it holds CR, LF or NUL,
+/// or a key holds "=" or starts with "[").
+bool IsStorable(QByteArrayView section, QByteArrayView key, QByteArrayView value);
+
+/// Reads one value from a file; a file that is missing or unreadable reads as a missing key.
+std::optional<QByteArray> ReadFileValue(const QString& file, QByteArrayView section, QByteArrayView key);
+
+/// Sets one value in a file, creating the file when it is missing. The file is
+/// replaced whole (a temporary file beside it, then a rename), so a crash never
+/// leaves half a file. False when nothing could be written or the value is not storable.
+bool WriteFileValue(const QString& file, QByteArrayView section, QByteArrayView key, QByteArrayView value);
+
+} // namespace profile
+} // namespace calvane

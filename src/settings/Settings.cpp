@@ -1,0 +1,168 @@
+#include "settings/Settings.h"
+
+#include "errors/RuntimeError.h"
+#include "rename/basFileNameControl.h"
+#include "settings/basINIControl.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+#include <array>
+#include <limits>
+#include <variant>
+
+namespace calvane {
+namespace {
+
+using ViewFlag = bool ViewOptions::*;
+using Truth = bool Settings::*;
+using Int16 = std::int16_t Settings::*;
+using Text = QString Settings::*;
+
+/// One key of the settings file. The table is in load order; the save order is
+/// the same with FastFolderPath moved to the very end.
+struct Key
+{
+    const char* section;
+    const char* name;
+    std::variant<ViewFlag, Truth, Int16, Text> field;
+};
+
+const std::array<Key, 19> kKeys{{
+    {"Main", "MIDIInfo", &ViewOptions::MIDIInfo},
+    {"Main", "Preview", &ViewOptions::Preview},
+    {"Main", "Front", &ViewOptions::Front},
+    {"Conv", "ErrSkip", &Settings::ErrSkip},
+    {"Conv", "NoMIDITitle", &Settings::NoMIDITitle},
+    {"Conv", "Start", &Settings::Start},
+    {"Conv", "Space", &Settings::Space},
+    {"Conv", "LastSpace", &Settings::LastSpace},
+    {"Edit", "AppointFolder", &Settings::AppointFolder},
+    {"Edit", "FastFolderPath", &Settings::FastFolderPath},
+    {"Edit", "SaveLastFolder", &Settings::SaveLastFolder},
+    {"Edit", "Del", &Settings::Del},
+    {"Edit", "chkDel", &Settings::chkDel},
+    {"Edit", "DClick", &Settings::DClick},
+    {"Edit", "DeviceName", &Settings::DeviceName},
+    {"Edit", "DeviceNum", &Settings::DeviceNum},
+    {"Edit", "UsePlayer", &Settings::UsePlayer},
+    {"Edit", "ExePath", &Settings::ExePath},
+    {"MIDIPlayer", "Repeat", &Settings::Repeat},
+}};
+
+QString truthWord(bool value)
+{
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+template <class... F> struct Visitor : F...
+{
+    using F::operator()...;
+};
+
+} // namespace
+
+bool ToTruthValue(QStringView text)
+{
+    const QStringView t = text.trimmed();
+    if (t.compare(u"true", Qt::CaseInsensitive) == 0) {
+        return true;
+    }
+    if (t.compare(u"false", Qt::CaseInsensitive) == 0) {
+        return false;
+    }
+    static const QRegularExpression number(QStringLiteral(R"(^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$)"));
+    if (!number.match(t.toString()).hasMatch()) {
+        throw RuntimeError(ErrNo::TypeMismatch);
+    }
+    // A number is false exactly when every digit of its mantissa is zero.
+    const qsizetype exponent = t.indexOf(u'e', 0, Qt::CaseInsensitive);
+    const QStringView mantissa = exponent >= 0 ? t.first(exponent) : t;
+    for (QChar c : mantissa) {
+        if (c >= u'1' && c <= u'9') {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::int16_t ToInt16(std::int32_t value)
+{
+    if (value < std::numeric_limits<std::int16_t>::min() ||
+        value > std::numeric_limits<std::int16_t>::max()) {
+        throw RuntimeError(ErrNo::Overflow);
+    }
+    return static_cast<std::int16_t>(value);
+}
+
+StoredSettings LoadSettings(const QString& iniPath)
+{
+    StoredSettings stored; // holds the defaults until each key is read
+    for (const Key& key : kKeys) {
+        const QString section = QString::fromLatin1(key.section);
+        const QString name = QString::fromLatin1(key.name);
+        std::visit(Visitor{
+                       [&](ViewFlag f) {
+                           stored.view.*f =
+                               ToTruthValue(ReadINIString(iniPath, section, name, truthWord(stored.view.*f)));
+                       },
+                       [&](Truth f) {
+                           stored.settings.*f = ToTruthValue(
+                               ReadINIString(iniPath, section, name, truthWord(stored.settings.*f)));
+                       },
+                       [&](Int16 f) {
+                           stored.settings.*f =
+                               ToInt16(ReadINIInt(iniPath, section, name, stored.settings.*f));
+                       },
+                       [&](Text f) {
+                           stored.settings.*f = ReadINIString(iniPath, section, name, stored.settings.*f);
+                       },
+                   },
+                   key.field);
+    }
+    return stored;
+}
+
+void SaveSettings(const QString& iniPath, const StoredSettings& stored, const QString& currentFolder)
+{
+    const Key* fastFolder = nullptr;
+    for (const Key& key : kKeys) {
+        const QString section = QString::fromLatin1(key.section);
+        const QString name = QString::fromLatin1(key.name);
+        if (std::holds_alternative<Text>(key.field) &&
+            std::get<Text>(key.field) == &Settings::FastFolderPath) {
+            fastFolder = &key;
+            continue;
+        }
+        const QString value = std::visit(Visitor{
+                                             [&](ViewFlag f) { return truthWord(stored.view.*f); },
+                                             [&](Truth f) { return truthWord(stored.settings.*f); },
+                                             [&](Int16 f) { return QString::number(stored.settings.*f); },
+                                             [&](Text f) { return stored.settings.*f; },
+                                         },
+                                         key.field);
+        WriteINIString(iniPath, section, name, value);
+    }
+    const QString folder =
+        stored.settings.SaveLastFolder == 1 ? currentFolder : stored.settings.FastFolderPath;
+    WriteINIString(iniPath, QString::fromLatin1(fastFolder->section), QString::fromLatin1(fastFolder->name),
+                   folder);
+}
+
+QString DefaultIniPath()
+{
+    const QString fileName =
+        QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + QStringLiteral(".ini");
+    const QString appFolder = GetAppFolder();
+    if (QFileInfo(appFolder).isWritable()) {
+        return appFolder + fileName;
+    }
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    QDir().mkpath(config);
+    return WithTrailingSeparator(config) + fileName;
+}
+
+} // namespace calvane

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <cstdint>
+
+namespace calvane {
+
+/// The in-memory settings; field names are the keys of the settings file.
+/// A default-constructed record holds every default.
+struct Settings
+{
+    bool ErrSkip = false;
+    bool NoMIDITitle = false;
+    bool Start = false;
+    bool Space = true;
+    bool LastSpace = true;
+    std::int16_t AppointFolder = 1;
+    QString FastFolderPath;
+    std::int16_t SaveLastFolder = 1;
+    std::int16_t Del = 0;
+    std::int16_t chkDel = 1;
+    std::int16_t DClick = 0;
+    QString DeviceName = QStringLiteral("MIDI Mapper");
+    std::int16_t DeviceNum = 0;
+    std::int16_t UsePlayer = 0;
+    QString ExePath;
+    std::int16_t Repeat = 0;
+
+    bool operator==(const Settings&) const = default;
+};
+
+/// The check marks of the three view-option menu items, kept in section Main.
+struct ViewOptions
+{
+    bool MIDIInfo = true; ///< mnuShowMIDIInfo
+    bool Preview = true;  ///< mnuPreview
+    bool Front = false;   ///< mnuFront
+
+    bool operator==(const ViewOptions&) const = default;
+};
+
+struct StoredSettings
+{
+    ViewOptions view;
+    Settings settings;
+};
+
+/// A stored truth value: True or False in any letter case, or any decimal number
+/// (0 false, anything else true). Other text, the empty text included, raises 13.
+bool ToTruthValue(QStringView text);
+
+/// Narrows a stored integer to 16 bits; out of range raises 6.
+std::int16_t ToInt16(std::int32_t value);
+
+/// Reads every key in the load order, each conversion applied as it is read.
+/// Raises RuntimeError 13 for an unreadable truth value and 6 for an integer out of range.
+StoredSettings LoadSettings(const QString& iniPath);
+
+/// Writes every key in the save order; FastFolderPath goes last and holds
+/// currentFolder when SaveLastFolder is 1. Write failures are not reported.
+void SaveSettings(const QString& iniPath, const StoredSettings& stored, const QString& currentFolder);
+
+/// Where the settings file lives: the executable's folder when it is writable
+/// (portable use), else the user's configuration folder; the executable's base
+/// name with ".ini".
+QString DefaultIniPath();
+
+} // namespace calvane

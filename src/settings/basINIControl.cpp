@@ -1,0 +1,70 @@
+#include "settings/basINIControl.h"
+
+#include "platform/Cp932.h"
+#include "settings/PrivateProfile.h"
+
+#include <limits>
+
+namespace calvane {
+namespace {
+
+/// Cuts the value to the reply area. A double-byte character that the cut would
+/// split is left out whole rather than decoded as half a character.
+QByteArray cutToReply(QByteArray value)
+{
+    if (value.size() <= kIniReplyBytes) {
+        return value;
+    }
+    qsizetype end = 0;
+    for (qsizetype i = 0; i < kIniReplyBytes;) {
+        const auto c = static_cast<unsigned char>(value[i]);
+        const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+        const qsizetype width = lead ? 2 : 1;
+        if (i + width > kIniReplyBytes) {
+            break;
+        }
+        i += width;
+        end = i;
+    }
+    value.truncate(end);
+    return value;
+}
+
+} // namespace
+
+std::int32_t ReadINIInt(const QString& file, const QString& section, const QString& key, std::int32_t def)
+{
+    const auto value = profile::ReadFileValue(file, EncodeCp932(section), EncodeCp932(key));
+    if (!value) {
+        return def;
+    }
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < value->size() && ((*value)[i] == '-' || (*value)[i] == '+')) {
+        negative = (*value)[i] == '-';
+        ++i;
+    }
+    std::int64_t n = 0;
+    for (; i < value->size() && (*value)[i] >= '0' && (*value)[i] <= '9'; ++i) {
+        n = std::min<std::int64_t>(n * 10 + ((*value)[i] - '0'), std::int64_t{1} << 32);
+    }
+    n = negative ? -n : n;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(n, std::numeric_limits<std::int32_t>::min(),
+                                                              std::numeric_limits<std::int32_t>::max()));
+}
+
+QString ReadINIString(const QString& file, const QString& section, const QString& key, const QString& def)
+{
+    auto value = profile::ReadFileValue(file, EncodeCp932(section), EncodeCp932(key));
+    if (!value) {
+        return def;
+    }
+    return DecodeCp932(cutToReply(std::move(*value)));
+}
+
+bool WriteINIString(const QString& file, const QString& section, const QString& key, const QString& value)
+{
+    return profile::WriteFileValue(file, EncodeCp932(section), EncodeCp932(key), EncodeCp932(value));
+}
+
+} // namespace calvane

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "errors/basModule1.h"
+#include "platform/MessageBoxes.h"
+#include "platform/ProcessEnd.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+namespace calvane::test {
+
+/// Thrown by the fakes where the real program would end. Not a std::exception,
+/// so no guard of the program catches it.
+struct ProgramEnded
+{
+    int exitCode;
+};
+
+struct ShownBox
+{
+    QString text;
+    QString caption;
+    MsgIcon icon;
+    MsgButtons buttons;
+};
+
+/// Records every box and answers with the scripted results (Ok / Yes by default).
+class FakeMessageBoxes final : public MessageBoxes
+{
+public:
+    MsgResult show(const QString& text, const QString& caption, MsgIcon icon, MsgButtons buttons) override
+    {
+        shown.push_back({text, caption, icon, buttons});
+        if (!answers.empty()) {
+            const MsgResult r = answers.front();
+            answers.pop_front();
+            return r;
+        }
+        return buttons == MsgButtons::YesNo ? MsgResult::Yes : MsgResult::Ok;
+    }
+
+    std::vector<ShownBox> shown;
+    std::deque<MsgResult> answers;
+};
+
+class FakeProcessEnd final : public ProcessEnd
+{
+public:
+    [[noreturn]] void endNow(int exitCode) override
+    {
+        ended = true;
+        throw ProgramEnded{exitCode};
+    }
+    bool ended = false;
+};
+
+struct Report
+{
+    std::int32_t number;
+    QString text;
+    QString procedure;
+};
+
+/// Records the report, then "ends the program" by throwing ProgramEnded.
+class FakeErrorReporter final : public ErrorReporter
+{
+public:
+    [[noreturn]] void ReportError(std::int32_t number, const QString& text, const QString& procedure) override
+    {
+        reports.push_back({number, text, procedure});
+        throw ProgramEnded{1};
+    }
+    std::vector<Report> reports;
+};
+
+} // namespace calvane::test

@@ -1,0 +1,102 @@
+// calvane-info run as a real process over generated files.
+
+#include "../midi/MidiBytes.h"
+#include "TempDir.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+using namespace calvane::test;
+
+namespace {
+
+struct ToolRun
+{
+    int exitCode;
+    QList<QByteArray> lines;
+};
+
+ToolRun runInfo(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral(CALVANE_INFO_EXE), args);
+    EXPECT_TRUE(p.waitForFinished(30000));
+    ToolRun r{p.exitCode(), p.readAllStandardOutput().split('\n')};
+    if (!r.lines.isEmpty() && r.lines.back().isEmpty()) {
+        r.lines.pop_back();
+    }
+    return r;
+}
+
+QJsonObject object(const QByteArray& line)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+    return doc.object();
+}
+
+TEST(CalvaneInfo, PrintsOneLinePerFileAndGoesOnAfterFailures)
+{
+    TempDir dir;
+    const QString example =
+        dir.write(QStringLiteral("example.mid"), hex("4D546864 00000006 0001 0002 01E0") +
+                                                     hex("4D54726B 0000000C 00 FF03 04 536F6E67 00 FF2F00") +
+                                                     track(kEndOfTrack));
+    const QString smpte = dir.write(QStringLiteral("smpte.mid"), header(0, 1, 0xE728) + track(kEndOfTrack));
+    const QString cut = dir.write(QStringLiteral("cut.mid"), header(1, 1, 480).first(12));
+    const QString noHeader = dir.write(QStringLiteral("noheader.mid"), "just some bytes");
+    const QString noTrack = dir.write(QStringLiteral("notrack.mid"), header(1, 4, 96));
+    const QString missing = dir.path(QStringLiteral("missing.mid"));
+    const QString japanese =
+        dir.write(QStringLiteral("jp.mid"),
+                  header(1, 1, 480) + track(meta(0x03, hex("8BC8 96BC")) + meta(0x02, "(c) \"Q\"")));
+
+    const ToolRun run = runInfo(
+        {example, smpte, cut, noHeader, noTrack, missing, QStringLiteral("/proc/self/mem"), japanese});
+    EXPECT_EQ(run.exitCode, 1);
+    ASSERT_EQ(run.lines.size(), 8);
+
+    EXPECT_EQ(run.lines[0], "{\"file\": \"" + example.toUtf8() +
+                                "\", \"format\": 1, \"tracks\": 2, \"division\": 480, \"title\": \"Song\", "
+                                "\"copyright\": \"\"}");
+    EXPECT_EQ(object(run.lines[1])[QStringLiteral("division")].toInt(), -6360);
+    for (int i : {2, 3}) {
+        const QJsonObject o = object(run.lines[i]);
+        EXPECT_EQ(o[QStringLiteral("format")].toInt(-1), 0);
+        EXPECT_EQ(o[QStringLiteral("tracks")].toInt(-1), 0);
+        EXPECT_EQ(o[QStringLiteral("division")].toInt(-1), 0);
+        EXPECT_EQ(o[QStringLiteral("title")].toString(QStringLiteral("?")), QString());
+        EXPECT_FALSE(o.contains(QStringLiteral("error")));
+    }
+    const QJsonObject nt = object(run.lines[4]);
+    EXPECT_EQ(nt[QStringLiteral("tracks")].toInt(), 4);
+    EXPECT_EQ(nt[QStringLiteral("title")].toString(QStringLiteral("?")), QString());
+
+    const QJsonObject gone = object(run.lines[5]);
+    EXPECT_EQ(gone[QStringLiteral("error")].toInt(), 53);
+    EXPECT_FALSE(gone[QStringLiteral("message")].toString().isEmpty());
+    EXPECT_FALSE(gone.contains(QStringLiteral("title")));
+    const QJsonObject unreadable = object(run.lines[6]);
+    EXPECT_GT(unreadable[QStringLiteral("error")].toInt(), 0);
+    EXPECT_NE(unreadable[QStringLiteral("error")].toInt(), 53);
+
+    const QJsonObject jp = object(run.lines[7]);
+    EXPECT_EQ(jp[QStringLiteral("title")].toString(), QString::fromUtf16(u"曲名"));
+    EXPECT_EQ(jp[QStringLiteral("copyright")].toString(), QStringLiteral("(c) \"Q\""));
+}
+
+TEST(CalvaneInfo, AllGoodExitsZeroAndHelpExplainsTheOutput)
+{
+    TempDir dir;
+    const QString ok = dir.write(QStringLiteral("ok.mid"), header(0, 1, 96) + track(kEndOfTrack));
+    EXPECT_EQ(runInfo({ok}).exitCode, 0);
+    const ToolRun help = runInfo({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.lines.join('\n').contains("\"error\""));
+}
+
+} // namespace

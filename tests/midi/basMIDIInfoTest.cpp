@@ -1,0 +1,173 @@
+#include "midi/basMIDIInfo.h"
+
+#include "Fakes.h"
+#include "MidiBytes.h"
+#include "TempDir.h"
+#include "platform/NativeFile.h"
+
+#include <gtest/gtest.h>
+
+using namespace calvane;
+using namespace calvane::test;
+
+namespace {
+
+MidiFileInfo info(std::int16_t format, std::int16_t tracks, std::int16_t division, const QString& title = {},
+                  const QString& copyright = {})
+{
+    return MidiFileInfo{format, tracks, division, title, copyright};
+}
+
+} // namespace
+
+namespace calvane {
+void PrintTo(const MidiFileInfo& i, std::ostream* os)
+{
+    *os << "{" << i.Format << ", " << i.Tracks << ", " << i.Division << ", \"" << i.Title.toStdString()
+        << "\", \"" << i.Copyright.toStdString() << "\"}";
+}
+} // namespace calvane
+
+namespace {
+
+TEST(ParseMIDIInfo, WorkedExample)
+{
+    const QByteArray file = hex("4D546864 00000006 0001 0002 01E0") +
+                            hex("4D54726B 0000000C 00 FF03 04 536F6E67 00 FF2F00") + track(kEndOfTrack);
+    EXPECT_EQ(ParseMIDIInfo(file), info(1, 2, 480, QStringLiteral("Song")));
+}
+
+TEST(ParseMIDIInfo, FilesWithoutAUsableHeaderGiveTheEmptyRecord)
+{
+    EXPECT_EQ(ParseMIDIInfo(QByteArray()), MidiFileInfo{});
+    EXPECT_EQ(ParseMIDIInfo(QByteArray("RIFF....some other data")), MidiFileInfo{});
+    // A header cut short: 13 bytes from "MThd" on.
+    EXPECT_EQ(ParseMIDIInfo(header(1, 2, 480).first(13)), MidiFileInfo{});
+    // Exactly 14 bytes are enough for the numbers.
+    EXPECT_EQ(ParseMIDIInfo(header(1, 2, 480)), info(1, 2, 480));
+}
+
+TEST(ParseMIDIInfo, HeaderNumbersAreSigned16Bit)
+{
+    // SMPTE division E7 28 (-25 fps, 40 ticks per frame), and a format/track count with the top bit set.
+    EXPECT_EQ(ParseMIDIInfo(header(0, 1, 0xE728) + track(kEndOfTrack)).Division, -6360);
+    const MidiFileInfo big = ParseMIDIInfo(header(0x8000, 0xFFFF, 0x7FFF));
+    EXPECT_EQ(big.Format, -32768);
+    EXPECT_EQ(big.Tracks, -1);
+    EXPECT_EQ(big.Division, 32767);
+}
+
+TEST(ParseMIDIInfo, HeaderWithoutTrackGivesTheNumbersAndEmptyTexts)
+{
+    EXPECT_EQ(ParseMIDIInfo(header(1, 3, 96) + meta(0x03, "Lost")), info(1, 3, 96));
+}
+
+TEST(ParseMIDIInfo, TheEarlierOfTextEventAndTrackNameWins)
+{
+    const QByteArray textFirst =
+        header(1, 1, 480) + track(meta(0x01, "Text") + meta(0x03, "Name") + kEndOfTrack);
+    EXPECT_EQ(ParseMIDIInfo(textFirst).Title, QStringLiteral("Text"));
+    const QByteArray nameFirst =
+        header(1, 1, 480) + track(meta(0x03, "Name") + meta(0x01, "Text") + kEndOfTrack);
+    EXPECT_EQ(ParseMIDIInfo(nameFirst).Title, QStringLiteral("Name"));
+}
+
+TEST(ParseMIDIInfo, OnlyTheFirstTrackCounts)
+{
+    // No title in the first track, a track name in the second: no title, no fall-back.
+    const QByteArray file = header(1, 2, 480) + track(kEndOfTrack) +
+                            track(meta(0x03, "Second") + meta(0x02, "(c) Later") + kEndOfTrack);
+    EXPECT_EQ(ParseMIDIInfo(file), info(1, 2, 480));
+
+    // Copyright only after the second "MTrk" is empty while the title is still found.
+    const QByteArray both = header(1, 2, 480) + track(meta(0x03, "First") + kEndOfTrack) +
+                            track(meta(0x02, "(c) Later") + kEndOfTrack);
+    EXPECT_EQ(ParseMIDIInfo(both), info(1, 2, 480, QStringLiteral("First")));
+
+    // With a single "MTrk" the search runs to the end of the file, past the track's stated length.
+    const QByteArray single =
+        header(0, 1, 480) + track(kEndOfTrack) + meta(0x02, "(c) Tail") + meta(0x01, "T");
+    EXPECT_EQ(ParseMIDIInfo(single), info(0, 1, 480, QStringLiteral("T"), QStringLiteral("(c) Tail")));
+}
+
+TEST(ParseMIDIInfo, MarkersAreSearchedAsPlainBytes)
+{
+    // Bytes before "MThd" (a RIFF wrapper) are skipped; "MTrk" is searched from offset 0.
+    const QByteArray riff = QByteArray("RIFF\x10\x00\x00\x00RMIDdata", 16) + header(0, 1, 96) +
+                            track(meta(0x03, "Wrapped") + meta(0x02, "C") + kEndOfTrack);
+    EXPECT_EQ(ParseMIDIInfo(riff), info(0, 1, 96, QStringLiteral("Wrapped"), QStringLiteral("C")));
+
+    // A delta time 8F FF followed by a status byte 03 before the real track name: that
+    // FF 03 pair is the prefix and the byte after it (00) the length, so the title is empty.
+    const QByteArray delta = header(0, 1, 96) + track(hex("8F FF 03 00 FF 03 04") + "Real" + kEndOfTrack);
+    EXPECT_EQ(ParseMIDIInfo(delta).Title, QString());
+
+    const QByteArray lengthLooksLikePrefix = header(0, 1, 96) + track(hex("FF 03 02") + "AB" + kEndOfTrack);
+    EXPECT_EQ(ParseMIDIInfo(lengthLooksLikePrefix).Title, QStringLiteral("AB"));
+}
+
+TEST(ParseMIDIInfo, TheLengthIsOneByteAndTheTextStopsAtTheEnd)
+{
+    const QByteArray text(200, 'x');
+    const QByteArray long81 = header(0, 1, 96) + track(hex("00 FF 03 81") + text);
+    EXPECT_EQ(ParseMIDIInfo(long81).Title, QString(129, u'x'));
+
+    const QByteArray cut = header(0, 1, 96) + track(hex("00 FF 03 81") + "short");
+    EXPECT_EQ(ParseMIDIInfo(cut).Title, QStringLiteral("short"));
+
+    // Prefixes whose length byte is missing: the last two bytes of the file.
+    EXPECT_EQ(ParseMIDIInfo(header(0, 1, 96) + track(hex("00 FF 03"))).Title, QString());
+    EXPECT_EQ(ParseMIDIInfo(header(0, 1, 96) + track(meta(0x01, "T") + hex("00 FF 02"))),
+              info(0, 1, 96, QStringLiteral("T")));
+    EXPECT_EQ(ParseMIDIInfo(header(0, 1, 96) + track(hex("00 FF 03 00"))).Title, QString());
+}
+
+TEST(ParseMIDIInfo, TextsAreCodePage932AndKeptAsTheyAre)
+{
+    // "  曲名 " with blanks around it, and a NUL inside the copyright.
+    const QByteArray file = header(1, 1, 480) + track(meta(0x03, hex("20 20 8BC8 96BC 20")) +
+                                                      meta(0x02, QByteArray("(C)\0X", 5)));
+    const MidiFileInfo i = ParseMIDIInfo(file);
+    EXPECT_EQ(i.Title, QString::fromUtf16(u"  曲名 "));
+    EXPECT_EQ(i.Copyright, QString::fromUtf16(u"(C)\0X", 5));
+}
+
+TEST(GetMIDIInfo, ReadsAFile)
+{
+    TempDir dir;
+    const QString file = dir.write(QStringLiteral("song.mid"), header(1, 1, 480) + track(meta(0x03, "Tune")));
+    FakeMessageBoxes boxes;
+    FakeErrorReporter reporter;
+    EXPECT_EQ(GetMIDIInfo(file, boxes, reporter), info(1, 1, 480, QStringLiteral("Tune")));
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST(GetMIDIInfo, MissingHiddenAndUnreadableFilesShowTheMessageAndGiveTheEmptyRecord)
+{
+    TempDir dir;
+    const QString hidden = dir.write(QStringLiteral(".hidden.mid"), header(1, 1, 480));
+    const QStringList paths{dir.path(QStringLiteral("missing.mid")), hidden, dir.root(),
+                            QStringLiteral("/proc/self/mem")};
+    for (const QString& path : paths) {
+        FakeMessageBoxes boxes;
+        FakeErrorReporter reporter;
+        EXPECT_EQ(GetMIDIInfo(path, boxes, reporter), MidiFileInfo{}) << path.toStdString();
+        ASSERT_EQ(boxes.shown.size(), 1u) << path.toStdString();
+        EXPECT_EQ(boxes.shown[0].text, QStringLiteral("MIDI情報の取得に失敗しました"));
+        EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("GetMIDIInfo"));
+        EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Critical);
+        EXPECT_EQ(boxes.shown[0].buttons, MsgButtons::Ok);
+        EXPECT_TRUE(reporter.reports.empty());
+    }
+}
+
+TEST(ReadMIDIInfo, TellsMissingFromUnreadable)
+{
+    TempDir dir;
+    EXPECT_EQ(ReadMIDIInfo(NativePath(dir.path(QStringLiteral("none.mid")))).error, 53);
+    const MidiInfoRead unreadable = ReadMIDIInfo("/proc/self/mem");
+    EXPECT_NE(unreadable.error, 0);
+    EXPECT_NE(unreadable.error, 53);
+}
+
+} // namespace

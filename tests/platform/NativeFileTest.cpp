@@ -1,0 +1,66 @@
+#include "platform/NativeFile.h"
+
+#include "TempDir.h"
+
+#include <cerrno>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace calvane;
+using namespace calvane::test;
+
+namespace {
+
+TEST(NativeFile, ReadsAWholeFileAndTellsAbsentFromUnreadable)
+{
+    TempDir dir;
+    const QByteArray content(70000, 'x');
+    const QString file = dir.write(QStringLiteral("a.mid"), content);
+    WholeFile read = ReadWholeOrdinaryFile(NativePath(file));
+    EXPECT_EQ(read.status, WholeFile::Status::Ok);
+    EXPECT_EQ(read.bytes, content);
+
+    EXPECT_EQ(ReadWholeOrdinaryFile(NativePath(dir.path("missing.mid"))).status, WholeFile::Status::Absent);
+    EXPECT_EQ(ReadWholeOrdinaryFile(NativePath(dir.path("a.mid/x"))).status, WholeFile::Status::Absent);
+    EXPECT_EQ(ReadWholeOrdinaryFile(NativePath(dir.root())).status, WholeFile::Status::Absent);
+    EXPECT_EQ(ReadWholeOrdinaryFile(QByteArray()).status, WholeFile::Status::Absent);
+
+    // Exists, is a regular file, and cannot be read (even by root).
+    const WholeFile mem = ReadWholeOrdinaryFile("/proc/self/mem");
+    EXPECT_EQ(mem.status, WholeFile::Status::Unreadable);
+    EXPECT_NE(mem.err, 0);
+}
+
+TEST(NativeFile, HiddenFilesCountAsAbsent)
+{
+    TempDir dir;
+    const QString hidden = dir.write(QStringLiteral(".song.mid"), "MThd");
+    EXPECT_FALSE(IsOrdinaryFile(NativePath(hidden)));
+    EXPECT_EQ(ReadWholeOrdinaryFile(NativePath(hidden)).status, WholeFile::Status::Absent);
+    EXPECT_TRUE(IsOrdinaryFile(NativePath(dir.write(QStringLiteral("song.mid"), "MThd"))));
+}
+
+TEST(NativeFile, AFifoIsAbsentAndDoesNotBlock)
+{
+    TempDir dir;
+    const QByteArray fifo = NativePath(dir.path(QStringLiteral("pipe.mid")));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    EXPECT_EQ(ReadWholeOrdinaryFile(fifo).status, WholeFile::Status::Absent);
+    EXPECT_FALSE(IsOrdinaryFile(fifo));
+}
+
+TEST(NativeFile, NamesThatAreNotUtf8AreReadByTheirBytes)
+{
+    TempDir dir;
+    // "曲.mid" in Shift_JIS: not valid UTF-8.
+    const QByteArray name = NativePath(dir.root()) + "/\x8B\xC8.mid";
+    FILE* f = std::fopen(name.constData(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("MThd", f);
+    std::fclose(f);
+    const WholeFile read = ReadWholeOrdinaryFile(name);
+    EXPECT_EQ(read.status, WholeFile::Status::Ok);
+    EXPECT_EQ(read.bytes, QByteArray("MThd"));
+}
+
+} // namespace

@@ -1,0 +1,136 @@
+#include "settings/Settings.h"
+
+#include "TempDir.h"
+#include "errors/RuntimeError.h"
+
+#include <gtest/gtest.h>
+
+using namespace calvane;
+using namespace calvane::test;
+
+namespace {
+
+std::int32_t loadError(const QByteArray& content)
+{
+    TempDir dir;
+    const QString file = dir.write(QStringLiteral("c.ini"), content);
+    try {
+        LoadSettings(file);
+    } catch (const RuntimeError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+TEST(Settings, NoFileGivesEveryDefault)
+{
+    TempDir dir;
+    const StoredSettings s = LoadSettings(dir.path(QStringLiteral("none.ini")));
+    EXPECT_EQ(s.view, ViewOptions{});
+    EXPECT_EQ(s.settings, Settings{});
+    EXPECT_TRUE(s.view.MIDIInfo);
+    EXPECT_FALSE(s.view.Front);
+    EXPECT_TRUE(s.settings.Space);
+    EXPECT_EQ(s.settings.AppointFolder, 1);
+    EXPECT_EQ(s.settings.DeviceName, QStringLiteral("MIDI Mapper"));
+}
+
+TEST(Settings, AFirstSaveWritesEveryKeyInTheFixedOrder)
+{
+    TempDir dir;
+    const QString file = dir.path(QStringLiteral("calvane.ini"));
+    SaveSettings(file, StoredSettings{}, QStringLiteral("/home/u/MIDI"));
+    EXPECT_EQ(TempDir::read(file), QByteArray("[Main]\r\n"
+                                              "MIDIInfo=True\r\n"
+                                              "Preview=True\r\n"
+                                              "Front=False\r\n"
+                                              "\r\n"
+                                              "[Conv]\r\n"
+                                              "ErrSkip=False\r\n"
+                                              "NoMIDITitle=False\r\n"
+                                              "Start=False\r\n"
+                                              "Space=True\r\n"
+                                              "LastSpace=True\r\n"
+                                              "\r\n"
+                                              "[Edit]\r\n"
+                                              "AppointFolder=1\r\n"
+                                              "SaveLastFolder=1\r\n"
+                                              "Del=0\r\n"
+                                              "chkDel=1\r\n"
+                                              "DClick=0\r\n"
+                                              "DeviceName=MIDI Mapper\r\n"
+                                              "DeviceNum=0\r\n"
+                                              "UsePlayer=0\r\n"
+                                              "ExePath=\r\n"
+                                              "FastFolderPath=/home/u/MIDI\r\n"
+                                              "\r\n"
+                                              "[MIDIPlayer]\r\n"
+                                              "Repeat=0\r\n"));
+}
+
+TEST(Settings, EveryValueSurvivesASaveAndALoad)
+{
+    TempDir dir;
+    const QString file = dir.path(QStringLiteral("calvane.ini"));
+    StoredSettings s;
+    s.view = {false, true, true};
+    s.settings.ErrSkip = true;
+    s.settings.Space = false;
+    s.settings.AppointFolder = 0;
+    s.settings.SaveLastFolder = 0;
+    s.settings.FastFolderPath = QString::fromUtf16(u"/曲/start");
+    s.settings.Del = 1;
+    s.settings.DClick = 1;
+    s.settings.DeviceName = QStringLiteral("Port 2");
+    s.settings.DeviceNum = -32768;
+    s.settings.UsePlayer = 1;
+    s.settings.ExePath = QStringLiteral("/usr/bin/player --flag");
+    s.settings.Repeat = 1;
+    SaveSettings(file, s, QStringLiteral("/not/this/one"));
+    const StoredSettings back = LoadSettings(file);
+    EXPECT_EQ(back.view, s.view);
+    EXPECT_EQ(back.settings, s.settings) << "SaveLastFolder 0 keeps FastFolderPath from memory";
+
+    // A second save replaces values in place: same keys, no duplicates.
+    s.settings.SaveLastFolder = 1;
+    SaveSettings(file, s, QStringLiteral("/last/folder"));
+    EXPECT_EQ(TempDir::read(file).count("FastFolderPath="), 1);
+    EXPECT_EQ(LoadSettings(file).settings.FastFolderPath, QStringLiteral("/last/folder"));
+}
+
+TEST(Settings, TruthValuesInAnyCaseOrAsNumbers)
+{
+    for (const char* yes : {"TRUE", "true", "True", "1", "-1", "2.5", "1e3"}) {
+        EXPECT_TRUE(ToTruthValue(QString::fromLatin1(yes))) << yes;
+    }
+    for (const char* no : {"FALSE", "false", "0", "-0", "0.0", "0e5"}) {
+        EXPECT_FALSE(ToTruthValue(QString::fromLatin1(no))) << no;
+    }
+    for (const char* bad : {"yes", "", "on", "1x", "tru", "1.2.3"}) {
+        EXPECT_THROW(ToTruthValue(QString::fromLatin1(bad)), RuntimeError) << bad;
+    }
+
+    TempDir dir;
+    const StoredSettings s =
+        LoadSettings(dir.write(QStringLiteral("c.ini"), "[Main]\nMIDIInfo=TRUE\nPreview=0\nFront=1\n"));
+    EXPECT_TRUE(s.view.MIDIInfo);
+    EXPECT_FALSE(s.view.Preview);
+    EXPECT_TRUE(s.view.Front);
+}
+
+TEST(Settings, LoadFailuresCarryTheirNumbers)
+{
+    EXPECT_EQ(loadError("[Main]\nMIDIInfo=yes\n"), 13);
+    EXPECT_EQ(loadError("[Main]\nMIDIInfo=\n"), 13);
+    EXPECT_EQ(loadError("[Conv]\nLastSpace=maybe\n"), 13);
+    EXPECT_EQ(loadError("[Edit]\nAppointFolder=70000\n"), 6);
+    EXPECT_EQ(loadError("[MIDIPlayer]\nRepeat=-40000\n"), 6);
+    EXPECT_EQ(loadError("[Edit]\nDClick=1x\nDel=abc\n"), 0);
+
+    TempDir dir;
+    const StoredSettings s = LoadSettings(dir.write(QStringLiteral("c.ini"), "[Edit]\nDClick=1x\nDel=abc\n"));
+    EXPECT_EQ(s.settings.DClick, 1);
+    EXPECT_EQ(s.settings.Del, 0);
+}
+
+} // namespace

@@ -1,12 +1,23 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
 namespace calvane {
 
-/// A path as the file system holds it: Linux names are bytes and need not be UTF-8.
-QByteArray NativePath(const QString& path);
+/// A path as the file system holds it. Linux names are bytes and need not be
+/// UTF-8 (old collections carry Shift_JIS names): PathFromNative keeps every
+/// byte that is not part of valid UTF-8 as one lone surrogate U+DC80..U+DCFF,
+/// and NativePath gives exactly those bytes back, so any name survives the
+/// round trip through a QString. Use NativePath for every file system call made
+/// with a path that came from PathFromNative.
+QByteArray NativePath(QStringView path);
+QString PathFromNative(QByteArrayView native);
+
+/// True when the path holds bytes that were not valid UTF-8 on disk.
+bool HasEscapedBytes(QStringView path);
 
 /// True when the path names an ordinary file: a regular file (links followed)
 /// that is not hidden. Folders, devices, sockets and hidden files count as absent.

@@ -62,6 +62,7 @@ template <class... F> struct Visitor : F...
 {
     using F::operator()...;
 };
+template <class... F> Visitor(F...) -> Visitor<F...>;
 
 } // namespace
 

@@ -64,3 +64,26 @@ TEST(NativeFile, NamesThatAreNotUtf8AreReadByTheirBytes)
 }
 
 } // namespace
+
+namespace {
+
+TEST(NativePath, EveryByteSequenceSurvivesTheRoundTrip)
+{
+    const QByteArray samples[] = {
+        QByteArray("/plain/ascii.mid"),
+        QByteArray("/utf8/\xE6\x9B\xB2.mid"),                      // 曲
+        QByteArray("/sjis/\x8B\xC8\x96\xBC.mid"),                  // 曲名 in Shift_JIS
+        QByteArray("/mixed/\xE6\x9B\xB2\x82\xA0\xF0\x9F\x8E\xB5"), // UTF-8, Shift_JIS, an emoji
+        QByteArray("\xED\xA0\x80\xC0\xAF\xF5\xFF\xE6\x9B"),        // surrogate, overlong, out of range, cut
+    };
+    for (const QByteArray& native : samples) {
+        const QString path = PathFromNative(native);
+        EXPECT_EQ(NativePath(path), native) << native.toHex().toStdString();
+    }
+    EXPECT_EQ(PathFromNative("/utf8/\xE6\x9B\xB2.mid"), QString::fromUtf16(u"/utf8/曲.mid"));
+    EXPECT_FALSE(HasEscapedBytes(PathFromNative("/utf8/\xE6\x9B\xB2\xF0\x9F\x8E\xB5")));
+    EXPECT_TRUE(HasEscapedBytes(PathFromNative("/sjis/\x8B\xC8")));
+    EXPECT_EQ(NativePath(QString::fromUtf16(u"/x/曲🎵")), QByteArray("/x/\xE6\x9B\xB2\xF0\x9F\x8E\xB5"));
+}
+
+} // namespace

@@ -5,6 +5,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/NativeFile.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -71,17 +72,39 @@ MidiFileInfo ParseMIDIInfo(QByteArrayView buf)
     if (!t1) {
         return info;
     }
-    const auto t2 = find(buf, "MTrk", 4, *t1 + 1, all);
-    // A prefix that starts at or beyond the second "MTrk" lies outside the first
-    // track; no prefix can start exactly at it, so searching up to it is enough.
-    const Offset trackEnd = t2 ? *t2 : all;
-    const auto p1 = find(buf, "\xFF\x01", 2, *t1, trackEnd);
-    const auto p3 = find(buf, "\xFF\x03", 2, *t1, trackEnd);
-    const auto p2 = find(buf, "\xFF\x02", 2, *t1, trackEnd);
 
-    std::optional<Offset> p = p1;
-    if (p3 && (!p || *p3 < *p)) {
-        p = p3;
+    // One pass over the FF bytes from the first "MTrk" on finds the first FF 01 or
+    // FF 03 (the title prefix, whichever comes first) and the first FF 02.
+    std::optional<Offset> p;
+    std::optional<Offset> p2;
+    for (Offset at = *t1; at < all - 1 && (!p || !p2);) {
+        const void* hit = std::memchr(buf.data() + at, 0xFF, static_cast<size_t>(all - 1 - at));
+        if (!hit) {
+            break;
+        }
+        const Offset k = static_cast<const char*>(hit) - buf.data();
+        const char type = buf[k + 1];
+        if (!p && (type == 0x01 || type == 0x03)) {
+            p = k;
+        } else if (!p2 && type == 0x02) {
+            p2 = k;
+        }
+        at = k + 1;
+    }
+    if (!p && !p2) {
+        return info;
+    }
+
+    // A prefix that lies behind a second "MTrk" is outside the first track. Only a
+    // second marker before the later prefix can matter, so the search stops there.
+    const Offset limit = std::max(p.value_or(0), p2.value_or(0));
+    if (const auto t2 = find(buf, "MTrk", 4, *t1 + 1, limit)) {
+        if (p && *p > *t2) {
+            p.reset();
+        }
+        if (p2 && *p2 > *t2) {
+            p2.reset();
+        }
     }
     if (p) {
         info.Title = metaText(buf, *p);

@@ -2,7 +2,6 @@
 
 #include <QFile>
 
-#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -164,15 +163,11 @@ WholeFile ReadWholeOrdinaryFile(const QByteArray& nativePath)
         return result;
     }
 
-    // The size is a hint: a file that grows or shrinks while it is read is read to its end.
-    // One byte more than the size, so that the read that meets the end needs no growth.
+    // As many bytes as the file's length; a file that shrinks meanwhile gives what is there.
     QByteArray bytes;
-    bytes.resize(static_cast<qsizetype>(st.st_size > 0 ? st.st_size : 0) + 1);
+    bytes.resize(static_cast<qsizetype>(st.st_size > 0 ? st.st_size : 0));
     qsizetype filled = 0;
-    for (;;) {
-        if (filled == bytes.size()) {
-            bytes.resize(bytes.size() + std::max<qsizetype>(bytes.size() / 2, 4096));
-        }
+    while (filled < bytes.size()) {
         const ssize_t n = ::read(fd.get(), bytes.data() + filled, static_cast<size_t>(bytes.size() - filled));
         if (n < 0) {
             if (errno == EINTR) {

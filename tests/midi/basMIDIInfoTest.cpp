@@ -3,6 +3,7 @@
 #include "Fakes.h"
 #include "MidiBytes.h"
 #include "TempDir.h"
+#include "Unreadable.h"
 #include "platform/NativeFile.h"
 
 #include <gtest/gtest.h>
@@ -146,8 +147,7 @@ TEST(GetMIDIInfo, MissingHiddenAndUnreadableFilesShowTheMessageAndGiveTheEmptyRe
 {
     TempDir dir;
     const QString hidden = dir.write(QStringLiteral(".hidden.mid"), header(1, 1, 480));
-    const QStringList paths{dir.path(QStringLiteral("missing.mid")), hidden, dir.root(),
-                            QStringLiteral("/proc/self/mem")};
+    const QStringList paths{dir.path(QStringLiteral("missing.mid")), hidden, dir.root()};
     for (const QString& path : paths) {
         FakeMessageBoxes boxes;
         FakeErrorReporter reporter;
@@ -161,13 +161,26 @@ TEST(GetMIDIInfo, MissingHiddenAndUnreadableFilesShowTheMessageAndGiveTheEmptyRe
     }
 }
 
-TEST(ReadMIDIInfo, TellsMissingFromUnreadable)
+TEST(GetMIDIInfoDeathTest, AFileThatCannotBeOpenedShowsTheSameMessageAndGivesTheEmptyRecord)
 {
     TempDir dir;
+    const QString locked = WriteLockedFile(dir, QStringLiteral("locked.mid"), header(1, 1, 480));
     EXPECT_EQ(ReadMIDIInfo(NativePath(dir.path(QStringLiteral("none.mid")))).error, 53);
-    const MidiInfoRead unreadable = ReadMIDIInfo("/proc/self/mem");
-    EXPECT_NE(unreadable.error, 0);
-    EXPECT_NE(unreadable.error, 53);
+    EXPECT_EXIT(
+        {
+            if (!GiveUpRoot()) {
+                std::_Exit(2);
+            }
+            FakeMessageBoxes boxes;
+            FakeErrorReporter reporter;
+            const bool empty = GetMIDIInfo(locked, boxes, reporter) == MidiFileInfo{};
+            const bool box =
+                boxes.shown.size() == 1 && boxes.shown[0].caption == QStringLiteral("GetMIDIInfo");
+            std::_Exit(
+                empty && box && reporter.reports.empty() && ReadMIDIInfo(NativePath(locked)).error == 75 ? 0
+                                                                                                         : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace

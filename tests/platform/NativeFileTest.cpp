@@ -1,6 +1,7 @@
 #include "platform/NativeFile.h"
 
 #include "TempDir.h"
+#include "Unreadable.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>
@@ -24,11 +25,21 @@ TEST(NativeFile, ReadsAWholeFileAndTellsAbsentFromUnreadable)
     EXPECT_EQ(ReadWholeOrdinaryFile(NativePath(dir.path("a.mid/x"))).status, WholeFile::Status::Absent);
     EXPECT_EQ(ReadWholeOrdinaryFile(NativePath(dir.root())).status, WholeFile::Status::Absent);
     EXPECT_EQ(ReadWholeOrdinaryFile(QByteArray()).status, WholeFile::Status::Absent);
+}
 
-    // Exists, is a regular file, and cannot be read (even by root).
-    const WholeFile mem = ReadWholeOrdinaryFile("/proc/self/mem");
-    EXPECT_EQ(mem.status, WholeFile::Status::Unreadable);
-    EXPECT_NE(mem.err, 0);
+TEST(NativeFileDeathTest, AFileThatCannotBeOpenedIsUnreadableNotAbsent)
+{
+    TempDir dir;
+    const QByteArray locked = NativePath(WriteLockedFile(dir, QStringLiteral("locked.mid"), "MThd"));
+    EXPECT_EXIT(
+        {
+            if (!GiveUpRoot()) {
+                std::_Exit(2);
+            }
+            const WholeFile read = ReadWholeOrdinaryFile(locked);
+            std::_Exit(read.status == WholeFile::Status::Unreadable && read.err == EACCES ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(NativeFile, HiddenFilesCountAsAbsent)

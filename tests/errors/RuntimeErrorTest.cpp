@@ -14,6 +14,10 @@ struct ErrnoCase
 {
     int err;
     std::int32_t number;
+    friend void PrintTo(const ErrnoCase& c, std::ostream* os)
+    {
+        *os << "errno " << c.err << " -> " << c.number;
+    }
 };
 
 class ErrnoMapping : public ::testing::TestWithParam<ErrnoCase>

@@ -10,6 +10,7 @@ struct Case
 {
     std::int32_t ms;
     const char* text;
+    friend void PrintTo(const Case& c, std::ostream* os) { *os << c.ms << " ms"; }
 };
 
 class FormatPlayTimeTable : public ::testing::TestWithParam<Case>

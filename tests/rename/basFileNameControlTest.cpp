@@ -18,6 +18,18 @@ struct TitleCase
 {
     const char16_t* title;
     int expected;
+    friend void PrintTo(const TitleCase& c, std::ostream* os)
+    {
+        *os << "[";
+        for (const char16_t* t = c.title; *t; ++t) {
+            if (*t < 0x20) {
+                *os << "^" << char('@' + *t); // control characters shown as ^M, ^J
+            } else {
+                *os << QString(QChar(*t)).toStdString();
+            }
+        }
+        *os << "]";
+    }
 };
 
 class FindInvalidTitleCharTable : public ::testing::TestWithParam<TitleCase>
@@ -63,6 +75,11 @@ struct SplitCase
     const char16_t* path;
     const char16_t* file;
     const char16_t* folder;
+    friend void PrintTo(const SplitCase& c, std::ostream* os)
+    {
+        // Backslashes doubled: a test name must not end in a lone one.
+        *os << "[" << QString::fromUtf16(c.path).replace(u'\\', QStringLiteral("\\\\")).toStdString() << "]";
+    }
 };
 
 class WindowsSplit : public ::testing::TestWithParam<SplitCase>

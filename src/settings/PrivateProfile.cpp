@@ -197,11 +197,8 @@ std::optional<QByteArray> ReadFileValue(const QString& file, QByteArrayView sect
     return GetValue(f.readAll(), section, key);
 }
 
-bool WriteFileValue(const QString& file, QByteArrayView section, QByteArrayView key, QByteArrayView value)
+bool WriteFileValues(const QString& file, const std::vector<Entry>& entries)
 {
-    if (!IsStorable(section, key, value)) {
-        return false;
-    }
     QByteArray content;
     {
         QFile f(file);
@@ -211,16 +208,31 @@ bool WriteFileValue(const QString& file, QByteArrayView section, QByteArrayView 
             return false; // never replace a file we could not read
         }
     }
+    bool allStored = true;
+    for (const Entry& e : entries) {
+        if (IsStorable(e.section, e.key, e.value)) {
+            content = SetValue(content, e.section, e.key, e.value);
+        } else {
+            allStored = false;
+        }
+    }
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly)) {
         return false;
     }
-    const QByteArray updated = SetValue(content, section, key, value);
-    if (out.write(updated) != updated.size()) {
+    if (out.write(content) != content.size()) {
         out.cancelWriting();
         return false;
     }
-    return out.commit();
+    return out.commit() && allStored;
+}
+
+bool WriteFileValue(const QString& file, QByteArrayView section, QByteArrayView key, QByteArrayView value)
+{
+    if (!IsStorable(section, key, value)) {
+        return false;
+    }
+    return WriteFileValues(file, {{section.toByteArray(), key.toByteArray(), value.toByteArray()}});
 }
 
 } // namespace calvane::profile

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 namespace calvane {
 
@@ -36,6 +37,19 @@ std::optional<QByteArray> ReadFileValue(const QString& file, QByteArrayView sect
 /// replaced whole (a temporary file beside it, then a rename), so a crash never
 /// leaves half a file. False when nothing could be written or the value is not storable.
 bool WriteFileValue(const QString& file, QByteArrayView section, QByteArrayView key, QByteArrayView value);
+
+struct Entry
+{
+    QByteArray section;
+    QByteArray key;
+    QByteArray value;
+};
+
+/// Sets the values one after the other, as that many single writes would, and
+/// replaces the file once: after a crash the file holds all of them or none.
+/// An entry that is not storable is left out. False when any was left out or
+/// nothing could be written.
+bool WriteFileValues(const QString& file, const std::vector<Entry>& entries);
 
 } // namespace profile
 } // namespace calvane

@@ -129,28 +129,30 @@ StoredSettings LoadSettings(const QString& iniPath)
 
 void SaveSettings(const QString& iniPath, const StoredSettings& stored, const QString& currentFolder)
 {
+    std::vector<IniValue> values;
+    values.reserve(kKeys.size());
     const Key* fastFolder = nullptr;
     for (const Key& key : kKeys) {
-        const QString section = QString::fromLatin1(key.section);
-        const QString name = QString::fromLatin1(key.name);
         if (std::holds_alternative<Text>(key.field) &&
             std::get<Text>(key.field) == &Settings::FastFolderPath) {
             fastFolder = &key;
             continue;
         }
-        const QString value = std::visit(Visitor{
-                                             [&](ViewFlag f) { return truthWord(stored.view.*f); },
-                                             [&](Truth f) { return truthWord(stored.settings.*f); },
-                                             [&](Int16 f) { return QString::number(stored.settings.*f); },
-                                             [&](Text f) { return stored.settings.*f; },
-                                         },
-                                         key.field);
-        WriteINIString(iniPath, section, name, value);
+        QString value = std::visit(Visitor{
+                                       [&](ViewFlag f) { return truthWord(stored.view.*f); },
+                                       [&](Truth f) { return truthWord(stored.settings.*f); },
+                                       [&](Int16 f) { return QString::number(stored.settings.*f); },
+                                       [&](Text f) { return stored.settings.*f; },
+                                   },
+                                   key.field);
+        values.push_back({QString::fromLatin1(key.section), QString::fromLatin1(key.name), std::move(value)});
     }
     const QString folder =
         stored.settings.SaveLastFolder == 1 ? currentFolder : stored.settings.FastFolderPath;
-    WriteINIString(iniPath, QString::fromLatin1(fastFolder->section), QString::fromLatin1(fastFolder->name),
-                   folder);
+    values.push_back(
+        {QString::fromLatin1(fastFolder->section), QString::fromLatin1(fastFolder->name), folder});
+    // One replacement of the file for all nineteen keys, in the save order.
+    WriteINIStrings(iniPath, values);
 }
 
 QString DefaultIniPath()

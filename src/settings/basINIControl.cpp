@@ -67,4 +67,14 @@ bool WriteINIString(const QString& file, const QString& section, const QString& 
     return profile::WriteFileValue(file, EncodeCp932(section), EncodeCp932(key), EncodeCp932(value));
 }
 
+bool WriteINIStrings(const QString& file, const std::vector<IniValue>& values)
+{
+    std::vector<profile::Entry> entries;
+    entries.reserve(values.size());
+    for (const IniValue& v : values) {
+        entries.push_back({EncodeCp932(v.section), EncodeCp932(v.key), EncodeCp932(v.value)});
+    }
+    return profile::WriteFileValues(file, entries);
+}
+
 } // namespace calvane

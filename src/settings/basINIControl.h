@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <vector>
 
 namespace calvane {
 
@@ -18,5 +19,15 @@ QString ReadINIString(const QString& file, const QString& section, const QString
 
 /// Writes the value (as code page 932). True on success.
 bool WriteINIString(const QString& file, const QString& section, const QString& key, const QString& value);
+
+struct IniValue
+{
+    QString section;
+    QString key;
+    QString value;
+};
+
+/// Writes the values in their order with one replacement of the file. True when all were written.
+bool WriteINIStrings(const QString& file, const std::vector<IniValue>& values);
 
 } // namespace calvane

@@ -134,3 +134,22 @@ TEST(Settings, LoadFailuresCarryTheirNumbers)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Settings, AFolderNameThatCannotBeStoredLeavesTheOtherKeysWritten)
+{
+    TempDir dir;
+    const QString file = dir.path(QStringLiteral("calvane.ini"));
+    SaveSettings(file, StoredSettings{}, QStringLiteral("/first"));
+    StoredSettings s;
+    s.settings.Repeat = 1;
+    // Linux folder names may hold a line feed; written as it is it would add keys to the file.
+    SaveSettings(file, s, QStringLiteral("/evil\n[Main]\nMIDIInfo=yes"));
+    const StoredSettings back = LoadSettings(file);
+    EXPECT_EQ(back.settings.Repeat, 1);
+    EXPECT_EQ(back.settings.FastFolderPath, QStringLiteral("/first"));
+    EXPECT_TRUE(back.view.MIDIInfo);
+}
+
+} // namespace

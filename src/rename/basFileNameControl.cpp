@@ -1,11 +1,16 @@
 #include "rename/basFileNameControl.h"
 
 #include "errors/RuntimeError.h"
+#include "platform/NativeFile.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
+#include <cstdlib>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace calvane {
 namespace {
@@ -94,11 +99,23 @@ QString ToLongPathName(const QString& path)
     if (path.isEmpty()) {
         return {};
     }
-    const QFileInfo info(path);
-    if (!info.exists()) {
+    // Built on the lossless path, not QFileInfo, so that names that are not UTF-8 survive.
+    QString absolute = path;
+    if (!absolute.startsWith(u'/')) {
+        char* cwd = ::getcwd(nullptr, 0);
+        if (!cwd) {
+            return {};
+        }
+        absolute = WithTrailingSeparator(PathFromNative(cwd)) + path;
+        std::free(cwd);
+    }
+    absolute = QDir::cleanPath(absolute);
+    struct stat st
+    {};
+    if (::stat(NativePath(absolute).constData(), &st) != 0) {
         return {};
     }
-    return info.absoluteFilePath();
+    return absolute;
 }
 
 } // namespace calvane

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QMouseEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
 
@@ -41,8 +42,15 @@ FolderList::FolderList(QWidget* parent) : QListWidget(parent)
 {
     setItemDelegate(new IndentDelegate(this));
     setUniformItemSizes(true);
-    connect(this, &QListWidget::itemDoubleClicked, this,
-            [this](QListWidgetItem* item) { emit folderChosen(item->data(kPathRole).toString()); });
+}
+
+void FolderList::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QListWidget::mouseDoubleClickEvent(event);
+    const QListWidgetItem* entry = itemAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && entry) {
+        emit folderChosen(entry->data(kPathRole).toString());
+    }
 }
 
 QString FolderList::entryPath(int row) const

@@ -28,6 +28,9 @@ signals:
     void Change();
     void folderChosen(const QString& path);
 
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
 private:
     QString m_path;
 };

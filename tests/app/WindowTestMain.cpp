@@ -1,0 +1,13 @@
+// The window tests' main: one application object for the whole run, destroyed
+// before the program's static objects.
+
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -118,7 +118,7 @@ FolderListing ListFolder(const QString& folder, QStringView fileSuffix)
                 isFolder = S_ISDIR(st.st_mode);
             }
         }
-        if (isFile && endsWithNoCase(name, length, fileSuffix)) {
+        if (isFile && !fileSuffix.isEmpty() && endsWithNoCase(name, length, fileSuffix)) {
             QString lossless = PathFromNative(QByteArrayView(name, static_cast<qsizetype>(length)));
             QString shown = ShownName(lossless);
             listing.files.push_back({std::move(lossless), std::move(shown)});

@@ -25,7 +25,8 @@ struct FolderListing
     std::vector<ListedName> folders;
 };
 
-/// Throws RuntimeError when the folder cannot be read (53 missing, 75 no access, ...).
+/// An empty suffix lists no files, only the subfolders. Throws RuntimeError when
+/// the folder cannot be read (53 missing, 75 no access, ...).
 FolderListing ListFolder(const QString& folder, QStringView fileSuffix);
 
 /// True when the lossless path names a folder (links followed).

@@ -3,7 +3,6 @@
 #include "app/DriveList.h"
 #include "app/FileList.h"
 #include "app/FolderList.h"
-#include "app/Topmost.h"
 #include "errors/basModule1.h"
 #include "midi/basMIDIInfo.h"
 #include "platform/Directory.h"
@@ -21,13 +20,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTimer>
-
-#include <cstdlib>
-#include <unistd.h>
 
 namespace calvane {
 namespace {
@@ -39,27 +36,16 @@ const QString kFileSpecified = QStringLiteral("MIDIファイルが指定され�
 const QString kStoppedForConv = QStringLiteral("変換作業のため停止します");
 const QString kSelectionError = QStringLiteral("選択エラー");
 
-/// The application-wide busy pointer for as long as it lives, or until restored.
+/// The application-wide busy pointer for as long as it lives.
 class BusyPointer
 {
 public:
     BusyPointer() { QApplication::setOverrideCursor(Qt::BusyCursor); }
-    ~BusyPointer() { restore(); }
+    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
     BusyPointer(const BusyPointer&) = delete;
     BusyPointer& operator=(const BusyPointer&) = delete;
-    void restore()
-    {
-        if (m_busy) {
-            QApplication::restoreOverrideCursor();
-            m_busy = false;
-        }
-    }
-
-private:
-    bool m_busy = true;
 };
 
-/// The "mid" test: the last three characters, without regard to letter case.
 /// Text set by the program shows from its beginning, not scrolled to its end.
 void showText(QLineEdit* box, const QString& text)
 {
@@ -67,20 +53,10 @@ void showText(QLineEdit* box, const QString& text)
     box->setCursorPosition(0);
 }
 
+/// The "mid" test: the last three characters, without regard to letter case.
 bool namesMidiFile(const QString& path)
 {
     return path.right(3).compare(u"mid", Qt::CaseInsensitive) == 0;
-}
-
-QString currentFolder()
-{
-    char* cwd = ::getcwd(nullptr, 0);
-    if (!cwd) {
-        return QStringLiteral("/");
-    }
-    QString folder = PathFromNative(cwd);
-    std::free(cwd);
-    return folder;
 }
 
 } // namespace
@@ -89,10 +65,9 @@ frmMain::frmMain(ProgramState& state, const MainWindowServices& services, QWidge
     : QMainWindow(parent), m_state(state), m_services(services),
       m_control(services.device, state.CurrentMIDIPath, services.reporter)
 {
+    createMenus(); // first: the client size leaves room for the menu bar
     createControls();
-    createMenus();
     connectEvents();
-    setClientSize(7440, 5085);
 }
 
 frmMain::~frmMain() = default;
@@ -160,14 +135,12 @@ void frmMain::mnuExit_Click()
 void frmMain::showProcessFolder()
 {
     drvDrive->setDrives(MountedDriveRoots());
-    QString folder = currentFolder();
     {
         const QSignalBlocker quiet(dirDirectory);
         try {
-            dirDirectory->setPath(folder);
+            dirDirectory->setPath(CurrentFolder());
         } catch (const RuntimeError&) {
-            folder = QStringLiteral("/"); // a current folder that cannot be read
-            dirDirectory->setPath(folder);
+            dirDirectory->setPath(QStringLiteral("/")); // a current folder that is gone or unreadable
         }
     }
     drvDrive->followPath(dirDirectory->path());
@@ -465,13 +438,6 @@ void frmMain::mnuEdit_Click()
     mnuEdit_Stop->setEnabled(selected && (playing || paused));
 }
 
-void frmMain::mnuFront_Click()
-{
-    const bool front = !mnuFront->isChecked();
-    SetTopmost(*this, front);
-    mnuFront->setChecked(front);
-}
-
 // --- Shared steps ----------------------------------------------------------------
 
 void frmMain::setFileNameBox(const QString& name)
@@ -501,10 +467,9 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::ShortcutOverride) {
         // Left unaccepted, the key goes on to the menu's shortcut.
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const QKeySequence pressed(key->keyCombination());
-        for (QAction* action : {mnuExit, mnuAllConv, mnuConv, mnuPreview, mnuSet, mnuShowHelp}) {
-            if (action->shortcut() == pressed) {
+        const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+        for (const QAction* action : menuBar()->findChildren<QAction*>()) {
+            if (!action->shortcut().isEmpty() && action->shortcut() == pressed) {
                 event->ignore();
                 return true;
             }

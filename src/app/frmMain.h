@@ -71,61 +71,9 @@ public:
     void mnuShowMIDIInfo_Click();
     void mnuPreview_Click();
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    // Building (frmMain_Controls.cpp).
-    void createControls();
-    void createMenus();
-    void connectEvents();
-    void place(QWidget* control, int left, int top, int width, int height);
-    void setLeft(QWidget* control, int left);
-    void setWidth(QWidget* control, int width);
-    void setClientSize(int width, int height);
-    void applyInfoPanelLayout(bool wide);
-    int toPixelsX(int twips) const;
-    int toPixelsY(int twips) const;
-
-    // Event procedures (frmMain.cpp).
-    void Form_Unload();
-    void drvDrive_Change();
-    void dirDirectory_Change();
-    void dirDirectory_DblClick(const QString& path);
-    void filFile_Click();
-    void filFile_DblClick();
-    void filFile_MouseDown(Qt::MouseButton button, const QPoint& globalPos);
-    void filFile_OLEDragDrop(const QMimeData* data);
-    void mnuExit_Click();
-    ConvResult FileNameConv(const QString& fileName);
-
-    void showProcessFolder();
-    void showStartFolder();
-    void openCommandLineFile(const QString& text);
-    void selectFile(const QString& path);
-    QString folderOnDrive(const QString& root) const;
-    void rememberFastFolder();
-    void setFileNameBox(const QString& name);
-    void clearSelectionDisplay();
-    void setPicture(QPushButton* button, int number);
-    void setTimerPeriod(int milliseconds);
-    void setPlayItemsVisible(bool visible);
-    void warn(const QString& text, const QString& caption);
-
-    ProgramState& m_state;
-    MainWindowServices m_services;
-    basMIDIControl m_control;
-    QString m_iniPath;
-    bool m_loading = false;
-    QString m_fileName;                     ///< the file txtFileName shows, as the file system names it
-    QHash<QString, QString> m_driveFolders; ///< the last folder shown on each drive
-    QHash<QWidget*, QRect> m_places;        ///< each control's place in twips
-    int m_clientWidth = 0;                  ///< twips
-    int m_clientHeight = 0;                 ///< twips
-
-public:
-    // Controls, owned by the window through their Qt parents.
+    // The controls, by their design names; the window owns them through their Qt
+    // parents. Public like a form's controls: the dialogs built on the main window
+    // read and set them.
     DriveList* drvDrive = nullptr;
     FolderList* dirDirectory = nullptr;
     FileList* filFile = nullptr;
@@ -183,6 +131,59 @@ public:
     QAction* mnuShowHelp = nullptr;
     QAction* mnuBar1 = nullptr;
     QAction* mnuVer = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Building (frmMain_Controls.cpp).
+    void createControls();
+    void createMenus();
+    void connectEvents();
+    void place(QWidget* control, int left, int top, int width, int height);
+    void setLeft(QWidget* control, int left);
+    void setWidth(QWidget* control, int width);
+    void setClientSize(int width, int height);
+    void applyInfoPanelLayout(bool wide);
+    int toPixelsX(int twips) const;
+    int toPixelsY(int twips) const;
+
+    // Event procedures (frmMain.cpp).
+    void Form_Unload();
+    void drvDrive_Change();
+    void dirDirectory_Change();
+    void dirDirectory_DblClick(const QString& path);
+    void filFile_Click();
+    void filFile_DblClick();
+    void filFile_MouseDown(Qt::MouseButton button, const QPoint& globalPos);
+    void filFile_OLEDragDrop(const QMimeData* data);
+    void mnuExit_Click();
+    ConvResult FileNameConv(const QString& fileName);
+
+    void showProcessFolder();
+    void showStartFolder();
+    void openCommandLineFile(const QString& text);
+    void selectFile(const QString& path);
+    QString folderOnDrive(const QString& root) const;
+    void rememberFastFolder();
+    void setFileNameBox(const QString& name);
+    void clearSelectionDisplay();
+    void setPicture(QPushButton* button, int number);
+    void setTimerPeriod(int milliseconds);
+    void setPlayItemsVisible(bool visible);
+    void warn(const QString& text, const QString& caption);
+
+    ProgramState& m_state;
+    MainWindowServices m_services;
+    basMIDIControl m_control;
+    QString m_iniPath;
+    bool m_loading = false;
+    QString m_fileName;                     ///< the file txtFileName shows, as the file system names it
+    QHash<QString, QString> m_driveFolders; ///< the last folder shown on each drive
+    QHash<QWidget*, QRect> m_places;        ///< each control's place in twips
+    int m_clientWidth = 0;                  ///< twips
+    int m_clientHeight = 0;                 ///< twips
 };
 
 } // namespace calvane

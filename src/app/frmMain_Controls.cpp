@@ -1,10 +1,12 @@
-// The main window's controls, menus and geometry. Places and sizes are in twips
-// (1/1440 inch), converted at the screen's logical DPI.
+// The main window's controls, menus and geometry, and the window options that
+// change them. Places and sizes are in twips (1/1440 inch), converted at the
+// screen's logical DPI.
 
 #include "app/ButtonPictures.h"
 #include "app/DriveList.h"
 #include "app/FileList.h"
 #include "app/FolderList.h"
+#include "app/Topmost.h"
 #include "app/frmMain.h"
 
 #include <QAction>
@@ -162,6 +164,7 @@ void frmMain::createControls()
     place(cmdPrev, 3720, 720, 1095, 375);
     place(cmdPlay, 4800, 720, 1095, 375);
     place(cmdStop, 5880, 720, 1095, 375);
+    setClientSize(kWideClientWidth, kTallClientHeight);
 
     // The text boxes take the menu's shortcuts to the menu (Ctrl+C converts
     // rather than copies) and Enter in the title box converts.
@@ -317,6 +320,13 @@ void frmMain::mnuPreview_Click()
     const bool tall = !mnuPreview->isChecked();
     setClientSize(m_clientWidth, tall ? kTallClientHeight : kShortClientHeight);
     mnuPreview->setChecked(tall);
+}
+
+void frmMain::mnuFront_Click()
+{
+    const bool front = !mnuFront->isChecked();
+    SetTopmost(*this, front);
+    mnuFront->setChecked(front);
 }
 
 void frmMain::setPicture(QPushButton* button, int number)

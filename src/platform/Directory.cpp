@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace calvane {
 namespace {
@@ -77,6 +79,17 @@ QString ShownName(const QString& name)
     return shown;
 }
 
+QString CurrentFolder()
+{
+    char* cwd = ::getcwd(nullptr, 0);
+    if (!cwd) {
+        return {};
+    }
+    QString folder = PathFromNative(cwd);
+    std::free(cwd);
+    return folder;
+}
+
 bool IsFolder(const QString& path)
 {
     struct stat st
@@ -118,15 +131,13 @@ FolderListing ListFolder(const QString& folder, QStringView fileSuffix)
                 isFolder = S_ISDIR(st.st_mode);
             }
         }
-        if (isFile && !fileSuffix.isEmpty() && endsWithNoCase(name, length, fileSuffix)) {
-            QString lossless = PathFromNative(QByteArrayView(name, static_cast<qsizetype>(length)));
-            QString shown = ShownName(lossless);
-            listing.files.push_back({std::move(lossless), std::move(shown)});
-        } else if (isFolder) {
-            QString lossless = PathFromNative(QByteArrayView(name, static_cast<qsizetype>(length)));
-            QString shown = ShownName(lossless);
-            listing.folders.push_back({std::move(lossless), std::move(shown)});
+        const bool listedFile = isFile && !fileSuffix.isEmpty() && endsWithNoCase(name, length, fileSuffix);
+        if (!listedFile && !isFolder) {
+            continue;
         }
+        ListedName listed{PathFromNative(QByteArrayView(name, static_cast<qsizetype>(length))), {}};
+        listed.shown = ShownName(listed.name);
+        (listedFile ? listing.files : listing.folders).push_back(std::move(listed));
     }
     sortShown(listing.files);
     sortShown(listing.folders);

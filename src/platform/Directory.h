@@ -29,6 +29,9 @@ struct FolderListing
 /// the folder cannot be read (53 missing, 75 no access, ...).
 FolderListing ListFolder(const QString& folder, QStringView fileSuffix);
 
+/// The process's current folder, lossless; empty when it is gone.
+QString CurrentFolder();
+
 /// True when the lossless path names a folder (links followed).
 bool IsFolder(const QString& path);
 

@@ -1,16 +1,15 @@
 #include "rename/basFileNameControl.h"
 
 #include "errors/RuntimeError.h"
+#include "platform/Directory.h"
 #include "platform/NativeFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
-#include <cstdlib>
 #include <limits>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace calvane {
 namespace {
@@ -102,12 +101,11 @@ QString ToLongPathName(const QString& path)
     // Built on the lossless path, not QFileInfo, so that names that are not UTF-8 survive.
     QString absolute = path;
     if (!absolute.startsWith(u'/')) {
-        char* cwd = ::getcwd(nullptr, 0);
-        if (!cwd) {
+        const QString folder = CurrentFolder();
+        if (folder.isEmpty()) {
             return {};
         }
-        absolute = WithTrailingSeparator(PathFromNative(cwd)) + path;
-        std::free(cwd);
+        absolute = WithTrailingSeparator(folder) + path;
     }
     absolute = QDir::cleanPath(absolute);
     struct stat st

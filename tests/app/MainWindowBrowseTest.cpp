@@ -153,6 +153,22 @@ TEST_F(MainWindowTest, AFolderChangeClearsTheDisplayButLeavesThePlayerAlone)
     EXPECT_EQ(state.settings.FastFolderPath, music + QStringLiteral("/sub"));
 }
 
+TEST_F(MainWindowTest, AFolderGoneBeforeItIsOpenedIsReportedAndTheListStays)
+{
+    QDir(music).mkdir(QStringLiteral("gone"));
+    start();
+    FolderList* folders = window->dirDirectory;
+    const int row = folders->count() - 1;
+    ASSERT_EQ(folders->entryPath(row), music + QStringLiteral("/gone"));
+    QDir(music).rmdir(QStringLiteral("gone"));
+    QTest::mouseDClick(folders->viewport(), Qt::LeftButton, {},
+                       folders->visualItemRect(folders->item(row)).center());
+    EXPECT_EQ(shownBoxes(), QStringList{QStringLiteral("ファイル: ") + ErrorText(ErrNo::FileNotFound)});
+    EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Critical);
+    EXPECT_EQ(folders->path(), music);
+    EXPECT_TRUE(reporter.reports.empty());
+}
+
 /// Drags data over the file list and drops it, as the platform delivers it: a
 /// drop reaches the list only when it accepted the drag.
 class Drop

@@ -1,11 +1,15 @@
 #include "rename/basFileNameControl.h"
 
 #include "errors/RuntimeError.h"
+#include "platform/Directory.h"
+#include "platform/NativeFile.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 #include <limits>
+#include <sys/stat.h>
 
 namespace calvane {
 namespace {
@@ -94,11 +98,22 @@ QString ToLongPathName(const QString& path)
     if (path.isEmpty()) {
         return {};
     }
-    const QFileInfo info(path);
-    if (!info.exists()) {
+    // Built on the lossless path, not QFileInfo, so that names that are not UTF-8 survive.
+    QString absolute = path;
+    if (!absolute.startsWith(u'/')) {
+        const QString folder = CurrentFolder();
+        if (folder.isEmpty()) {
+            return {};
+        }
+        absolute = WithTrailingSeparator(folder) + path;
+    }
+    absolute = QDir::cleanPath(absolute);
+    struct stat st
+    {};
+    if (::stat(NativePath(absolute).constData(), &st) != 0) {
         return {};
     }
-    return info.absoluteFilePath();
+    return absolute;
 }
 
 } // namespace calvane

@@ -37,7 +37,8 @@ QString GetAppFolder();
 QString WithTrailingSeparator(const QString& folder, PathRules rules = PathRules::Native);
 
 /// The long form of a path. No short names exist here: the absolute path of an
-/// existing file or folder, else the empty string.
+/// existing file or folder, else the empty string. The path is lossless
+/// (PathFromNative), and so is the result.
 QString ToLongPathName(const QString& path);
 
 } // namespace calvane

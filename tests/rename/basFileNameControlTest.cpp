@@ -2,12 +2,15 @@
 
 #include "TempDir.h"
 #include "errors/RuntimeError.h"
+#include "platform/NativeFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace calvane;
 using namespace calvane::test;
@@ -143,7 +146,21 @@ TEST(ToLongPathName, AbsolutePathOfAnExistingPathElseEmpty)
     ASSERT_TRUE(QDir::setCurrent(dir.root()));
     EXPECT_EQ(ToLongPathName(QStringLiteral("a b.mid")),
               QDir(dir.root()).absoluteFilePath(QStringLiteral("a b.mid")));
+    EXPECT_EQ(ToLongPathName(QStringLiteral("./sub/../a b.mid")),
+              QDir(dir.root()).absoluteFilePath(QStringLiteral("a b.mid")));
     QDir::setCurrent(saved);
+}
+
+TEST(ToLongPathName, KeepsANameThatIsNotUtf8)
+{
+    TempDir dir;
+    QDir(dir.root()).mkdir(QStringLiteral("sub"));
+    const QString lossless = dir.root() + PathFromNative("/\x8b\xc8.mid");
+    const int fd = ::open(NativePath(lossless).constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    EXPECT_EQ(ToLongPathName(lossless), lossless);
+    EXPECT_EQ(NativePath(ToLongPathName(lossless)), NativePath(dir.root()) + "/\x8b\xc8.mid");
 }
 
 } // namespace

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QListWidget>
+#include <QMimeData>
+#include <QStringList>
+
+namespace calvane {
+
+/// The file list: the ordinary files of one folder whose names end in ".mid" in
+/// any letter case, sorted by name, hidden files left out. Reading the list opens
+/// no file. The list index is the selected entry (-1 for none); the index changing
+/// to an entry, by the user or by code, fires Click.
+class FileList : public QListWidget
+{
+    Q_OBJECT
+public:
+    explicit FileList(QWidget* parent = nullptr);
+
+    /// The folder whose files the list shows (lossless).
+    QString folder() const { return m_folder; }
+
+    /// Sets the folder; Refresh reads it.
+    void setFolder(const QString& folder) { m_folder = folder; }
+
+    /// Reads the folder again; no entry is selected afterwards (and no Click fires).
+    /// Throws RuntimeError when the folder cannot be read.
+    void Refresh();
+
+    int listIndex() const { return m_listIndex; }
+    void setListIndex(int index);
+
+    /// The file name of an entry as the file system holds it (lossless).
+    QString fileName(int index) const;
+
+    /// The local files of dropped data, lossless; empty when it holds none.
+    static QStringList DroppedFiles(const QMimeData* data);
+
+signals:
+    void Click();
+    void DblClick();
+    void MouseDown(Qt::MouseButton button, const QPoint& globalPos);
+    void KeyDown(int key, Qt::KeyboardModifiers modifiers);
+    void OLEDragDrop(const QMimeData* data);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void selectionMoved();
+
+    QString m_folder;
+    QStringList m_names;
+    int m_listIndex = -1;
+};
+
+} // namespace calvane

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace calvane {
+
+class frmMain;
+
+/// How the program starts; main() leaves every field at its default.
+struct StartOptions
+{
+    QString iniPath;        ///< empty: DefaultIniPath()
+    QString instanceFolder; ///< empty: SingleInstance::DefaultFolder()
+    /// Runs once the main window is shown (the start-up benchmark ends the program there).
+    std::function<void(frmMain&)> whenShown;
+};
+
+/// The program: one running instance per user; a later start brings the running
+/// one's last active window to the front and ends without reading or writing
+/// any setting. Otherwise the main window loads (with the first argument as the
+/// command-line file) and the program lives as long as it does.
+int RunCalvane(int argc, char** argv, const StartOptions& options = {});
+
+} // namespace calvane

@@ -1,0 +1,487 @@
+#include "app/frmMain.h"
+
+#include "app/DriveList.h"
+#include "app/FileList.h"
+#include "app/FolderList.h"
+#include "errors/basModule1.h"
+#include "midi/basMIDIInfo.h"
+#include "platform/Directory.h"
+#include "platform/MessageBoxes.h"
+#include "platform/NativeFile.h"
+#include "platform/ProcessEnd.h"
+#include "platform/Volumes.h"
+#include "player/FormatPlayTime.h"
+#include "rename/basFileNameControl.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QTimer>
+
+namespace calvane {
+namespace {
+
+const QString kSpecifyFile = QStringLiteral("MIDIファイルを指定してください (停止中)");
+const QString kFileChanged = QStringLiteral("ファイルが変更されました (停止中)");
+const QString kFileReloaded = QStringLiteral("ファイルが再読み込みされました(停止中)");
+const QString kFileSpecified = QStringLiteral("MIDIファイルが指定されました (停止中)");
+const QString kStoppedForConv = QStringLiteral("変換作業のため停止します");
+const QString kSelectionError = QStringLiteral("選択エラー");
+
+/// The application-wide busy pointer for as long as it lives.
+class BusyPointer
+{
+public:
+    BusyPointer() { QApplication::setOverrideCursor(Qt::BusyCursor); }
+    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+};
+
+/// Text set by the program shows from its beginning, not scrolled to its end.
+void showText(QLineEdit* box, const QString& text)
+{
+    box->setText(text);
+    box->setCursorPosition(0);
+}
+
+/// The "mid" test: the last three characters, without regard to letter case.
+bool namesMidiFile(const QString& path)
+{
+    return path.right(3).compare(u"mid", Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+frmMain::frmMain(ProgramState& state, const MainWindowServices& services, QWidget* parent)
+    : QMainWindow(parent), m_state(state), m_services(services),
+      m_control(services.device, state.CurrentMIDIPath, services.reporter)
+{
+    createMenus(); // first: the client size leaves room for the menu bar
+    createControls();
+    connectEvents();
+}
+
+frmMain::~frmMain() = default;
+
+// --- Load and unload ---------------------------------------------------------
+
+void frmMain::Form_Load(const QString& commandLine)
+{
+    Guarded(m_services.reporter, "frmMain.Form_Load", [&] {
+        showProcessFolder();
+        m_iniPath = m_services.iniPath;
+        m_loading = true;
+        const StoredSettings stored = LoadSettings(m_iniPath);
+        mnuShowMIDIInfo->setChecked(stored.view.MIDIInfo);
+        mnuPreview->setChecked(stored.view.Preview);
+        mnuFront->setChecked(stored.view.Front);
+        m_state.settings = stored.settings;
+        lblStatus->setText(kSpecifyFile);
+        setPicture(cmdPlay, 102);
+        setPicture(cmdPrev, 103);
+        setPicture(cmdStop, 104);
+        // Each pair leaves the check mark as read and applies it to the window.
+        mnuPreview_Click();
+        mnuPreview_Click();
+        mnuFront_Click();
+        mnuFront_Click();
+        mnuShowMIDIInfo_Click();
+        mnuShowMIDIInfo_Click();
+        showStartFolder();
+        m_loading = false;
+        if (!commandLine.isEmpty()) {
+            openCommandLineFile(commandLine);
+        }
+    });
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+void frmMain::Form_Unload()
+{
+    Guarded(m_services.reporter, "frmMain.Form_Unload", [&] {
+        m_iniPath = m_services.iniPath;
+        m_control.MIDIControl(u"stop");
+        m_control.MIDIControl(u"close");
+        StoredSettings stored;
+        stored.view.MIDIInfo = mnuShowMIDIInfo->isChecked();
+        stored.view.Preview = mnuPreview->isChecked();
+        stored.view.Front = mnuFront->isChecked();
+        stored.settings = m_state.settings;
+        SaveSettings(m_iniPath, stored, dirDirectory->path());
+    });
+}
+
+void frmMain::mnuExit_Click()
+{
+    // At once: no unload step, nothing written.
+    m_services.end.endNow(0);
+}
+
+/// The lists start at the process's current folder, without change events.
+void frmMain::showProcessFolder()
+{
+    drvDrive->setDrives(MountedDriveRoots());
+    {
+        const QSignalBlocker quiet(dirDirectory);
+        try {
+            dirDirectory->setPath(CurrentFolder());
+        } catch (const RuntimeError&) {
+            dirDirectory->setPath(QStringLiteral("/")); // a current folder that is gone or unreadable
+        }
+    }
+    drvDrive->followPath(dirDirectory->path());
+    m_driveFolders[drvDrive->drive()] = dirDirectory->path();
+    filFile->setFolder(dirDirectory->path());
+    filFile->Refresh();
+}
+
+void frmMain::showStartFolder()
+{
+    const QString& start = m_state.settings.FastFolderPath;
+    // Only a folder can be shown: a start folder that became a file, or a path
+    // that is not absolute, would stop every start; the current folder stays.
+    if (start.isEmpty() || m_state.settings.AppointFolder != 1 || !start.startsWith(u'/') ||
+        !IsFolder(start)) {
+        return;
+    }
+    drvDrive->setDrive(drvDrive->driveOf(start));
+    dirDirectory->setPath(start);
+}
+
+// --- Drive, folder and file lists ---------------------------------------------
+
+void frmMain::drvDrive_Change()
+{
+    try {
+        dirDirectory->setPath(folderOnDrive(drvDrive->drive()));
+        rememberFastFolder();
+    } catch (const std::exception&) {
+        const RuntimeError failure = CurrentFailure();
+        m_services.boxes.show(failure.text(), QStringLiteral("ファイル"), MsgIcon::Critical, MsgButtons::Ok);
+    }
+}
+
+/// The folder the drive showed last, else its root.
+QString frmMain::folderOnDrive(const QString& root) const
+{
+    const QString last = m_driveFolders.value(root);
+    return !last.isEmpty() && IsFolder(last) ? last : root;
+}
+
+void frmMain::rememberFastFolder()
+{
+    if (m_state.settings.SaveLastFolder == 1 && m_state.settings.AppointFolder == 1 && !m_loading) {
+        m_state.settings.FastFolderPath = dirDirectory->path();
+    }
+}
+
+void frmMain::dirDirectory_Change()
+{
+    Guarded(m_services.reporter, "frmMain.dirDirectory_Change", [&] {
+        const QString path = dirDirectory->path();
+        drvDrive->followPath(path);
+        m_driveFolders[drvDrive->drive()] = path;
+        filFile->setFolder(path);
+        rememberFastFolder();
+        filFile->Refresh();
+        clearSelectionDisplay();
+    });
+}
+
+void frmMain::dirDirectory_DblClick(const QString& path)
+{
+    try {
+        dirDirectory->setPath(path);
+    } catch (const RuntimeError& failure) {
+        // A folder that cannot be opened: say so and stay where the list is.
+        m_services.boxes.show(failure.text(), QStringLiteral("ファイル"), MsgIcon::Critical, MsgButtons::Ok);
+    }
+}
+
+void frmMain::filFile_Click()
+{
+    Guarded(m_services.reporter, "frmMain.filFile_Click", [&] {
+        setFileNameBox(filFile->fileName(filFile->listIndex()));
+        cmdReLoad_Click();
+    });
+}
+
+void frmMain::filFile_DblClick()
+{
+    if (filFile->listIndex() < 0) {
+        return;
+    }
+    switch (m_state.settings.DClick) {
+    case 0:
+        cmdPlay_Click();
+        break;
+    case 1:
+        cmdConv_Click();
+        break;
+    default:
+        break;
+    }
+}
+
+void frmMain::filFile_MouseDown(Qt::MouseButton button, const QPoint& globalPos)
+{
+    mnuEdit_Click();
+    setPlayItemsVisible(true);
+    if (button == Qt::RightButton) {
+        mnuEdit->exec(globalPos);
+    }
+    setPlayItemsVisible(false);
+}
+
+void frmMain::filFile_OLEDragDrop(const QMimeData* data)
+{
+    Guarded(m_services.reporter, "frmMain.filFile_OLEDragDrop", [&] {
+        try {
+            filFile->Refresh();
+            const QStringList files = FileList::DroppedFiles(data);
+            if (files.isEmpty()) {
+                throw RuntimeError(ErrNo::FormatNotAvailable);
+            }
+            if (!namesMidiFile(files.first())) {
+                warn(QStringLiteral("MIDIファイルを選択してください"), kSelectionError);
+                return;
+            }
+            selectFile(files.first());
+        } catch (const RuntimeError& failure) {
+            if (failure.number() != ErrNo::FormatNotAvailable) {
+                throw;
+            }
+            warn(QStringLiteral("MIDIファイルを指定してください"), kSelectionError);
+        }
+    });
+}
+
+void frmMain::openCommandLineFile(const QString& text)
+{
+    // The whole first argument: the shell has already split the command line,
+    // and no short form exists to carry a path with blanks.
+    const QString path = ToLongPathName(text);
+    if (!namesMidiFile(path)) {
+        warn(QStringLiteral("MIDIファイルを選択してください"), kSelectionError);
+        return;
+    }
+    selectFile(path);
+}
+
+/// Through the chain drive → folder → file list; selecting the entry loads it.
+void frmMain::selectFile(const QString& path)
+{
+    drvDrive->setDrive(drvDrive->driveOf(path));
+    dirDirectory->setPath(GetFolderPart(path));
+    const QString name = GetFileNamePart(path);
+    for (int i = 0; i < filFile->count(); ++i) {
+        if (filFile->fileName(i) == name) {
+            filFile->setListIndex(i);
+            return;
+        }
+    }
+}
+
+// --- Reload --------------------------------------------------------------------
+
+void frmMain::cmdReLoad_Click()
+{
+    Guarded(m_services.reporter, "frmMain.cmdReLoad_Click", [&] {
+        if (m_fileName.isEmpty()) {
+            warn(QStringLiteral("MIDIファイルが指定されていません"), QStringLiteral("再読み込み"));
+            return;
+        }
+        BusyPointer busy;
+        const QString folder = filFile->folder();
+        const QString mode = m_control.GetMIDIMode();
+        if (basMIDIControl::IsPlaying(mode) || basMIDIControl::IsPaused(mode)) {
+            m_control.MIDIControl(u"stop");
+            m_control.MIDIControl(u"close");
+            setPicture(cmdPlay, 102);
+            setTimerPeriod(0);
+            const bool same = folder + u'/' + m_fileName == m_state.CurrentMIDIPath ||
+                              folder + m_fileName == m_state.CurrentMIDIPath;
+            lblStatus->setText(same ? kFileReloaded : kFileChanged);
+        }
+        m_state.CurrentMIDIPath = WithTrailingSeparator(folder) + m_fileName;
+
+        // The panel and the title box show the file even when the device cannot open it.
+        const MidiFileInfo info = GetMIDIInfo(m_state.CurrentMIDIPath, m_services.boxes, m_services.reporter);
+        showText(txtFormat, QString::number(info.Format));
+        showText(txtTrack, QString::number(info.Tracks));
+        showText(txtDivision, QString::number(info.Division));
+        showText(txtCopyright, info.Copyright);
+        showText(txtConvFileName, info.Title);
+
+        m_control.MIDIControl(u"close");
+        if (m_control.MIDIControl(u"open") == 1) {
+            m_services.boxes.show(QStringLiteral("内部エラーが発生しました"),
+                                  QStringLiteral("デバイスエラー"), MsgIcon::Critical, MsgButtons::Ok);
+            return;
+        }
+        showText(txtTime, FormatPlayTime(m_control.GetMIDILength()));
+        lblPosition->setText(QStringLiteral("00:00.000"));
+        sldPosition->setMaximum(m_control.GetMIDILength());
+        sldPosition->setValue(0);
+        if (lblStatus->text() != kFileChanged && lblStatus->text() != kFileReloaded) {
+            lblStatus->setText(kFileSpecified);
+        }
+        lblTempo->setText(QString::number(m_control.GetMIDITempo()));
+    });
+}
+
+// --- Convert -----------------------------------------------------------------
+
+void frmMain::cmdConv_Click()
+{
+    Guarded(m_services.reporter, "frmMain.cmdConv_Click", [&] {
+        const QString mode = m_control.GetMIDIMode();
+        if (basMIDIControl::IsPlaying(mode) || basMIDIControl::IsPaused(mode)) {
+            setPicture(cmdPlay, 102);
+            lblStatus->setText(kStoppedForConv);
+            m_control.MIDIControl(u"stop");
+        }
+        m_control.MIDIControl(u"close"); // the file is released before every attempt
+        setTimerPeriod(0);
+
+        const auto refuse = [this](const QString& text) { warn(text, QStringLiteral("変換")); };
+        switch (FileNameConv(m_fileName)) {
+        case ConvResult::Renamed:
+            filFile->Refresh();
+            clearSelectionDisplay();
+            break;
+        case ConvResult::NoFile:
+            refuse(QStringLiteral("MIDIファイルが選択されていません "));
+            txtConvFileName->setFocus();
+            break;
+        case ConvResult::NoTitle:
+            refuse(QStringLiteral("MIDIタイトルが入力されていません"));
+            txtConvFileName->setFocus();
+            break;
+        case ConvResult::RefusedChar:
+            refuse(QStringLiteral("MIDIタイトルに不正な文字が入力されています"));
+            txtConvFileName->setFocus();
+            break;
+        case ConvResult::NameExists:
+            refuse(QStringLiteral("同名のファイルが存在します"));
+            txtConvFileName->setFocus();
+            break;
+        case ConvResult::AccessFailure:
+            refuse(QStringLiteral("ファイルにアクセスできません\r\n"
+                                  "読み取り専用または書き込み不可のメディアに記憶されています"));
+            break;
+        case ConvResult::OtherFailure:
+            break; // reported: the error handler has ended the program
+        }
+    });
+}
+
+ConvResult frmMain::FileNameConv(const QString& fileName)
+{
+    const ConvOutcome outcome =
+        calvane::FileNameConv(dirDirectory->path(), fileName, txtConvFileName->text(), m_state.settings,
+                              m_services.reporter, "frmMain_FileNameConv");
+    if (txtConvFileName->text() != outcome.title) {
+        txtConvFileName->setText(outcome.title);
+    }
+    if (outcome.result == ConvResult::RefusedChar) {
+        txtConvFileName->setFocus();
+        txtConvFileName->setSelection(static_cast<int>(outcome.refusedAt), 1);
+    }
+    return outcome.result;
+}
+
+// --- Player seams and the Edit menu -------------------------------------------
+
+void frmMain::cmdPlay_Click()
+{
+    // Play and pause belong to the player panel, which builds on this window;
+    // until it is in place the button and the double-click do nothing.
+}
+
+void frmMain::setTimerPeriod(int milliseconds)
+{
+    if (milliseconds <= 0) {
+        timMIDIStop->stop();
+        timMIDIStop->setInterval(0);
+    } else {
+        timMIDIStop->start(milliseconds);
+    }
+}
+
+void frmMain::mnuEdit_Click()
+{
+    const bool selected = filFile->listIndex() >= 0;
+    const QString mode = selected ? m_control.GetMIDIMode() : QString();
+    const bool playing = basMIDIControl::IsPlaying(mode);
+    const bool paused = basMIDIControl::IsPaused(mode);
+    for (QAction* action : {mnuReLoad, mnuAllConv, mnuConv, mnuDel}) {
+        action->setEnabled(selected);
+    }
+    mnuUsePlayer->setEnabled(selected && m_state.settings.UsePlayer == 1);
+    mnuEdit_Play->setEnabled(selected && !playing);
+    mnuEdit_Pause->setEnabled(selected && playing);
+    mnuEdit_Stop->setEnabled(selected && (playing || paused));
+}
+
+// --- Shared steps ----------------------------------------------------------------
+
+void frmMain::setFileNameBox(const QString& name)
+{
+    m_fileName = name;
+    showText(txtFileName, ShownName(name));
+}
+
+void frmMain::clearSelectionDisplay()
+{
+    setFileNameBox(QString());
+    txtConvFileName->clear();
+    txtFormat->setText(QStringLiteral("0"));
+    txtDivision->setText(QStringLiteral("0"));
+    txtTrack->setText(QStringLiteral("0"));
+    txtTime->setText(QStringLiteral("00:00.0"));
+    txtCopyright->clear();
+    lblTempo->setText(QStringLiteral("0"));
+}
+
+void frmMain::warn(const QString& text, const QString& caption)
+{
+    m_services.boxes.show(text, caption, MsgIcon::Warning, MsgButtons::Ok);
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        // Left unaccepted, the key goes on to the menu's shortcut.
+        const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+        for (const QAction* action : menuBar()->findChildren<QAction*>()) {
+            if (!action->shortcut().isEmpty() && action->shortcut() == pressed) {
+                event->ignore();
+                return true;
+            }
+        }
+    } else if (watched == txtConvFileName && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            cmdConv_Click();
+            return true; // Enter converts and is not passed on
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace calvane

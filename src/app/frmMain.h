@@ -1,0 +1,189 @@
+#pragma once
+
+#include "player/basMIDIControl.h"
+#include "rename/FileNameConv.h"
+#include "settings/Settings.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QRect>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMimeData;
+class QPushButton;
+class QSlider;
+class QTimer;
+
+namespace calvane {
+
+class DriveList;
+class ErrorReporter;
+class FileList;
+class FolderList;
+class MciDevice;
+class MessageBoxes;
+class ProcessEnd;
+
+/// The program's shared state: the settings in memory and the file the main
+/// window loaded last (empty until then). The view options are the check marks
+/// of the main window's Option menu.
+struct ProgramState
+{
+    Settings settings;
+    QString CurrentMIDIPath;
+};
+
+/// What the main window needs from outside; only main() builds the real ones.
+struct MainWindowServices
+{
+    MessageBoxes& boxes;
+    ErrorReporter& reporter;
+    ProcessEnd& end;
+    MciDevice& device;
+    QString iniPath; ///< the settings file
+};
+
+/// The main window: browsing drives, folders and MIDI files, the loaded file's
+/// information and title, the single-file rename, the player panel and the
+/// window options. Controls carry their design names as object names.
+class frmMain : public QMainWindow
+{
+    Q_OBJECT
+public:
+    frmMain(ProgramState& state, const MainWindowServices& services, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    /// The load step, before the window is shown. commandLine is the program's
+    /// first argument (lossless) or empty.
+    void Form_Load(const QString& commandLine);
+
+    void cmdReLoad_Click();
+    void cmdConv_Click();
+    /// Play or pause: the player panel's procedure, which the player completes.
+    void cmdPlay_Click();
+    /// Enables the Edit menu's items for the selection and the player's state.
+    void mnuEdit_Click();
+    void mnuFront_Click();
+    void mnuShowMIDIInfo_Click();
+    void mnuPreview_Click();
+
+    // The controls, by their design names; the window owns them through their Qt
+    // parents. Public like a form's controls: the dialogs built on the main window
+    // read and set them.
+    DriveList* drvDrive = nullptr;
+    FolderList* dirDirectory = nullptr;
+    FileList* filFile = nullptr;
+    QLabel* lblFileName = nullptr;
+    QLineEdit* txtFileName = nullptr;
+    QLabel* lblConvFileName = nullptr;
+    QLineEdit* txtConvFileName = nullptr;
+    QPushButton* cmdReLoad = nullptr;
+    QPushButton* cmdConv = nullptr;
+    QPushButton* cmdAllConv = nullptr;
+    QGroupBox* fraMIDIInfo = nullptr;
+    QLabel* lblFormat = nullptr;
+    QLineEdit* txtFormat = nullptr;
+    QLabel* lblTrack = nullptr;
+    QLineEdit* txtTrack = nullptr;
+    QLabel* lblDivision = nullptr;
+    QLineEdit* txtDivision = nullptr;
+    QLabel* lblTime = nullptr;
+    QLineEdit* txtTime = nullptr;
+    QLabel* lblCopyright = nullptr;
+    QLineEdit* txtCopyright = nullptr;
+    QGroupBox* fraPreview = nullptr;
+    QLabel* lblP_Tempo = nullptr;
+    QLabel* lblTempo = nullptr;
+    QLabel* lblP_Time = nullptr;
+    QLabel* lblPosition = nullptr;
+    QLabel* lblStatus = nullptr;
+    QSlider* sldPosition = nullptr;
+    QPushButton* cmdPrev = nullptr;
+    QPushButton* cmdPlay = nullptr;
+    QPushButton* cmdStop = nullptr;
+    QTimer* timMIDIStop = nullptr;
+
+    QMenu* mnuFile = nullptr;
+    QAction* mnuExit = nullptr;
+    QMenu* mnuEdit = nullptr;
+    QAction* mnuReLoad = nullptr;
+    QAction* mnuAllConv = nullptr;
+    QAction* mnuConv = nullptr;
+    QAction* mnuBar3 = nullptr;
+    QAction* mnuEdit_Play = nullptr;
+    QAction* mnuEdit_Pause = nullptr;
+    QAction* mnuEdit_Stop = nullptr;
+    QAction* mnuBar4 = nullptr;
+    QAction* mnuUsePlayer = nullptr;
+    QAction* mnuBar5 = nullptr;
+    QAction* mnuDel = nullptr;
+    QMenu* mnuOption = nullptr;
+    QAction* mnuFront = nullptr;
+    QAction* mnuShowMIDIInfo = nullptr;
+    QAction* mnuPreview = nullptr;
+    QAction* mnuBar2 = nullptr;
+    QAction* mnuSet = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuShowHelp = nullptr;
+    QAction* mnuBar1 = nullptr;
+    QAction* mnuVer = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Building (frmMain_Controls.cpp).
+    void createControls();
+    void createMenus();
+    void connectEvents();
+    void place(QWidget* control, int left, int top, int width, int height);
+    void setLeft(QWidget* control, int left);
+    void setWidth(QWidget* control, int width);
+    void setClientSize(int width, int height);
+    void applyInfoPanelLayout(bool wide);
+    int toPixelsX(int twips) const;
+    int toPixelsY(int twips) const;
+
+    // Event procedures (frmMain.cpp).
+    void Form_Unload();
+    void drvDrive_Change();
+    void dirDirectory_Change();
+    void dirDirectory_DblClick(const QString& path);
+    void filFile_Click();
+    void filFile_DblClick();
+    void filFile_MouseDown(Qt::MouseButton button, const QPoint& globalPos);
+    void filFile_OLEDragDrop(const QMimeData* data);
+    void mnuExit_Click();
+    ConvResult FileNameConv(const QString& fileName);
+
+    void showProcessFolder();
+    void showStartFolder();
+    void openCommandLineFile(const QString& text);
+    void selectFile(const QString& path);
+    QString folderOnDrive(const QString& root) const;
+    void rememberFastFolder();
+    void setFileNameBox(const QString& name);
+    void clearSelectionDisplay();
+    void setPicture(QPushButton* button, int number);
+    void setTimerPeriod(int milliseconds);
+    void setPlayItemsVisible(bool visible);
+    void warn(const QString& text, const QString& caption);
+
+    ProgramState& m_state;
+    MainWindowServices m_services;
+    basMIDIControl m_control;
+    QString m_iniPath;
+    bool m_loading = false;
+    QString m_fileName;                     ///< the file txtFileName shows, as the file system names it
+    QHash<QString, QString> m_driveFolders; ///< the last folder shown on each drive
+    QHash<QWidget*, QRect> m_places;        ///< each control's place in twips
+    int m_clientWidth = 0;                  ///< twips
+    int m_clientHeight = 0;                 ///< twips
+};
+
+} // namespace calvane

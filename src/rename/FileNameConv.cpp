@@ -1,0 +1,84 @@
+#include "rename/FileNameConv.h"
+
+#include "errors/basModule1.h"
+#include "platform/NativeFile.h"
+#include "platform/RenameNoReplace.h"
+#include "rename/basFileNameControl.h"
+#include "settings/Settings.h"
+
+#include <algorithm>
+
+namespace calvane {
+namespace {
+
+bool onlySpaces(QStringView title)
+{
+    return std::all_of(title.begin(), title.end(), [](QChar c) { return c == u' ' || c == u'\u3000'; });
+}
+
+/// 0-based index of the first character that may not stand in the file name, or -1.
+qsizetype refusedCharAt(QStringView title)
+{
+    const qsizetype invalid = FindInvalidTitleChar(title) - 1;
+    const qsizetype nul = title.indexOf(QChar(u'\0'));
+    if (invalid < 0 || nul < 0) {
+        return std::max(invalid, nul);
+    }
+    return std::min(invalid, nul);
+}
+
+} // namespace
+
+ConvOutcome FileNameConv(const QString& folder, const QString& fileName, const QString& title,
+                         const Settings& settings, ErrorReporter& reporter, const char* procedure)
+{
+    ConvOutcome outcome;
+    outcome.title = title;
+    try {
+        if (fileName.isEmpty()) {
+            outcome.result = ConvResult::NoFile;
+            return outcome;
+        }
+        if (outcome.title.isEmpty()) {
+            outcome.result = ConvResult::NoTitle;
+            return outcome;
+        }
+        if (settings.Space && onlySpaces(outcome.title)) {
+            outcome.title.clear();
+            outcome.result = ConvResult::NoTitle;
+            return outcome;
+        }
+        if (settings.LastSpace) {
+            qsizetype end = outcome.title.size();
+            while (end > 0 && outcome.title.at(end - 1) == u' ') {
+                --end;
+            }
+            outcome.title.truncate(end);
+        }
+        outcome.refusedAt = refusedCharAt(outcome.title);
+        if (outcome.refusedAt >= 0) {
+            outcome.result = ConvResult::RefusedChar;
+            return outcome;
+        }
+        const QByteArray nativeFolder = NativePath(WithTrailingSeparator(folder));
+        RenameNoReplace(nativeFolder + NativePath(fileName),
+                        nativeFolder + (outcome.title + QStringLiteral(".mid")).toUtf8());
+        outcome.result = ConvResult::Renamed;
+        return outcome;
+    } catch (const std::exception&) {
+        const RuntimeError failure = CurrentFailure();
+        if (failure.number() == ErrNo::FileAlreadyExists) {
+            outcome.result = ConvResult::NameExists;
+            return outcome;
+        }
+        if (failure.number() == ErrNo::PathFileAccessError) {
+            outcome.result = ConvResult::AccessFailure;
+            return outcome;
+        }
+        reporter.ReportError(failure.number(), failure.text(), QString::fromUtf8(procedure));
+    }
+    outcome.result = ConvResult::OtherFailure; // not reached: ReportError ends the program
+    return outcome;
+}
+
+} // namespace calvane

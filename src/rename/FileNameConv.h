@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace calvane {
+
+class ErrorReporter;
+struct Settings;
+
+/// What renaming a file to its title came to.
+enum class ConvResult : std::int16_t
+{
+    Renamed = 0,
+    NoFile = 1,        ///< the file name is empty
+    NoTitle = 2,       ///< the title is empty, or only spaces while Space is on
+    RefusedChar = 3,   ///< the title holds a character no file name may hold
+    NameExists = 4,    ///< a file of the new name exists (58)
+    AccessFailure = 5, ///< the file or its medium cannot be written (75)
+    OtherFailure = 6,  ///< handed to the central error handler
+};
+
+struct ConvOutcome
+{
+    ConvResult result = ConvResult::Renamed;
+    /// The title as the title box shows it afterwards (emptied or trimmed by the
+    /// space rules, also when a later check fails).
+    QString title;
+    /// For RefusedChar: the 0-based index of the refused character, else -1.
+    qsizetype refusedAt = -1;
+};
+
+/// Renames folder/fileName to the title plus ".mid" in the same folder, after the
+/// checks in their fixed order: file name, title, the Space and LastSpace rules,
+/// refused characters (U+0000 included: no file name can hold it). Never replaces
+/// an existing file. Failures 58 and 75 become NameExists and AccessFailure; any
+/// other goes to ReportError with the given procedure name. fileName is lossless
+/// (PathFromNative); the new name is written as UTF-8.
+ConvOutcome FileNameConv(const QString& folder, const QString& fileName, const QString& title,
+                         const Settings& settings, ErrorReporter& reporter, const char* procedure);
+
+} // namespace calvane

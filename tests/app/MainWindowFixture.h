@@ -1,0 +1,154 @@
+#pragma once
+
+#include "../Fakes.h"
+#include "../QtPrint.h"
+#include "../TempDir.h"
+#include "../midi/MidiBytes.h"
+#include "../player/FakeMciDevice.h"
+#include "app/DriveList.h"
+#include "app/FileList.h"
+#include "app/FolderList.h"
+#include "app/frmMain.h"
+#include "platform/NativeFile.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <memory>
+#include <unistd.h>
+
+namespace calvane::test {
+
+/// A Standard MIDI File with the given title and copyright (code page 932 bytes).
+inline QByteArray MidiWithTitle(const QByteArray& title, const QByteArray& copyright = {})
+{
+    QByteArray events = meta(0x03, title);
+    if (!copyright.isEmpty()) {
+        events += meta(0x02, copyright);
+    }
+    return header(1, 1, 480) + track(events + kEndOfTrack);
+}
+
+/// The main window over a temporary folder "music" (the process's current
+/// folder while the test runs), with recording fakes for message boxes, the
+/// error handler, the process end and the media device.
+class MainWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_savedFolder = QDir::currentPath();
+        music = dir.root() + QStringLiteral("/music");
+        QDir().mkpath(music);
+        QDir::setCurrent(music);
+        ini = dir.path(QStringLiteral("calvane.ini"));
+        device.replies[QStringLiteral("status Midi length")] = QStringLiteral("83456");
+        device.replies[QStringLiteral("status midi tempo")] = QStringLiteral("120");
+    }
+
+    void TearDown() override
+    {
+        window.reset();
+        QDir::setCurrent(m_savedFolder);
+    }
+
+    QString addMidi(const QString& name, const QByteArray& title, const QString& folder = {})
+    {
+        const QString path = (folder.isEmpty() ? music : folder) + u'/' + name;
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+        file.write(MidiWithTitle(title, "(C) Example"));
+        return path;
+    }
+
+    void writeIni(const QByteArray& content) const
+    {
+        QFile file(ini);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+
+    /// Builds, loads and shows the window, active, as main() does.
+    frmMain& start(const QString& commandLine = {})
+    {
+        window = std::make_unique<frmMain>(state, MainWindowServices{boxes, reporter, end, device, ini});
+        window->Form_Load(commandLine);
+        window->show();
+        window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        return *window;
+    }
+
+    template <class T = QWidget> T* control(const char* name) const
+    {
+        T* found = window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    QStringList listed() const
+    {
+        QStringList names;
+        for (int i = 0; i < window->filFile->count(); ++i) {
+            names.append(window->filFile->item(i)->text());
+        }
+        return names;
+    }
+
+    QPoint entryCenter(int row) const
+    {
+        return window->filFile->visualItemRect(window->filFile->item(row)).center();
+    }
+
+    void clickEntry(const QString& shown, Qt::MouseButton button = Qt::LeftButton)
+    {
+        const int row = static_cast<int>(listed().indexOf(shown));
+        ASSERT_GE(row, 0) << shown.toStdString();
+        QTest::mouseClick(window->filFile->viewport(), button, {}, entryCenter(row));
+    }
+
+    void doubleClickEntry(const QString& shown)
+    {
+        const int row = static_cast<int>(listed().indexOf(shown));
+        ASSERT_GE(row, 0) << shown.toStdString();
+        QTest::mouseDClick(window->filFile->viewport(), Qt::LeftButton, {}, entryCenter(row));
+    }
+
+    int px(int twips) const { return qRound(twips * window->logicalDpiX() / 1440.0); }
+
+    /// The boxes shown so far as "caption: text" lines.
+    QStringList shownBoxes() const
+    {
+        QStringList out;
+        for (const ShownBox& box : boxes.shown) {
+            out.append(box.caption + QStringLiteral(": ") + box.text);
+        }
+        return out;
+    }
+
+    TempDir dir;
+    QString music;
+    QString ini;
+    FakeMessageBoxes boxes;
+    FakeErrorReporter reporter;
+    FakeProcessEnd end;
+    FakeMciDevice device;
+    ProgramState state;
+    std::unique_ptr<frmMain> window;
+
+private:
+    QString m_savedFolder;
+};
+
+} // namespace calvane::test

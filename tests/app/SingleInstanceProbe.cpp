@@ -1,0 +1,58 @@
+// A stand-in program for the single-instance tests: claims the instance the way
+// the program does and reports on stdout what happens to it.
+//
+//   single_instance_probe FOLDER [--dialog]
+//
+// A later start prints "second" and ends. The first prints "first", shows a
+// window (and with --dialog a modal dialog over it), minimises the window,
+// prints "ready" and waits; when a later start asks for it, it raises the last
+// active window, prints "raised NAME minimized=0|1" and ends.
+
+#include "app/SingleInstance.h"
+#include "app/WindowRaiser.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QWidget>
+
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char** argv)
+{
+    using namespace calvane;
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        return 2;
+    }
+    SingleInstance instance(QString::fromLocal8Bit(argv[1]));
+    if (instance.claim() == SingleInstance::Role::Second) {
+        std::puts("second");
+        return 0;
+    }
+    std::puts("first");
+    std::fflush(stdout);
+
+    QWidget window;
+    window.setObjectName(QStringLiteral("main"));
+    WindowRaiser raiser(window);
+    window.show();
+    QDialog dialog(&window);
+    dialog.setObjectName(QStringLiteral("dialog"));
+    if (argc > 2 && std::strcmp(argv[2], "--dialog") == 0) {
+        dialog.setModal(true);
+        dialog.show();
+    }
+    window.showMinimized();
+
+    QObject::connect(&instance, &SingleInstance::raiseRequested, [&] {
+        raiser.raiseLastActive();
+        std::printf("raised %s minimized=%d\n", qPrintable(raiser.lastActive()->objectName()),
+                    window.isMinimized() ? 1 : 0);
+        std::fflush(stdout);
+        QCoreApplication::exit(0);
+    });
+    std::puts("ready");
+    std::fflush(stdout);
+    return QApplication::exec();
+}

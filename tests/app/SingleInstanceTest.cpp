@@ -1,0 +1,156 @@
+// One instance per user, proven with real processes: the probe program and the
+// program itself.
+
+#include "../QtPrint.h"
+#include "../TempDir.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <sys/stat.h>
+
+using namespace calvane::test;
+
+namespace {
+
+// Generous bounds that only keep a broken test from hanging; no timing is tested.
+constexpr int kWaitMs = 30000;
+
+class SingleInstanceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        folder = dir.path(QStringLiteral("instance"));
+        runtime = dir.path(QStringLiteral("runtime"));
+        QDir().mkpath(runtime);
+        ::chmod(QFile::encodeName(runtime).constData(), 0700);
+    }
+
+    void TearDown() override
+    {
+        for (auto& p : m_started) {
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished(kWaitMs);
+            }
+        }
+    }
+
+    QProcess& launch(const QString& program, const QStringList& arguments)
+    {
+        auto process = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime); // this test's own "user"
+        process->setProcessEnvironment(env);
+        process->setWorkingDirectory(dir.root());
+        process->setProcessChannelMode(QProcess::SeparateChannels);
+        process->start(program, arguments);
+        EXPECT_TRUE(process->waitForStarted(kWaitMs)) << program.toStdString();
+        m_started.push_back(std::move(process));
+        return *m_started.back();
+    }
+
+    QProcess& probe(const QStringList& extra = {})
+    {
+        return launch(QStringLiteral(PROBE_EXE), QStringList{folder} + extra);
+    }
+
+    /// The next line the process writes (empty when it ends first).
+    static QString nextLine(QProcess& p)
+    {
+        while (!p.canReadLine()) {
+            if (!p.waitForReadyRead(kWaitMs)) {
+                return QString::fromUtf8(p.readAll()).trimmed();
+            }
+        }
+        return QString::fromUtf8(p.readLine()).trimmed();
+    }
+
+    static bool ended(QProcess& p)
+    {
+        return p.waitForFinished(kWaitMs) && p.exitStatus() == QProcess::NormalExit;
+    }
+
+    TempDir dir;
+    QString folder;
+    QString runtime;
+
+private:
+    std::vector<std::unique_ptr<QProcess>> m_started;
+};
+
+TEST_F(SingleInstanceTest, ALaterStartRaisesAndRestoresTheRunningWindowAndEnds)
+{
+    QProcess& first = probe();
+    ASSERT_EQ(nextLine(first), QStringLiteral("first"));
+    ASSERT_EQ(nextLine(first), QStringLiteral("ready"));
+
+    QProcess& second = probe();
+    EXPECT_EQ(nextLine(second), QStringLiteral("second"));
+    EXPECT_TRUE(ended(second));
+    EXPECT_EQ(second.exitCode(), 0);
+
+    EXPECT_EQ(nextLine(first), QStringLiteral("raised main minimized=0"));
+    EXPECT_TRUE(ended(first));
+}
+
+TEST_F(SingleInstanceTest, AnOpenDialogIsTheWindowThatComesToTheFront)
+{
+    QProcess& first = probe({QStringLiteral("--dialog")});
+    ASSERT_EQ(nextLine(first), QStringLiteral("first"));
+    ASSERT_EQ(nextLine(first), QStringLiteral("ready"));
+    QProcess& second = probe();
+    EXPECT_EQ(nextLine(second), QStringLiteral("second"));
+    EXPECT_EQ(nextLine(first), QStringLiteral("raised dialog minimized=0"));
+}
+
+TEST_F(SingleInstanceTest, TheLockAndSocketOfAnInstanceThatDiedAreTakenOver)
+{
+    QProcess& crashed = probe();
+    ASSERT_EQ(nextLine(crashed), QStringLiteral("first"));
+    ASSERT_EQ(nextLine(crashed), QStringLiteral("ready"));
+    crashed.kill(); // SIGKILL: nothing is cleaned up
+    crashed.waitForFinished(kWaitMs);
+    ASSERT_TRUE(QFileInfo::exists(folder + QStringLiteral("/instance.lock")));
+
+    QProcess& next = probe();
+    EXPECT_EQ(nextLine(next), QStringLiteral("first"));
+    EXPECT_EQ(nextLine(next), QStringLiteral("ready"));
+    QProcess& later = probe();
+    EXPECT_EQ(nextLine(later), QStringLiteral("second"));
+    EXPECT_EQ(nextLine(next), QStringLiteral("raised main minimized=0"));
+}
+
+// The program itself: a second start with a file on its command line ends at
+// once, reads and writes no setting, and the first instance goes on.
+TEST_F(SingleInstanceTest, TheProgramsSecondStartEndsWithoutTouchingTheSettings)
+{
+    const QString ini =
+        QFileInfo(QStringLiteral(CALVANE_EXE)).absolutePath() + QStringLiteral("/calvane.ini");
+    const bool iniExisted = QFileInfo::exists(ini);
+    const QDateTime iniTime = QFileInfo(ini).lastModified();
+    const QString socket = runtime + QStringLiteral("/calvane/instance.socket");
+
+    QProcess& first = launch(QStringLiteral(CALVANE_EXE), {});
+    for (int i = 0; i < kWaitMs / 50 && !QFileInfo::exists(socket); ++i) {
+        QThread::msleep(50);
+    }
+    ASSERT_TRUE(QFileInfo::exists(socket)) << first.readAllStandardError().toStdString();
+
+    TempDir files;
+    const QString midi = files.write(QStringLiteral("a.mid"), "MThd");
+    QProcess& second = launch(QStringLiteral(CALVANE_EXE), {midi});
+    EXPECT_TRUE(ended(second));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(first.state(), QProcess::Running);
+    EXPECT_EQ(QFileInfo::exists(ini), iniExisted);
+    EXPECT_EQ(QFileInfo(ini).lastModified(), iniTime);
+}
+
+} // namespace

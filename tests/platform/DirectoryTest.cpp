@@ -1,0 +1,100 @@
+#include "platform/Directory.h"
+
+#include "QtPrint.h"
+#include "TempDir.h"
+#include "errors/RuntimeError.h"
+#include "platform/NativeFile.h"
+#include "platform/Volumes.h"
+
+#include <QDir>
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace calvane;
+using namespace calvane::test;
+
+namespace {
+
+QStringList shownNames(const std::vector<ListedName>& names)
+{
+    QStringList out;
+    for (const ListedName& n : names) {
+        out.append(n.shown);
+    }
+    return out;
+}
+
+TEST(ListFolder, MidiFilesInAnyCaseSortedByNameWithoutHiddenOnesOrOtherKinds)
+{
+    TempDir dir;
+    for (const char* name :
+         {"b.mid", "A.MID", "c.Mid", "notes.txt", "d.midi", "emid", ".hidden.mid", "a.mid"}) {
+        dir.write(QString::fromLatin1(name), "x");
+    }
+    QDir(dir.root()).mkdir(QStringLiteral("folder.mid"));
+    QDir(dir.root()).mkdir(QStringLiteral("Sub"));
+    QDir(dir.root()).mkdir(QStringLiteral(".git"));
+    ASSERT_EQ(::mkfifo(NativePath(dir.path(QStringLiteral("pipe.mid"))).constData(), 0600), 0);
+    ASSERT_EQ(::symlink("b.mid", NativePath(dir.path(QStringLiteral("link.mid"))).constData()), 0);
+    ASSERT_EQ(::symlink("gone", NativePath(dir.path(QStringLiteral("broken.mid"))).constData()), 0);
+
+    const FolderListing listing = ListFolder(dir.root(), u".mid");
+    EXPECT_EQ(shownNames(listing.files),
+              QStringList({QStringLiteral("A.MID"), QStringLiteral("a.mid"), QStringLiteral("b.mid"),
+                           QStringLiteral("c.Mid"), QStringLiteral("link.mid")}));
+    EXPECT_EQ(shownNames(listing.folders),
+              QStringList({QStringLiteral("folder.mid"), QStringLiteral("Sub")}));
+}
+
+TEST(ListFolder, ANameThatIsNotUtf8IsKeptAsBytesAndShownInItsCodePage932Reading)
+{
+    TempDir dir;
+    const QByteArray raw = NativePath(dir.root()) + "/\x8b\xc8\x96\xbc.mid"; // "曲名" in Shift_JIS
+    const int fd = ::open(raw.constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+
+    const FolderListing listing = ListFolder(dir.root(), u".mid");
+    ASSERT_EQ(listing.files.size(), 1u);
+    EXPECT_EQ(listing.files[0].shown, QStringLiteral("曲名.mid"));
+    EXPECT_EQ(NativePath(dir.root() + u'/' + listing.files[0].name), raw);
+}
+
+TEST(ShownName, Utf8AsItIsElseCodePage932ElseReplacementCharacters)
+{
+    EXPECT_EQ(ShownName(QStringLiteral("曲.mid")), QStringLiteral("曲.mid"));
+    EXPECT_EQ(ShownName(PathFromNative("\x8b\xc8.mid")), QStringLiteral("曲.mid"));
+    // 0xFF is neither UTF-8 nor code page 932.
+    EXPECT_EQ(ShownName(PathFromNative("a\xff.mid")), QStringLiteral("a\uFFFD.mid"));
+}
+
+TEST(ListFolder, AFolderThatCannotBeReadThrows)
+{
+    TempDir dir;
+    try {
+        ListFolder(dir.path(QStringLiteral("missing")), u".mid");
+        FAIL() << "no failure";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), ErrNo::FileNotFound);
+    }
+    EXPECT_TRUE(IsFolder(dir.root()));
+    EXPECT_FALSE(IsFolder(dir.write(QStringLiteral("f.mid"), "x")));
+    EXPECT_FALSE(IsFolder(QString()));
+}
+
+TEST(DriveOf, TheLongestRootThatHoldsThePathByWholeFolderNames)
+{
+    const QStringList roots{QStringLiteral("/"), QStringLiteral("/media/usb"), QStringLiteral("/mnt")};
+    EXPECT_EQ(DriveOf(QStringLiteral("/media/usb/a/b.mid"), roots), QStringLiteral("/media/usb"));
+    EXPECT_EQ(DriveOf(QStringLiteral("/media/usb"), roots), QStringLiteral("/media/usb"));
+    EXPECT_EQ(DriveOf(QStringLiteral("/media/usb2/x.mid"), roots), QStringLiteral("/"));
+    EXPECT_EQ(DriveOf(QStringLiteral("/home/x.mid"), roots), QStringLiteral("/"));
+    EXPECT_EQ(DriveOf(QStringLiteral("relative/x.mid"), roots), QString());
+    EXPECT_EQ(DriveOf(QStringLiteral("\\\\server\\share\\x.mid"), roots), QString());
+    EXPECT_TRUE(MountedDriveRoots().contains(QStringLiteral("/")));
+}
+
+} // namespace

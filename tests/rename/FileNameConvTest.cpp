@@ -1,0 +1,137 @@
+#include "rename/FileNameConv.h"
+
+#include "Fakes.h"
+#include "QtPrint.h"
+#include "TempDir.h"
+#include "errors/RuntimeError.h"
+#include "platform/NativeFile.h"
+#include "settings/Settings.h"
+
+#include <QDir>
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace calvane;
+using namespace calvane::test;
+
+namespace {
+
+class FileNameConvTest : public ::testing::Test
+{
+protected:
+    ConvOutcome conv(const QString& fileName, const QString& title)
+    {
+        return FileNameConv(dir.root(), fileName, title, settings, reporter, "frmMain_FileNameConv");
+    }
+    QStringList files() const { return QDir(dir.root()).entryList(QDir::Files | QDir::Hidden); }
+
+    TempDir dir;
+    Settings settings; // Space and LastSpace on
+    FakeErrorReporter reporter;
+};
+
+TEST_F(FileNameConvTest, RenamesToTheTitleWithALowerCaseExtension)
+{
+    dir.write(QStringLiteral("track01.MID"), "MThd");
+    const ConvOutcome out = conv(QStringLiteral("track01.MID"), QStringLiteral("春の海"));
+    EXPECT_EQ(out.result, ConvResult::Renamed);
+    EXPECT_EQ(files(), QStringList{QStringLiteral("春の海.mid")});
+    EXPECT_EQ(TempDir::read(dir.path(QStringLiteral("春の海.mid"))), "MThd");
+}
+
+TEST_F(FileNameConvTest, TheChecksRunInTheirOrderAndTheFirstFailingOneDecides)
+{
+    dir.write(QStringLiteral("a.mid"), "x");
+    EXPECT_EQ(conv(QString(), QString()).result, ConvResult::NoFile);
+    EXPECT_EQ(conv(QString(), QStringLiteral("?")).result, ConvResult::NoFile);
+    EXPECT_EQ(conv(QStringLiteral("a.mid"), QString()).result, ConvResult::NoTitle);
+
+    const ConvOutcome spaces = conv(QStringLiteral("a.mid"), QStringLiteral(" \u3000 "));
+    EXPECT_EQ(spaces.result, ConvResult::NoTitle);
+    EXPECT_EQ(spaces.title, QString()); // the title box is emptied
+
+    const ConvOutcome refused = conv(QStringLiteral("a.mid"), QStringLiteral("abc?d  "));
+    EXPECT_EQ(refused.result, ConvResult::RefusedChar);
+    EXPECT_EQ(refused.refusedAt, 3);
+    EXPECT_EQ(refused.title, QStringLiteral("abc?d")); // trimmed, also when a later check fails
+    EXPECT_EQ(files(), QStringList{QStringLiteral("a.mid")});
+}
+
+TEST_F(FileNameConvTest, TrailingHalfWidthSpacesGoWhileIdeographicOnesStay)
+{
+    dir.write(QStringLiteral("a.mid"), "x");
+    dir.write(QStringLiteral("b.mid"), "x");
+    EXPECT_EQ(conv(QStringLiteral("a.mid"), QStringLiteral("Title  ")).title, QStringLiteral("Title"));
+    EXPECT_EQ(conv(QStringLiteral("b.mid"), QStringLiteral("題\u3000 ")).title, QStringLiteral("題\u3000"));
+    EXPECT_EQ(files(), QStringList({QStringLiteral("Title.mid"), QStringLiteral("題\u3000.mid")}));
+}
+
+TEST_F(FileNameConvTest, OnlySpacesWithSpaceOffFollowLastSpace)
+{
+    settings.Space = false;
+    settings.LastSpace = false;
+    dir.write(QStringLiteral("a.mid"), "x");
+    EXPECT_EQ(conv(QStringLiteral("a.mid"), QStringLiteral("  ")).result, ConvResult::Renamed);
+    EXPECT_EQ(files(), QStringList{QStringLiteral("  .mid")});
+
+    settings.LastSpace = true; // emptiness is tested before the trimming
+    const ConvOutcome out = conv(QStringLiteral("  .mid"), QStringLiteral("   "));
+    EXPECT_EQ(out.result, ConvResult::Renamed);
+    EXPECT_EQ(out.title, QString());
+    EXPECT_EQ(files(), QStringList{QStringLiteral(".mid")});
+}
+
+TEST_F(FileNameConvTest, ATitleHoldingU0000IsRefusedAtTheFirstRefusedCharacter)
+{
+    dir.write(QStringLiteral("a.mid"), "x");
+    const ConvOutcome nul =
+        conv(QStringLiteral("a.mid"), QStringLiteral("ab") + QChar(u'\0') + QStringLiteral("c"));
+    EXPECT_EQ(nul.result, ConvResult::RefusedChar);
+    EXPECT_EQ(nul.refusedAt, 2);
+    EXPECT_EQ(conv(QStringLiteral("a.mid"), QStringLiteral("a|") + QChar(u'\0')).refusedAt, 1);
+    EXPECT_EQ(files(), QStringList{QStringLiteral("a.mid")});
+}
+
+TEST_F(FileNameConvTest, AnExistingNameAndAnUnwritableNameAreResultsNotFailures)
+{
+    dir.write(QStringLiteral("a.mid"), "first");
+    dir.write(QStringLiteral("Taken.mid"), "second");
+    EXPECT_EQ(conv(QStringLiteral("a.mid"), QStringLiteral("Taken")).result, ConvResult::NameExists);
+    EXPECT_EQ(conv(QStringLiteral("a.mid"), QString(300, u'長')).result, ConvResult::AccessFailure);
+    EXPECT_EQ(TempDir::read(dir.path(QStringLiteral("a.mid"))), "first");
+    EXPECT_EQ(TempDir::read(dir.path(QStringLiteral("Taken.mid"))), "second");
+    EXPECT_TRUE(reporter.reports.empty());
+}
+
+TEST_F(FileNameConvTest, ItsOwnNameOrACaseOnlyChangeIsARename)
+{
+    dir.write(QStringLiteral("Song.mid"), "x");
+    dir.write(QStringLiteral("Other.MID"), "y");
+    EXPECT_EQ(conv(QStringLiteral("Song.mid"), QStringLiteral("Song")).result, ConvResult::Renamed);
+    EXPECT_EQ(conv(QStringLiteral("Other.MID"), QStringLiteral("OTHER")).result, ConvResult::Renamed);
+    EXPECT_EQ(files(), QStringList({QStringLiteral("OTHER.mid"), QStringLiteral("Song.mid")}));
+}
+
+TEST_F(FileNameConvTest, AnyOtherFailureGoesToTheErrorHandlerWithTheGivenName)
+{
+    EXPECT_THROW(conv(QStringLiteral("gone.mid"), QStringLiteral("Title")), ProgramEnded);
+    ASSERT_EQ(reporter.reports.size(), 1u);
+    EXPECT_EQ(reporter.reports[0].number, ErrNo::FileNotFound);
+    EXPECT_EQ(reporter.reports[0].procedure, QStringLiteral("frmMain_FileNameConv"));
+    EXPECT_EQ(reporter.reports[0].text, ErrorText(ErrNo::FileNotFound));
+}
+
+TEST_F(FileNameConvTest, AShiftJisNamedFileGetsAUtf8Name)
+{
+    const QByteArray raw = NativePath(dir.root()) + "/\x8b\xc8.mid";
+    const int fd = ::open(raw.constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    EXPECT_EQ(conv(PathFromNative("\x8b\xc8.mid"), QStringLiteral("曲")).result, ConvResult::Renamed);
+    EXPECT_EQ(files(), QStringList{QStringLiteral("曲.mid")});
+    EXPECT_TRUE(QFile::exists(QString::fromUtf8(NativePath(dir.root()) + "/\xe6\x9b\xb2.mid")));
+}
+
+} // namespace

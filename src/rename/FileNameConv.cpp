@@ -55,7 +55,14 @@ ConvOutcome FileNameConv(const QString& folder, const QString& fileName, const Q
             }
             outcome.title.truncate(end);
         }
-        outcome.refusedAt = refusedCharAt(outcome.title);
+        // A name that starts with "." is hidden here: the renamed file would vanish
+        // from the list and could no longer be loaded. An empty title would give
+        // ".mid"; a leading period is refused like any other refused character.
+        if (outcome.title.isEmpty()) {
+            outcome.result = ConvResult::NoTitle;
+            return outcome;
+        }
+        outcome.refusedAt = outcome.title.startsWith(u'.') ? 0 : refusedCharAt(outcome.title);
         if (outcome.refusedAt >= 0) {
             outcome.result = ConvResult::RefusedChar;
             return outcome;

@@ -33,7 +33,8 @@ struct ConvOutcome
 
 /// Renames folder/fileName to the title plus ".mid" in the same folder, after the
 /// checks in their fixed order: file name, title, the Space and LastSpace rules,
-/// refused characters (U+0000 included: no file name can hold it). Never replaces
+/// refused characters (U+0000 included: no file name can hold it; a leading "."
+/// too, and a title that the trimming empties: either would make a hidden file). Never replaces
 /// an existing file. Failures 58 and 75 become NameExists and AccessFailure; any
 /// other goes to ReportError with the given procedure name. fileName is lossless
 /// (PathFromNative); the new name is written as UTF-8.

@@ -76,11 +76,23 @@ TEST_F(FileNameConvTest, OnlySpacesWithSpaceOffFollowLastSpace)
     EXPECT_EQ(conv(QStringLiteral("a.mid"), QStringLiteral("  ")).result, ConvResult::Renamed);
     EXPECT_EQ(files(), QStringList{QStringLiteral("  .mid")});
 
-    settings.LastSpace = true; // emptiness is tested before the trimming
+    // Emptiness is tested before the trimming, but a title the trimming empties
+    // would name the file ".mid", a hidden file that vanishes from the list.
+    settings.LastSpace = true;
     const ConvOutcome out = conv(QStringLiteral("  .mid"), QStringLiteral("   "));
-    EXPECT_EQ(out.result, ConvResult::Renamed);
+    EXPECT_EQ(out.result, ConvResult::NoTitle);
     EXPECT_EQ(out.title, QString());
-    EXPECT_EQ(files(), QStringList{QStringLiteral(".mid")});
+    EXPECT_EQ(files(), QStringList{QStringLiteral("  .mid")});
+}
+
+TEST_F(FileNameConvTest, ATitleThatWouldMakeAHiddenFileIsRefusedAtItsPeriod)
+{
+    dir.write(QStringLiteral("a.mid"), "x");
+    const ConvOutcome dots = conv(QStringLiteral("a.mid"), QStringLiteral("...And Then"));
+    EXPECT_EQ(dots.result, ConvResult::RefusedChar);
+    EXPECT_EQ(dots.refusedAt, 0);
+    EXPECT_EQ(conv(QStringLiteral("a.mid"), QStringLiteral(" .x")).result, ConvResult::Renamed);
+    EXPECT_EQ(files(), QStringList{QStringLiteral(" .x.mid")});
 }
 
 TEST_F(FileNameConvTest, ATitleHoldingU0000IsRefusedAtTheFirstRefusedCharacter)

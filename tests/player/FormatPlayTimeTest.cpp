@@ -12,6 +12,13 @@ struct Case
     const char* text;
 };
 
+// Named by its values: printed as raw bytes, the padding would make the test names differ from build to
+// build.
+void PrintTo(const Case& c, std::ostream* os)
+{
+    *os << c.ms << " ms";
+}
+
 class FormatPlayTimeTable : public ::testing::TestWithParam<Case>
 {};
 

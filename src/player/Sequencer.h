@@ -40,7 +40,6 @@ public:
     /// Replaces the song (the old one is unloaded first); stopped at the start.
     void Load(SmfSong song);
     void Unload();
-    bool IsLoaded() const;
 
     /// From stopped or paused: plays from the position through output, which must
     /// live until the next Play, Unload or the sequencer's end. Nothing while playing.

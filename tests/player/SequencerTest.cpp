@@ -183,7 +183,6 @@ TEST_F(SequencerTest, UnloadSilencesAndLeavesNothing)
     log.take();
     sequencer.Unload();
     EXPECT_EQ(log.take(), Silence());
-    EXPECT_FALSE(sequencer.IsLoaded());
     EXPECT_EQ(sequencer.LengthUs(), 0);
     EXPECT_EQ(sequencer.Tempo(), 0);
     EXPECT_EQ(sequencer.PositionUs(), 0);

@@ -141,16 +141,6 @@ std::vector<double> bareSleepUntil(const calvane::SmfSong& smf)
     return late;
 }
 
-class NoOutputs final : public calvane::MidiOutputs
-{
-public:
-    calvane::MidiOutputDeviceList Devices() override { return {}; }
-    std::unique_ptr<calvane::MidiOutput> Open(int, QString*) override
-    {
-        return std::make_unique<calvane::SilentMidiOutput>();
-    }
-};
-
 /// Nanoseconds for one "status Midi mode" through the device.
 double statusModeNs(calvane::MediaDevice& device)
 {
@@ -216,7 +206,7 @@ int main()
         std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), f);
         std::fclose(f);
     }
-    NoOutputs outputs;
+    calvane::NoMidiOutputs outputs;
     calvane::SteadyClock clock;
     calvane::MediaDevice device(outputs, clock);
     device.SendString(QStringLiteral("open \"%1\" alias Midi").arg(path), nullptr, 0);

@@ -38,18 +38,6 @@ unreadable one; the tool goes on with the next file. The exit status is 1 when
 any file failed, else 0.
 )";
 
-/// calvane-info never plays, so it needs no output.
-class NoMidiOutputs final : public calvane::MidiOutputs
-{
-public:
-    calvane::MidiOutputDeviceList Devices() override { return {}; }
-    std::unique_ptr<calvane::MidiOutput> Open(int, QString* why) override
-    {
-        *why = QStringLiteral("calvane-info does not play");
-        return nullptr;
-    }
-};
-
 /// Length and tempo as the device gives them through its commands.
 std::optional<calvane::PlaybackFigures> playbackFigures(calvane::MciDevice& device, const QString& path)
 {
@@ -84,7 +72,7 @@ int main(int argc, char** argv)
         std::fputs(kHelp, stdout);
         return 0;
     }
-    NoMidiOutputs outputs;
+    NoMidiOutputs outputs; // it never plays
     SteadyClock clock;
     MediaDevice device(outputs, clock);
     bool anyFailed = false;

@@ -59,4 +59,13 @@ public:
     virtual std::unique_ptr<MidiOutput> Open(int port, QString* why) = 0;
 };
 
+/// For a program that never makes a sound (calvane-info, benchmarks): no devices, and
+/// every output plays silently.
+class NoMidiOutputs final : public MidiOutputs
+{
+public:
+    MidiOutputDeviceList Devices() override { return {}; }
+    std::unique_ptr<MidiOutput> Open(int, QString*) override { return std::make_unique<SilentMidiOutput>(); }
+};
+
 } // namespace calvane

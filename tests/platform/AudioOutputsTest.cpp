@@ -151,7 +151,6 @@ TEST(PlatformMidiOutputs, ListTheSynthesizerFirstAndSayWhyAnOutputFailsWithoutNo
     EXPECT_TRUE(synth || !synthWhy.isEmpty()); // a machine with sound opens it
     EXPECT_EQ(port, nullptr);
     EXPECT_FALSE(portWhy.isEmpty());
-    std::printf("without output: %s | %s\n", qPrintable(synthWhy), qPrintable(portWhy));
 }
 
 } // namespace

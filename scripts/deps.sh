@@ -8,6 +8,7 @@ packages=(
     clang libclang-rt-14-dev          # fuzzers and the sanitizer build
     qt6-base-dev libgl-dev            # Qt 6 (Gui needs the GL headers to configure)
     libfluidsynth-dev librtmidi-dev   # preview playback
+    libasound2-dev                    # ALSA: quiet its messages, find the sequencer
     timgm6mb-soundfont                # a small General MIDI SoundFont
     fonts-ipafont-gothic              # Japanese captions
     libgtest-dev libgmock-dev libbenchmark-dev

@@ -5,7 +5,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace calvane::test {
 
@@ -14,6 +16,13 @@ class TempDir
 {
 public:
     TempDir() { EXPECT_TRUE(m_dir.isValid()); }
+    ~TempDir()
+    {
+        // QTemporaryDir cannot remove what it cannot name: names that are not UTF-8.
+        for (const QByteArray& file : m_nativeFiles) {
+            std::remove(file.constData());
+        }
+    }
     QString path(const QString& name) const { return m_dir.filePath(name); }
     QString root() const { return m_dir.path(); }
 
@@ -26,6 +35,20 @@ public:
         return p;
     }
 
+    /// A file named by its bytes (which need not be UTF-8); returns its native path.
+    QByteArray writeNative(const QByteArray& name, const QByteArray& bytes)
+    {
+        const QByteArray p = QFile::encodeName(m_dir.path()) + '/' + name;
+        FILE* f = std::fopen(p.constData(), "wb");
+        EXPECT_NE(f, nullptr);
+        if (f) {
+            std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), f);
+            std::fclose(f);
+        }
+        m_nativeFiles.push_back(p);
+        return p;
+    }
+
     static QByteArray read(const QString& file)
     {
         QFile f(file);
@@ -34,6 +57,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    std::vector<QByteArray> m_nativeFiles;
 };
 
 /// The shared corpus of real MIDI files, or an empty string when this clone has none.

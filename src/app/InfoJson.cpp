@@ -39,12 +39,16 @@ QByteArray JsonString(const QString& text)
     return out;
 }
 
-QByteArray InfoJsonLine(const QString& file, const MidiFileInfo& info)
+QByteArray InfoJsonLine(const QString& file, const MidiFileInfo& info,
+                        const std::optional<PlaybackFigures>& playback)
 {
+    const QByteArray null("null");
     return "{\"file\": " + JsonString(file) + ", \"format\": " + QByteArray::number(info.Format) +
            ", \"tracks\": " + QByteArray::number(info.Tracks) +
            ", \"division\": " + QByteArray::number(info.Division) + ", \"title\": " + JsonString(info.Title) +
-           ", \"copyright\": " + JsonString(info.Copyright) + "}";
+           ", \"copyright\": " + JsonString(info.Copyright) +
+           ", \"length_ms\": " + (playback ? QByteArray::number(playback->lengthMs) : null) +
+           ", \"tempo\": " + (playback ? QByteArray::number(playback->tempo) : null) + "}";
 }
 
 QByteArray ErrorJsonLine(const QString& file, std::int32_t number, const QString& message)

@@ -1,29 +1,33 @@
 #include "app/MediaDeviceFactory.h"
 
+#include "platform/audio/PlatformMidiOutputs.h"
+#include "player/MediaDevice.h"
+#include "player/SequencerClock.h"
+
 namespace calvane {
 namespace {
 
-/// Stands in until the in-process media device (sequencer and synthesizer) is
-/// merged, which replaces this factory's body: every command fails with a
-/// non-zero code and an empty reply, so nothing plays and every query reads as
-/// empty or 0.
-class NoMediaDevice final : public MciDevice
+/// The in-process media device over the real outputs (FluidSynth for the mapper,
+/// RtMidi ports) and the real clock, which it owns.
+class PlatformMediaDevice final : public MciDevice
 {
 public:
-    int SendString(const QString&, QString* reply, int) override
+    int SendString(const QString& command, QString* reply, int replySize) override
     {
-        if (reply) {
-            reply->clear();
-        }
-        return 263; // the device's "not open" code
+        return m_device.SendString(command, reply, replySize);
     }
+
+private:
+    PlatformMidiOutputs m_outputs;
+    SteadyClock m_clock;
+    MediaDevice m_device{m_outputs, m_clock}; // last: it uses both until it is gone
 };
 
 } // namespace
 
 std::unique_ptr<MciDevice> CreateMediaDevice()
 {
-    return std::make_unique<NoMediaDevice>();
+    return std::make_unique<PlatformMediaDevice>();
 }
 
 } // namespace calvane

@@ -4,6 +4,10 @@
 #include "errors/RuntimeError.h"
 #include "midi/basMIDIInfo.h"
 #include "platform/Cp932.h"
+#include "platform/NativeFile.h"
+#include "player/MediaDevice.h"
+#include "player/MidiOutput.h"
+#include "player/SequencerClock.h"
 
 #include <QFile>
 
@@ -15,12 +19,17 @@ namespace {
 const char kHelp[] = R"(Usage: calvane-info FILE...
 
 Reads each MIDI file the way Calvane does and prints one JSON object per line:
-  {"file": ..., "format": N, "tracks": N, "division": N, "title": "...", "copyright": "..."}
+  {"file": ..., "format": N, "tracks": N, "division": N, "title": "...", "copyright": "...",
+   "length_ms": N, "tempo": N}
 format, tracks and division are the header chunk's numbers as signed 16-bit
 values (an SMPTE division such as E7 28 prints as -6360). title and copyright
 come from the first track, decoded from Shift_JIS (code page 932); bytes that
 are not valid there print as U+FFFD. A file without a header chunk, or with one
 cut short, prints zeros and empty texts.
+length_ms and tempo are what the media device plays: the time of the last event
+in milliseconds, and the tempo at the start (beats per minute; frames per second
+for an SMPTE division). Both are null when the device refuses the file (not a
+Standard MIDI File that it can play).
 
 A file that cannot be read prints instead
   {"file": ..., "error": N, "message": "..."}
@@ -28,6 +37,21 @@ with N = 53 for a missing file and the matching run-time error number for an
 unreadable one; the tool goes on with the next file. The exit status is 1 when
 any file failed, else 0.
 )";
+
+/// Length and tempo as the device gives them through its commands.
+std::optional<calvane::PlaybackFigures> playbackFigures(calvane::MciDevice& device, const QString& path)
+{
+    if (device.SendString(QStringLiteral("open \"%1\" alias Midi").arg(path), nullptr, 0) != 0) {
+        return std::nullopt;
+    }
+    QString length;
+    QString tempo;
+    device.SendString(QStringLiteral("set Midi time format milliseconds"), nullptr, 0);
+    device.SendString(QStringLiteral("status Midi length"), &length, 16);
+    device.SendString(QStringLiteral("status Midi tempo"), &tempo, 255);
+    device.SendString(QStringLiteral("close Midi"), nullptr, 0);
+    return calvane::PlaybackFigures{length.toLongLong(), tempo.toLongLong()};
+}
 
 void writeLine(const QByteArray& line)
 {
@@ -48,6 +72,9 @@ int main(int argc, char** argv)
         std::fputs(kHelp, stdout);
         return 0;
     }
+    NoMidiOutputs outputs; // it never plays
+    SteadyClock clock;
+    MediaDevice device(outputs, clock);
     bool anyFailed = false;
     for (int i = 1; i < argc; ++i) {
         const QByteArray nativePath(argv[i]); // kept as bytes: Linux names need not be UTF-8
@@ -58,7 +85,8 @@ int main(int argc, char** argv)
                 anyFailed = true;
                 writeLine(ErrorJsonLine(shown, read.error, ErrorText(read.error)));
             } else {
-                writeLine(InfoJsonLine(shown, read.info));
+                writeLine(
+                    InfoJsonLine(shown, read.info, playbackFigures(device, PathFromNative(nativePath))));
             }
         } catch (const std::exception&) {
             const RuntimeError failure = CurrentFailure();

@@ -50,8 +50,8 @@ private:
     ErrorReporter& m_reporter;
 };
 
-/// The leading decimal number of a reply (blanks skipped, 0 when there is none),
-/// rounded to the nearest whole number with ties to even.
+/// The leading decimal number of a reply (blanks skipped, 0 when there is none), as
+/// read; the queries round it to the nearest whole number with ties to even.
 double ReplyNumber(QStringView reply);
 
 } // namespace calvane

@@ -71,10 +71,14 @@ TEST(CalvaneInfo, PrintsOneLinePerFileAndGoesOnAfterFailures)
 
     EXPECT_EQ(run.lines[0], "{\"file\": \"" + example.toUtf8() +
                                 "\", \"format\": 1, \"tracks\": 2, \"division\": 480, \"title\": \"Song\", "
-                                "\"copyright\": \"\"}");
+                                "\"copyright\": \"\", \"length_ms\": 0, \"tempo\": 120}");
     EXPECT_EQ(object(run.lines[1])[QStringLiteral("division")].toInt(), -6360);
+    EXPECT_EQ(object(run.lines[1])[QStringLiteral("tempo")].toInt(), 25); // frames per second
     for (int i : {2, 3}) {
         const QJsonObject o = object(run.lines[i]);
+        // Not a file the device can play: no figures.
+        EXPECT_TRUE(o[QStringLiteral("length_ms")].isNull());
+        EXPECT_TRUE(o[QStringLiteral("tempo")].isNull());
         EXPECT_EQ(o[QStringLiteral("format")].toInt(-1), 0);
         EXPECT_EQ(o[QStringLiteral("tracks")].toInt(-1), 0);
         EXPECT_EQ(o[QStringLiteral("division")].toInt(-1), 0);
@@ -84,6 +88,7 @@ TEST(CalvaneInfo, PrintsOneLinePerFileAndGoesOnAfterFailures)
     const QJsonObject nt = object(run.lines[4]);
     EXPECT_EQ(nt[QStringLiteral("tracks")].toInt(), 4);
     EXPECT_EQ(nt[QStringLiteral("title")].toString(QStringLiteral("?")), QString());
+    EXPECT_EQ(nt[QStringLiteral("length_ms")].toInt(-1), 0);
 
     const QJsonObject gone = object(run.lines[5]);
     EXPECT_EQ(gone[QStringLiteral("error")].toInt(), 53);
@@ -97,6 +102,19 @@ TEST(CalvaneInfo, PrintsOneLinePerFileAndGoesOnAfterFailures)
     EXPECT_EQ(jp[QStringLiteral("copyright")].toString(), QStringLiteral("(c) \"Q\""));
 }
 
+TEST(CalvaneInfo, LengthAndTempoComeFromTheDevice)
+{
+    TempDir dir;
+    const QString tempo = dir.write(QStringLiteral("tempo change.mid"), tempoChangeSong());
+    const QString smpte = dir.write(QStringLiteral("smpte.mid"), smpteSong());
+    const ToolRun run = runInfo({tempo, smpte});
+    EXPECT_EQ(run.exitCode, 0);
+    ASSERT_EQ(run.lines.size(), 2);
+    EXPECT_TRUE(run.lines[0].endsWith(", \"length_ms\": 6000, \"tempo\": 120}"))
+        << run.lines[0].toStdString();
+    EXPECT_EQ(object(run.lines[1])[QStringLiteral("length_ms")].toInt(), 6000);
+}
+
 TEST(CalvaneInfo, AllGoodExitsZeroAndHelpExplainsTheOutput)
 {
     TempDir dir;
@@ -105,6 +123,7 @@ TEST(CalvaneInfo, AllGoodExitsZeroAndHelpExplainsTheOutput)
     const ToolRun help = runInfo({QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.lines.join('\n').contains("\"error\""));
+    EXPECT_TRUE(help.lines.join('\n').contains("length_ms"));
 }
 
 } // namespace

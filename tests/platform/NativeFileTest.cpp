@@ -64,11 +64,7 @@ TEST(NativeFile, NamesThatAreNotUtf8AreReadByTheirBytes)
 {
     TempDir dir;
     // "曲.mid" in Shift_JIS: not valid UTF-8.
-    const QByteArray name = NativePath(dir.root()) + "/\x8B\xC8.mid";
-    FILE* f = std::fopen(name.constData(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fputs("MThd", f);
-    std::fclose(f);
+    const QByteArray name = dir.writeNative("\x8B\xC8.mid", "MThd");
     const WholeFile read = ReadWholeOrdinaryFile(name);
     EXPECT_EQ(read.status, WholeFile::Status::Ok);
     EXPECT_EQ(read.bytes, QByteArray("MThd"));

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "player/MciDevice.h"
+#include "player/Sequencer.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace calvane {
+
+class MidiOutput;
+class MidiOutputs;
+class SequencerClock;
+
+/// Return codes of the media device (the media-control interface's numbers).
+namespace MciError {
+constexpr int UnrecognizedKeyword = 259;
+constexpr int UnrecognizedCommand = 261;
+constexpr int InvalidDeviceName = 263; ///< no file is open under that alias
+constexpr int DeviceOpen = 265;        ///< another alias is open
+constexpr int ParamOverflow = 268;     ///< the reply does not fit the reply area
+constexpr int BadInteger = 270;
+constexpr int MissingParameter = 273;
+constexpr int FileNotFound = 275;
+constexpr int OutOfRange = 282;
+constexpr int DuplicateAlias = 289;
+constexpr int MissingDeviceName = 292;
+constexpr int BadTimeFormat = 293;
+constexpr int InvalidFile = 296; ///< not a Standard MIDI File
+} // namespace MciError
+
+/// Writes one line on stderr.
+void WriteDiagnosticLine(const QString& line);
+
+/// The in-process media device: a MIDI sequencer under one alias at a time, driven by
+/// the media-control command texts (keywords and alias in any letter case):
+///   open "<path>" alias <name>      (also an unquoted path without blanks)
+///   play|stop|pause|close <alias>
+///   seek <alias> to start|end|<ms>  (ends stopped there)
+///   status <alias> mode|position|length|tempo
+///   set <alias> time format milliseconds|ms
+///   set <alias> port <n>            (-1 the built-in synthesizer, k output port k)
+/// Times are always milliseconds. A failing command changes nothing and leaves the
+/// reply empty. The output is chosen by the port at each start of play; when it cannot
+/// be opened the song plays silently and the diagnostic receives one line saying why
+/// (once for each new reason). Not thread-safe: one thread sends the commands.
+class MediaDevice final : public MciDevice
+{
+public:
+    MediaDevice(MidiOutputs& outputs, SequencerClock& clock,
+                std::function<void(const QString&)> diagnostic = WriteDiagnosticLine);
+    ~MediaDevice() override;
+
+    int SendString(const QString& command, QString* reply, int replySize) override;
+
+private:
+    int execute(const QString& command, QString& reply);
+    int open(const QString& command);
+    int play();
+    int seek(const QStringList& args);
+    int status(const QStringList& args, QString& reply);
+    int set(const QStringList& args);
+    std::unique_ptr<MidiOutput> openOutput();
+
+    MidiOutputs& m_outputs;
+    std::function<void(const QString&)> m_diagnostic;
+    QString m_alias; ///< empty while nothing is open
+    int m_port = -1;
+    std::unique_ptr<MidiOutput> m_output; ///< the output of the last start of play
+    int m_outputPort = -1;
+    bool m_outputWorks = false;
+    QString m_lastWhy;
+    Sequencer m_sequencer; // after m_output, which must outlive the sequencer's use of it
+};
+
+} // namespace calvane

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "midi/SmfParser.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace calvane {
+
+class MidiOutput;
+class SequencerClock;
+
+/// Plays one loaded song through a MidiOutput on a thread of its own, timed by a
+/// SequencerClock. The thread lives as long as the sequencer and only ever touches
+/// the output; every method may be called from any one other thread.
+///
+/// Leaving the playing state (pause, stop, seek, unload, the end of the song)
+/// silences the output: sustain off and all notes off on every channel. Each start
+/// of play first resets the controllers of every channel and then restores what the
+/// song set before the position (programs, controllers, pitch bend, channel pressure,
+/// system exclusive), so that playing from the middle sounds right.
+class Sequencer
+{
+public:
+    enum class Mode
+    {
+        Stopped,
+        Playing,
+        Paused
+    };
+
+    explicit Sequencer(SequencerClock& clock);
+    ~Sequencer();
+    Sequencer(const Sequencer&) = delete;
+    Sequencer& operator=(const Sequencer&) = delete;
+
+    /// Replaces the song (the old one is unloaded first); stopped at the start.
+    void Load(SmfSong song);
+    void Unload();
+
+    /// From stopped or paused: plays from the position through output, which must
+    /// live until the next Play, Unload or the sequencer's end. Nothing while playing.
+    void Play(MidiOutput& output);
+    void Pause();
+    /// Stopped where it is.
+    void Stop();
+    /// Stopped at the time, clamped to the song.
+    void Seek(std::int64_t timeUs);
+
+    Mode mode() const;
+    std::int64_t PositionUs() const;
+    std::int64_t LengthUs() const;
+    /// SmfSong::TempoAt the position; 0 without a song.
+    int Tempo() const;
+
+private:
+    void run();
+    std::optional<std::int64_t> playDue(std::int64_t nowUs);
+    std::int64_t positionLocked() const;
+    void send(const SmfEvent& e);
+    void silence();
+    void restoreChannels();
+
+    SequencerClock& m_clock;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::optional<SmfSong> m_song;
+    Mode m_mode = Mode::Stopped;
+    MidiOutput* m_output = nullptr;
+    std::int64_t m_positionUs = 0; ///< while not playing
+    std::int64_t m_originUs = 0;   ///< while playing: the clock's time at the song's start
+    std::size_t m_next = 0;        ///< the first event not yet sent
+    bool m_quit = false;
+    std::thread m_thread; // last: starts when everything above is ready
+};
+
+} // namespace calvane

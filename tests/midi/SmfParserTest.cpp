@@ -1,0 +1,246 @@
+#include "midi/SmfParser.h"
+
+#include "MidiBytes.h"
+#include "TempDir.h"
+#include "platform/NativeFile.h"
+
+#include <QDirIterator>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using namespace calvane;
+using namespace calvane::test;
+using ::testing::ElementsAre;
+
+namespace {
+
+/// Each event as "time: hex bytes".
+std::vector<std::string> timeline(const SmfSong& song)
+{
+    std::vector<std::string> out;
+    for (const SmfEvent& e : song.events) {
+        const auto bytes =
+            e.messageSize > 0 ? std::span<const std::uint8_t>(e.message, e.messageSize) : song.Sysex(e);
+        const QByteArray data(reinterpret_cast<const char*>(bytes.data()),
+                              static_cast<qsizetype>(bytes.size()));
+        out.push_back(std::to_string(e.timeUs) + ": " + data.toHex(' ').toStdString());
+    }
+    return out;
+}
+
+SmfSong parse(const QByteArray& bytes)
+{
+    std::optional<SmfSong> song = ParseSmf(bytes);
+    EXPECT_TRUE(song.has_value());
+    return song.value_or(SmfSong{});
+}
+
+TEST(ParseSmf, TempoChangesGiveTimesLengthAndTempo)
+{
+    const SmfSong song = parse(tempoChangeSong());
+    EXPECT_EQ(song.lengthUs, 6'000'000);
+    ASSERT_EQ(song.events.size(), 16u);
+    EXPECT_EQ(song.events[1].timeUs, 500'000);   // first note off: a quarter at 120 BPM
+    EXPECT_EQ(song.events[8].timeUs, 2'000'000); // fifth note on
+    EXPECT_EQ(song.events[9].timeUs, 3'000'000); // a quarter at 60 BPM
+    EXPECT_EQ(song.TempoAt(0), 120);
+    EXPECT_EQ(song.TempoAt(1'999'999), 120);
+    EXPECT_EQ(song.TempoAt(2'000'000), 60);
+    EXPECT_EQ(song.TempoAt(6'000'000), 60);
+}
+
+TEST(ParseSmf, SmpteDivisionRunsAtItsFrameRate)
+{
+    const SmfSong song = parse(smpteSong());
+    EXPECT_EQ(song.lengthUs, 6'000'000);
+    EXPECT_EQ(song.smpteFramesPerSecond, 25);
+    EXPECT_EQ(song.TempoAt(0), 25);
+    EXPECT_THAT(timeline(song), ElementsAre("0: 90 3c 64", "6000000: 80 3c 40"));
+
+    // 29 is 29.97 frames per second: 30 frames of 1 tick last 1001 ms; tempo events do not count.
+    const SmfSong drop =
+        parse(header(0, 1, 0xE301) + track(tempoEvent(0, 250000) + event(30, "903C64") + kEndOfTrack));
+    EXPECT_EQ(drop.events[0].timeUs, 1'001'000);
+    EXPECT_EQ(drop.TempoAt(0), 29);
+}
+
+TEST(ParseSmf, NoTempoEventMeans120Bpm)
+{
+    const SmfSong song = parse(header(0, 1, 96) + track(event(96, "903C64") + kEndOfTrack));
+    EXPECT_EQ(song.events[0].timeUs, 500'000);
+    EXPECT_EQ(song.TempoAt(0), 120);
+    // 60e6 / 461539 = 129.99993: the nearest whole number.
+    EXPECT_EQ(parse(header(0, 1, 96) + track(tempoEvent(0, 461539) + kEndOfTrack)).TempoAt(0), 130);
+}
+
+TEST(ParseSmf, RunningStatusAlsoAcrossMetaAndSystemExclusive)
+{
+    const SmfSong song =
+        parse(header(0, 1, 1000) + track(event(0, "903C64") + event(0, "3E64") + event(0, "FF0100") +
+                                         event(0, "4064") + event(0, "F003 7E7FF7") + event(0, "4300") +
+                                         event(0, "C005") + event(0, "06") + kEndOfTrack));
+    EXPECT_THAT(timeline(song), ElementsAre("0: 90 3c 64", "0: 90 3e 64", "0: 90 40 64", "0: f0 7e 7f f7",
+                                            "0: 90 43 00", "0: c0 05", "0: c0 06"));
+}
+
+TEST(ParseSmf, SystemExclusiveAndEscapesKeepTheirBytes)
+{
+    // F0 with its length, a continuation packet F7, an escape carrying a tune request.
+    const SmfSong song =
+        parse(header(0, 1, 1000) + track(event(0, "F003 431012") + event(10, "F002 1314") +
+                                         event(0, "F701 F6") + event(0, "F700") + kEndOfTrack));
+    EXPECT_THAT(timeline(song), ElementsAre("0: f0 43 10 12", "5000: f0 13 14", "5000: f6"));
+}
+
+TEST(ParseSmf, ChunkLengthsAreHonouredAndOtherChunksSkipped)
+{
+    // The first track has no end of track: only its chunk length ends it. Read on, the
+    // "Junk" chunk after it would give a note (delta 'J', running status, 'u', 'n').
+    const QByteArray junk = QByteArray("Junk") + hex("00000004") + hex("FFFFFFFF");
+    const SmfSong song = parse(header(1, 2, 1000) + junk + track(event(0, "903C64")) + junk +
+                               track(event(2000, "913C64") + kEndOfTrack));
+    EXPECT_THAT(timeline(song), ElementsAre("0: 90 3c 64", "1000000: 91 3c 64"));
+    EXPECT_EQ(song.lengthUs, 1'000'000);
+
+    // A header chunk longer than six bytes: the tracks start after it.
+    const QByteArray longHeader = hex("4D546864 00000008 0000 0001 03E8 ABCD");
+    EXPECT_THAT(timeline(parse(longHeader + track(event(0, "903C64") + kEndOfTrack))),
+                ElementsAre("0: 90 3c 64"));
+}
+
+TEST(ParseSmf, FormatOneMergesTracksUnderTheFirstTracksTempo)
+{
+    const QByteArray conductor = track(tempoEvent(0, 1'000'000) + kEndOfTrack);
+    const QByteArray a = track(event(0, "C000") + event(480, "903C64") + kEndOfTrack);
+    const QByteArray b = track(event(480, "913E64") + event(480, "813E40") + kEndOfTrack);
+    const SmfSong song = parse(header(1, 3, 480) + conductor + a + b);
+    EXPECT_THAT(timeline(song),
+                ElementsAre("0: c0 00", "1000000: 90 3c 64", "1000000: 91 3e 64", "2000000: 81 3e 40"));
+    EXPECT_EQ(song.TempoAt(0), 60);
+}
+
+TEST(ParseSmf, FormatTwoPlaysItsFirstTrack)
+{
+    const SmfSong song = parse(header(2, 2, 480) + track(event(0, "903C64") + kEndOfTrack) +
+                               track(event(0, "913C64") + event(4800, "813C40") + kEndOfTrack));
+    EXPECT_THAT(timeline(song), ElementsAre("0: 90 3c 64"));
+    EXPECT_EQ(song.lengthUs, 0);
+}
+
+TEST(ParseSmf, TheHeadersTrackCountLimitsTheTracks)
+{
+    const QByteArray tracks =
+        track(event(0, "903C64") + kEndOfTrack) + track(event(0, "913C64") + kEndOfTrack);
+    EXPECT_EQ(parse(header(1, 1, 480) + tracks).events.size(), 1u);
+    EXPECT_EQ(parse(header(1, 5, 480) + tracks).events.size(), 2u);
+    EXPECT_EQ(parse(header(1, 0, 480) + tracks).events.size(), 0u);
+}
+
+TEST(ParseSmf, LengthIsTheLastEventOfAnyKind)
+{
+    // A text event and the end of track count as events.
+    EXPECT_EQ(
+        parse(header(0, 1, 1000) + track(event(0, "903C64") + event(500, "FF0100") + kEndOfTrack)).lengthUs,
+        250'000);
+    EXPECT_EQ(parse(header(0, 1, 1000) + track(event(0, "903C64") + event(700, "FF2F00"))).lengthUs, 350'000);
+}
+
+TEST(ParseSmf, WhatCannotBeAStandardMidiFileIsRefused)
+{
+    const QByteArray body = track(event(0, "903C64") + kEndOfTrack);
+    EXPECT_FALSE(ParseSmf(QByteArray()));
+    EXPECT_FALSE(ParseSmf(QByteArray("just some text")));
+    EXPECT_FALSE(ParseSmf(header(0, 1, 480).first(13)));
+    EXPECT_FALSE(ParseSmf(QByteArray("xx") + header(0, 1, 480) + body)); // the header must come first
+    EXPECT_FALSE(ParseSmf(hex("4D546864 00000005 0000 0001 01E0") + body));
+    EXPECT_FALSE(ParseSmf(header(3, 1, 480) + body));
+    EXPECT_FALSE(ParseSmf(header(0, 1, 0) + body));
+    EXPECT_FALSE(ParseSmf(header(0, 1, 0xE900) + body)); // 23 frames per second
+    EXPECT_FALSE(ParseSmf(header(0, 1, 0xE700) + body)); // 0 ticks per frame
+    EXPECT_FALSE(ParseSmf(QByteArray("RIFF\x10\0\0\0WAVEdata", 16) + header(0, 1, 480) + body));
+    EXPECT_TRUE(ParseSmf(header(0, 1, 480)));
+}
+
+TEST(ParseSmf, RiffMidiFilesPlayTheirDataChunk)
+{
+    const QByteArray smf = header(0, 1, 1000) + track(event(10, "903C64") + kEndOfTrack);
+    auto le32 = [](unsigned n) {
+        QByteArray b;
+        for (int shift : {0, 8, 16, 24}) {
+            b += static_cast<char>((n >> shift) & 0xFF);
+        }
+        return b;
+    };
+    const QByteArray info = QByteArray("LIST") + le32(3) + "abc" + QByteArray(1, '\0'); // odd: padded
+    const QByteArray riff = QByteArray("RIFF") +
+                            le32(4 + static_cast<unsigned>(info.size() + 8 + smf.size())) + "RMID" + info +
+                            "data" + le32(static_cast<unsigned>(smf.size())) + smf;
+    EXPECT_THAT(timeline(parse(riff)), ElementsAre("5000: 90 3c 64"));
+}
+
+TEST(ParseSmf, DamagedTracksPlayWhatCameBefore)
+{
+    const QByteArray good = event(0, "903C64") + event(100, "803C40");
+    auto firstTrack = [&](const QByteArray& damage) {
+        return timeline(parse(header(0, 1, 1000) + track(good + damage + event(0, "903E64") + kEndOfTrack)));
+    };
+    const std::vector<std::string> before{"0: 90 3c 64", "50000: 80 3c 40"};
+    EXPECT_EQ(firstTrack(event(0, "F1 00")), before);         // system common message
+    EXPECT_EQ(firstTrack(event(0, "FE")), before);            // real-time message
+    EXPECT_EQ(firstTrack(event(0, "90 3C F0")), before);      // a status where data belongs
+    EXPECT_EQ(firstTrack(hex("FFFFFFFF7F")), before);         // delta time of five bytes
+    EXPECT_EQ(firstTrack(event(0, "FF01 FFFFFF7F")), before); // meta event longer than the chunk
+    EXPECT_EQ(firstTrack(event(0, "F0 FFFFFF7F")), before);   // system exclusive longer than the chunk
+
+    // Data without any status first, and a track cut inside an event.
+    EXPECT_TRUE(parse(header(0, 1, 1000) + track(event(0, "3C64") + kEndOfTrack)).events.empty());
+    EXPECT_EQ(timeline(parse(header(0, 1, 1000) + track(good + event(0, "90")))), before);
+    // A chunk length beyond the file: read to the file's end.
+    QByteArray cut = header(0, 1, 1000) + track(good + kEndOfTrack);
+    cut.truncate(cut.size() - 4);
+    EXPECT_EQ(timeline(parse(cut)), before);
+}
+
+TEST(ParseSmf, HugeTimesSaturate)
+{
+    // Deltas of 0x0FFFFFFF ticks at 16.7 s a tick: far beyond 24 days.
+    QByteArray events = tempoEvent(0, 0xFFFFFF);
+    for (int i = 0; i < 4; ++i) {
+        events += event(0x0FFFFFFF, "903C64");
+    }
+    const SmfSong song = parse(header(0, 1, 1) + track(events + kEndOfTrack));
+    for (const SmfEvent& e : song.events) {
+        EXPECT_EQ(e.timeUs, kMaxSongTimeUs);
+    }
+    EXPECT_EQ(song.lengthUs, kMaxSongTimeUs);
+}
+
+// Real files from public collections: none crashes the parser, and what it gives is in order.
+TEST(ParseSmf, EveryRealFileParsesOrIsRefused)
+{
+    const QString corpus = SharedCorpusDir();
+    if (corpus.isEmpty()) {
+        GTEST_SKIP() << "no shared corpus in this clone";
+    }
+    int played = 0;
+    QDirIterator it(corpus, {QStringLiteral("*.mid"), QStringLiteral("*.midi"), QStringLiteral("*.rmi")},
+                    QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const std::optional<SmfSong> song = ParseSmf(ReadWholeOrdinaryFile(NativePath(path)).bytes);
+        if (!song) {
+            continue;
+        }
+        ++played;
+        EXPECT_TRUE(std::is_sorted(song->events.begin(), song->events.end(),
+                                   [](const SmfEvent& a, const SmfEvent& b) { return a.timeUs < b.timeUs; }))
+            << path.toStdString();
+        EXPECT_TRUE(song->events.empty() || song->events.back().timeUs <= song->lengthUs)
+            << path.toStdString();
+        EXPECT_GT(song->TempoAt(0), 0) << path.toStdString();
+    }
+    EXPECT_GT(played, 80);
+}
+
+} // namespace

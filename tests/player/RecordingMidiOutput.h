@@ -1,0 +1,95 @@
+#pragma once
+
+#include "player/MidiOutput.h"
+
+#include <QByteArray>
+#include <QStringList>
+
+#include <mutex>
+#include <ostream>
+#include <vector>
+
+/// gtest prints QStrings (and so QStringLists) as text.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace calvane::test {
+
+/// Every message the outputs received, as hex ("90 3c 64"), in order.
+class MidiLog
+{
+public:
+    void add(std::span<const std::uint8_t> bytes)
+    {
+        std::lock_guard lock(m_mutex);
+        m_messages.append(QString::fromLatin1(
+            QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()))
+                .toHex(' ')));
+    }
+    /// The messages so far; the log starts again empty.
+    QStringList take()
+    {
+        std::lock_guard lock(m_mutex);
+        return std::exchange(m_messages, {});
+    }
+
+private:
+    std::mutex m_mutex;
+    QStringList m_messages;
+};
+
+class RecordingMidiOutput final : public MidiOutput
+{
+public:
+    explicit RecordingMidiOutput(MidiLog& log) : m_log(log) {}
+    void SendShort(std::span<const std::uint8_t> message) override { m_log.add(message); }
+    void SendSysex(std::span<const std::uint8_t> bytes) override { m_log.add(bytes); }
+
+private:
+    MidiLog& m_log;
+};
+
+/// Outputs that record into one log; the ports in `failing` cannot be opened.
+class FakeMidiOutputs final : public MidiOutputs
+{
+public:
+    MidiOutputDeviceList Devices() override { return {QStringLiteral("Synth"), {QStringLiteral("Port A")}}; }
+    std::unique_ptr<MidiOutput> Open(int port, QString* why) override
+    {
+        opened.push_back(port);
+        if (std::find(failing.begin(), failing.end(), port) != failing.end()) {
+            *why = QStringLiteral("port %1 is broken").arg(port);
+            return nullptr;
+        }
+        return std::make_unique<RecordingMidiOutput>(log);
+    }
+
+    MidiLog log;
+    std::vector<int> opened;
+    std::vector<int> failing;
+};
+
+/// What the sequencer sends to silence every channel: sustain off, all notes off.
+inline QStringList Silence()
+{
+    QStringList out;
+    for (int channel = 0; channel < 16; ++channel) {
+        out << QStringLiteral("b%1 40 00").arg(channel, 0, 16)
+            << QStringLiteral("b%1 7b 00").arg(channel, 0, 16);
+    }
+    return out;
+}
+
+/// What every start of play sends first: reset all controllers on every channel.
+inline QStringList ResetControllers()
+{
+    QStringList out;
+    for (int channel = 0; channel < 16; ++channel) {
+        out << QStringLiteral("b%1 79 00").arg(channel, 0, 16);
+    }
+    return out;
+}
+
+} // namespace calvane::test

@@ -1,0 +1,211 @@
+#include "player/Sequencer.h"
+
+#include "../midi/MidiBytes.h"
+#include "FakeClock.h"
+#include "RecordingMidiOutput.h"
+
+#include <gtest/gtest.h>
+
+using namespace calvane;
+using namespace calvane::test;
+
+namespace {
+
+/// 500 ticks per quarter at 120 BPM: one tick is one millisecond.
+SmfSong song(const QByteArray& events)
+{
+    return ParseSmf(header(0, 1, 500) + track(events + kEndOfTrack)).value();
+}
+
+/// Program, volume and a note at 0 s; note off, volume and pitch bend at 1 s; a note
+/// from 2 s to 3 s; the end at 4 s.
+SmfSong fourSeconds()
+{
+    return song(event(0, "C005") + event(0, "B00764") + event(0, "903C64") + event(1000, "803C40") +
+                event(0, "B00750") + event(0, "E00050") + event(1000, "903E64") + event(1000, "803E40") +
+                event(1000, "FF0100"));
+}
+
+class SequencerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { sequencer.Load(fourSeconds()); }
+
+    FakeClock clock; // outlives the sequencer
+    MidiLog log;
+    RecordingMidiOutput output{log};
+    Sequencer sequencer{clock};
+    const std::int64_t start = clock.NowUs();
+};
+
+TEST_F(SequencerTest, PlaysEachEventWhenItsTimeComes)
+{
+    sequencer.Play(output);
+    clock.Settle();
+    EXPECT_EQ(log.take(), (ResetControllers() + QStringList{"c0 05", "b0 07 64", "90 3c 64"}));
+    EXPECT_EQ(sequencer.mode(), Sequencer::Mode::Playing);
+    // The thread sleeps until the next event exactly: no polling.
+    EXPECT_EQ(clock.Deadline(), start + 1'000'000);
+
+    clock.Advance(999'999);
+    EXPECT_TRUE(log.take().isEmpty());
+    EXPECT_EQ(sequencer.PositionUs(), 999'999);
+    clock.Advance(1);
+    EXPECT_EQ(log.take(), (QStringList{"80 3c 40", "b0 07 50", "e0 00 50"}));
+    EXPECT_EQ(sequencer.PositionUs(), 1'000'000);
+    EXPECT_EQ(clock.Deadline(), start + 2'000'000);
+}
+
+TEST_F(SequencerTest, PauseSilencesAndPlayResumesWhereItPaused)
+{
+    sequencer.Play(output);
+    clock.Advance(1'500'000);
+    log.take();
+
+    sequencer.Pause();
+    EXPECT_EQ(log.take(), Silence());
+    EXPECT_EQ(sequencer.mode(), Sequencer::Mode::Paused);
+    clock.Advance(10'000'000);
+    EXPECT_EQ(sequencer.PositionUs(), 1'500'000);
+    EXPECT_FALSE(clock.Deadline().has_value());
+    EXPECT_TRUE(log.take().isEmpty());
+
+    // The channels get back what the song set before 1.5 s; the notes do not.
+    sequencer.Play(output);
+    clock.Settle();
+    EXPECT_EQ(log.take(), (ResetControllers() + QStringList{"c0 05", "b0 07 50", "e0 00 50"}));
+    clock.Advance(499'999);
+    EXPECT_TRUE(log.take().isEmpty());
+    clock.Advance(1);
+    EXPECT_EQ(log.take(), QStringList{"90 3e 64"});
+    EXPECT_EQ(sequencer.PositionUs(), 2'000'000);
+}
+
+TEST_F(SequencerTest, StopSilencesAndKeepsThePosition)
+{
+    sequencer.Play(output);
+    clock.Advance(2'500'000);
+    log.take();
+    sequencer.Stop();
+    EXPECT_EQ(log.take(), Silence());
+    EXPECT_EQ(sequencer.mode(), Sequencer::Mode::Stopped);
+    clock.Advance(1'000'000);
+    EXPECT_EQ(sequencer.PositionUs(), 2'500'000);
+
+    // Stopping again, or from pause, has nothing left to silence.
+    sequencer.Stop();
+    EXPECT_TRUE(log.take().isEmpty());
+
+    sequencer.Play(output);
+    clock.Advance(500'000);
+    EXPECT_EQ(log.take(), (ResetControllers() + QStringList{"c0 05", "b0 07 50", "e0 00 50", "80 3e 40"}));
+}
+
+TEST_F(SequencerTest, SeekEndsStoppedAtTheNewPosition)
+{
+    sequencer.Play(output);
+    clock.Advance(500'000);
+    log.take();
+
+    sequencer.Seek(1'000'000);
+    EXPECT_EQ(log.take(), Silence());
+    EXPECT_EQ(sequencer.mode(), Sequencer::Mode::Stopped);
+    EXPECT_EQ(sequencer.PositionUs(), 1'000'000);
+
+    // Events at the new position itself play; only those before it are restored.
+    sequencer.Play(output);
+    clock.Settle();
+    EXPECT_EQ(log.take(),
+              (ResetControllers() + QStringList{"c0 05", "b0 07 64", "80 3c 40", "b0 07 50", "e0 00 50"}));
+
+    sequencer.Pause();
+    log.take();
+    sequencer.Seek(99'000'000); // clamped to the end
+    EXPECT_TRUE(log.take().isEmpty());
+    EXPECT_EQ(sequencer.mode(), Sequencer::Mode::Stopped);
+    EXPECT_EQ(sequencer.PositionUs(), 4'000'000);
+    sequencer.Seek(-5);
+    EXPECT_EQ(sequencer.PositionUs(), 0);
+}
+
+TEST_F(SequencerTest, TheEndStopsAtTheLengthAndSilences)
+{
+    sequencer.Play(output);
+    clock.Advance(3'999'999);
+    EXPECT_EQ(sequencer.mode(), Sequencer::Mode::Playing);
+    EXPECT_EQ(clock.Deadline(), start + 4'000'000);
+    log.take();
+    clock.Advance(1);
+    EXPECT_EQ(log.take(), Silence());
+    EXPECT_EQ(sequencer.mode(), Sequencer::Mode::Stopped);
+    EXPECT_EQ(sequencer.PositionUs(), 4'000'000);
+    EXPECT_FALSE(clock.Deadline().has_value());
+
+    // Playing from the end ends at once.
+    sequencer.Play(output);
+    clock.Settle();
+    EXPECT_EQ(sequencer.mode(), Sequencer::Mode::Stopped);
+    EXPECT_EQ(log.take().mid(16 + 3), Silence());
+}
+
+TEST_F(SequencerTest, ChaseKeepsTheLastValuesAndTheOrderOfParameterSettings)
+{
+    sequencer.Load(song(event(0, "F0057E7F0901F7") + event(0, "B06500") + event(0, "B06400") +
+                        event(0, "B0060C") + event(0, "B00710") + event(0, "C001") + event(0, "B00001") +
+                        event(0, "C002") + event(0, "A03C10") + event(0, "D020") + event(0, "B07800") +
+                        event(0, "B00720") + event(0, "E07F7F") + event(0, "913C64") +
+                        event(1000, "813C40")));
+    sequencer.Seek(1'000'000);
+    sequencer.Play(output);
+    clock.Settle();
+    EXPECT_EQ(log.take(), (ResetControllers() +
+                           QStringList{"f0 7e 7f 09 01 f7", "b0 65 00", "b0 64 00", "b0 06 0c", "b0 00 01",
+                                       "c0 02", "d0 20", "b0 07 20", "e0 7f 7f", "81 3c 40"} +
+                           Silence()));
+}
+
+TEST_F(SequencerTest, TempoFollowsThePosition)
+{
+    sequencer.Load(ParseSmf(tempoChangeSong()).value());
+    EXPECT_EQ(sequencer.Tempo(), 120);
+    EXPECT_EQ(sequencer.LengthUs(), 6'000'000);
+    sequencer.Play(output);
+    clock.Advance(2'000'000);
+    EXPECT_EQ(sequencer.Tempo(), 60);
+    sequencer.Seek(1'000'000);
+    EXPECT_EQ(sequencer.Tempo(), 120);
+}
+
+TEST_F(SequencerTest, UnloadSilencesAndLeavesNothing)
+{
+    sequencer.Play(output);
+    clock.Advance(100'000);
+    log.take();
+    sequencer.Unload();
+    EXPECT_EQ(log.take(), Silence());
+    EXPECT_EQ(sequencer.LengthUs(), 0);
+    EXPECT_EQ(sequencer.Tempo(), 0);
+    EXPECT_EQ(sequencer.PositionUs(), 0);
+    sequencer.Play(output);
+    clock.Settle();
+    EXPECT_EQ(sequencer.mode(), Sequencer::Mode::Stopped);
+    EXPECT_TRUE(log.take().isEmpty());
+}
+
+TEST(SequencerThread, RealClockPlaysAShortSongToItsEnd)
+{
+    SteadyClock clock;
+    MidiLog log;
+    RecordingMidiOutput output(log);
+    Sequencer sequencer(clock);
+    sequencer.Load(song(event(0, "903C64") + event(20, "803C40")));
+    sequencer.Play(output);
+    for (int i = 0; i < 2000 && sequencer.mode() == Sequencer::Mode::Playing; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(sequencer.mode(), Sequencer::Mode::Stopped);
+    EXPECT_EQ(sequencer.PositionUs(), 20'000);
+    EXPECT_EQ(log.take(), (ResetControllers() + QStringList{"90 3c 64", "80 3c 40"} + Silence()));
+}
+
+} // namespace

@@ -27,8 +27,8 @@ come from the first track, decoded from Shift_JIS (code page 932); bytes that
 are not valid there print as U+FFFD. A file without a header chunk, or with one
 cut short, prints zeros and empty texts.
 length_ms and tempo are what the media device plays: the time of the last event
-in milliseconds, and the tempo at the start (beats per minute; frames per second
-for an SMPTE division). Both are null when the device refuses the file (not a
+in milliseconds, and the tempo at the start in whole beats per minute (120 when
+the file sets none). Both are null when the device refuses the file (not a
 Standard MIDI File that it can play).
 
 A file that cannot be read prints instead

@@ -289,9 +289,6 @@ bool validDivision(std::uint16_t division)
 
 int SmfSong::TempoAt(std::int64_t timeUs) const
 {
-    if (smpteFramesPerSecond != 0) {
-        return smpteFramesPerSecond;
-    }
     auto it = std::upper_bound(tempos.begin(), tempos.end(), timeUs,
                                [](std::int64_t t, const SmfTempo& tempo) { return t < tempo.timeUs; });
     const std::uint32_t micros = it == tempos.begin() ? 500000 : std::prev(it)->microsPerQuarter;
@@ -350,7 +347,11 @@ std::optional<SmfSong> ParseSmf(QByteArrayView file)
         song.lengthUs = std::max(song.lengthUs, clock.toUs(end));
     }
     if (division & 0x8000) {
+        // Tempo events do not time an SMPTE song, but they still say its beats per minute.
         song.smpteFramesPerSecond = -static_cast<std::int8_t>(division >> 8);
+        for (const TickTempo& t : tempos) {
+            song.tempos.push_back({clock.toUs(t.tick), t.microsPerQuarter});
+        }
     } else {
         song.tempos = clock.tempoMap();
     }

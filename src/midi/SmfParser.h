@@ -39,7 +39,7 @@ struct SmfSong
     /// The bytes of the system-exclusive events, each as it goes to the output: an F0
     /// event as F0 and its data, an F7 ("escape") event as its data alone.
     std::vector<std::uint8_t> sysexData;
-    /// Ticks per quarter note only: the tempo map, starting at time 0.
+    /// The tempo map: the tempo events in time order (120 BPM before the first).
     std::vector<SmfTempo> tempos;
     /// The time of the last event of any playing track (meta events and end of track included).
     std::int64_t lengthUs = 0;
@@ -51,8 +51,8 @@ struct SmfSong
         return std::span(sysexData).subspan(e.sysexOffset, e.sysexLength);
     }
 
-    /// The tempo at a time as a whole number: beats per minute (rounded to the nearest)
-    /// for ticks per quarter note, frames per second for an SMPTE division.
+    /// The tempo at a time in whole beats per minute (rounded to the nearest), for an
+    /// SMPTE division too, where the tempo events say it without timing the song.
     int TempoAt(std::int64_t timeUs) const;
 };
 

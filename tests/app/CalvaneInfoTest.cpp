@@ -73,7 +73,7 @@ TEST(CalvaneInfo, PrintsOneLinePerFileAndGoesOnAfterFailures)
                                 "\", \"format\": 1, \"tracks\": 2, \"division\": 480, \"title\": \"Song\", "
                                 "\"copyright\": \"\", \"length_ms\": 0, \"tempo\": 120}");
     EXPECT_EQ(object(run.lines[1])[QStringLiteral("division")].toInt(), -6360);
-    EXPECT_EQ(object(run.lines[1])[QStringLiteral("tempo")].toInt(), 25); // frames per second
+    EXPECT_EQ(object(run.lines[1])[QStringLiteral("tempo")].toInt(), 120); // beats per minute
     for (int i : {2, 3}) {
         const QJsonObject o = object(run.lines[i]);
         // Not a file the device can play: no figures.

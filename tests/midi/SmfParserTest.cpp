@@ -55,14 +55,15 @@ TEST(ParseSmf, SmpteDivisionRunsAtItsFrameRate)
     const SmfSong song = parse(smpteSong());
     EXPECT_EQ(song.lengthUs, 6'000'000);
     EXPECT_EQ(song.smpteFramesPerSecond, 25);
-    EXPECT_EQ(song.TempoAt(0), 25);
+    EXPECT_EQ(song.TempoAt(0), 120);
     EXPECT_THAT(timeline(song), ElementsAre("0: 90 3c 64", "6000000: 80 3c 40"));
 
-    // 29 is 29.97 frames per second: 30 frames of 1 tick last 1001 ms; tempo events do not count.
+    // 29 is 29.97 frames per second: 30 frames of 1 tick last 1001 ms; tempo events do not
+    // time the song but still give its beats per minute.
     const SmfSong drop =
         parse(header(0, 1, 0xE301) + track(tempoEvent(0, 250000) + event(30, "903C64") + kEndOfTrack));
     EXPECT_EQ(drop.events[0].timeUs, 1'001'000);
-    EXPECT_EQ(drop.TempoAt(0), 29);
+    EXPECT_EQ(drop.TempoAt(0), 240);
 }
 
 TEST(ParseSmf, NoTempoEventMeans120Bpm)

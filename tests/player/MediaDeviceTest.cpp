@@ -149,7 +149,7 @@ TEST_F(MediaDeviceTest, LengthAndTempoOfTempoChangesAndSmpte)
 
     ASSERT_EQ(send(openCommand(dir.write(QStringLiteral("smpte.mid"), smpteSong()))), 0);
     EXPECT_EQ(status(QStringLiteral("length")), QStringLiteral("6000"));
-    EXPECT_EQ(status(QStringLiteral("tempo")), QStringLiteral("25")); // frames per second
+    EXPECT_EQ(status(QStringLiteral("tempo")), QStringLiteral("120")); // beats per minute, no tempo event
 }
 
 TEST_F(MediaDeviceTest, OutputIsChosenByThePortAtEachStartOfPlay)
@@ -199,7 +199,7 @@ TEST_F(MediaDeviceTest, CloseSilencesAPlayingSong)
     EXPECT_EQ(outputs.log.take(), Silence());
 }
 
-// Part 3.1 through the command layer, over the real device with a clock of the test's.
+// What callers of the command layer rely on, over the real device with a clock of the test's.
 class CommandLayerOverDevice : public MediaDeviceTest
 {
 protected:

@@ -6,6 +6,7 @@
 #include "app/DriveList.h"
 #include "app/FileList.h"
 #include "app/FolderList.h"
+#include "app/PositionSlider.h"
 #include "app/Topmost.h"
 #include "app/frmMain.h"
 
@@ -15,8 +16,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QSlider>
-#include <QTimer>
 
 namespace calvane {
 namespace {
@@ -118,7 +117,7 @@ void frmMain::createControls()
     lblPosition->setToolTip(QStringLiteral("現在の位置"));
     lblStatus = label(fraPreview, "lblStatus", QStringLiteral("ステータス"));
     lblStatus->setToolTip(QStringLiteral("現在の状況を表示"));
-    sldPosition = named(new QSlider(Qt::Horizontal, fraPreview), "sldPosition");
+    sldPosition = named(new PositionSlider(fraPreview), "sldPosition");
     sldPosition->setToolTip(QStringLiteral("現在の位置"));
     sldPosition->setRange(0, 0);
     cmdPrev = named(new QPushButton(fraPreview), "cmdPrev");
@@ -130,7 +129,6 @@ void frmMain::createControls()
     for (QPushButton* button : {cmdPrev, cmdPlay, cmdStop}) {
         button->setIconSize(QSize(16, 15));
     }
-    timMIDIStop = named(new QTimer(this), "timMIDIStop");
 
     place(drvDrive, 120, 120, 2415, 300);
     place(dirDirectory, 120, 480, 2415, 1770);
@@ -172,6 +170,7 @@ void frmMain::createControls()
          {txtFileName, txtConvFileName, txtFormat, txtTrack, txtDivision, txtTime, txtCopyright}) {
         box->installEventFilter(this);
     }
+    sldPosition->installEventFilter(this); // its mouse buttons
 }
 
 void frmMain::createMenus()
@@ -225,6 +224,9 @@ void frmMain::connectEvents()
     connect(cmdReLoad, &QPushButton::clicked, this, &frmMain::cmdReLoad_Click);
     connect(cmdConv, &QPushButton::clicked, this, &frmMain::cmdConv_Click);
     connect(cmdPlay, &QPushButton::clicked, this, &frmMain::cmdPlay_Click);
+    connect(cmdPrev, &QPushButton::clicked, this, &frmMain::cmdPrev_Click);
+    connect(cmdStop, &QPushButton::clicked, this, &frmMain::cmdStop_Click);
+    connect(sldPosition, &QSlider::actionTriggered, this, &frmMain::sldPosition_Scroll);
 
     connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
     connect(mnuEdit, &QMenu::aboutToShow, this, &frmMain::mnuEdit_Click);
@@ -232,6 +234,8 @@ void frmMain::connectEvents()
     connect(mnuConv, &QAction::triggered, this, &frmMain::cmdConv_Click);
     connect(mnuEdit_Play, &QAction::triggered, this, &frmMain::cmdPlay_Click);
     connect(mnuEdit_Pause, &QAction::triggered, this, &frmMain::cmdPlay_Click);
+    connect(mnuEdit_Stop, &QAction::triggered, this, &frmMain::cmdStop_Click);
+    connect(mnuUsePlayer, &QAction::triggered, this, &frmMain::mnuUsePlayer_Click);
     // Qt ticks a checkable item before it reports the click; the click procedures
     // turn the option over themselves (the load step runs them too), so the tick
     // is taken back first.

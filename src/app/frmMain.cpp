@@ -342,7 +342,7 @@ void frmMain::cmdReLoad_Click()
             return;
         }
         showText(txtTime, FormatPlayTime(m_control.GetMIDILength()));
-        lblPosition->setText(QStringLiteral("00:00.000"));
+        showPosition(0);
         sldPosition->setMaximum(m_control.GetMIDILength());
         sldPosition->setValue(0);
         if (lblStatus->text() != kFileChanged && lblStatus->text() != kFileReloaded) {

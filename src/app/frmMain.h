@@ -173,6 +173,8 @@ private:
     void timMIDIStop_Timer();
     void mnuUsePlayer_Click();
     void showStatusNow(const QString& text);
+    void showPosition(std::int32_t milliseconds);
+    int frameMilliseconds() const;
 
     void showProcessFolder();
     void showStartFolder();
@@ -192,6 +194,7 @@ private:
     QString m_iniPath;
     bool m_loading = false;
     bool m_dragging = false;                ///< a mouse button is held on sldPosition
+    std::int32_t m_shownPosition = 0;       ///< the time lblPosition shows
     QString m_fileName;                     ///< the file txtFileName shows, as the file system names it
     QHash<QString, QString> m_driveFolders; ///< the last folder shown on each drive
     QHash<QWidget*, QRect> m_places;        ///< each control's place in twips

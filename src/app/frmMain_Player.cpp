@@ -17,6 +17,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+
+#include <cstdlib>
 
 namespace calvane {
 namespace {
@@ -90,7 +93,7 @@ void frmMain::cmdStop_Click()
     m_control.MIDIControl(u"stop");
     m_control.MIDIControl(u"prev");
     sldPosition->setValue(0);
-    lblPosition->setText(FormatPlayTime(0));
+    showPosition(0);
     setPicture(cmdPlay, 102);
     lblStatus->setText(QStringLiteral("停止しました"));
     timMIDIStop->setInterval(0);
@@ -101,8 +104,8 @@ void frmMain::timMIDIStop_Timer()
     if (timMIDIStop->interval() == 0) {
         return; // a tick that was on its way when the timer was switched off
     }
-    const bool ended = basMIDIControl::IsStopped(m_control.GetMIDIMode());
-    if (ended && !m_dragging) {
+    const QString mode = m_control.GetMIDIMode();
+    if (basMIDIControl::IsStopped(mode) && !m_dragging) {
         if (m_state.settings.Repeat == 1) {
             m_control.MIDIControl(u"prev");
             m_control.MIDIControl(u"play");
@@ -113,13 +116,34 @@ void frmMain::timMIDIStop_Timer()
         timMIDIStop->setInterval(0);
         setPicture(cmdPlay, 102);
     }
-    // Unchanged texts and values cost no repaint: the labels and the slider
-    // compare before they draw.
+    // One position query serves the slider and the time. The slider repaints
+    // only when its thumb moves by a pixel, and a label set to the text it shows
+    // does not repaint. While the file plays, the time is drawn once a screen
+    // frame's worth of it has passed: the screen could not show more, and drawing
+    // the text at every tick would cost more than all the polling. In any other
+    // mode the exact time is shown at once.
+    const std::int32_t position = m_control.GetMIDIPosition();
     if (!m_dragging) {
-        sldPosition->setValue(m_control.GetMIDIPosition());
+        sldPosition->setValue(position);
     }
-    lblPosition->setText(FormatPlayTime(m_control.GetMIDIPosition()));
+    if (!basMIDIControl::IsPlaying(mode) || std::abs(position - m_shownPosition) >= frameMilliseconds()) {
+        showPosition(position);
+    }
     lblTempo->setText(QString::number(m_control.GetMIDITempo()));
+}
+
+void frmMain::showPosition(std::int32_t milliseconds)
+{
+    lblPosition->setText(FormatPlayTime(milliseconds));
+    m_shownPosition = milliseconds;
+}
+
+/// The time one frame of the window's screen stays on view.
+int frmMain::frameMilliseconds() const
+{
+    const QScreen* shown = screen();
+    const double hertz = shown ? shown->refreshRate() : 0;
+    return hertz >= 1 ? static_cast<int>(1000 / hertz) : 16;
 }
 
 void frmMain::sldPosition_MouseDown()
@@ -148,7 +172,7 @@ void frmMain::sldPosition_MouseUp()
         m_dragging = false;
     } else {
         m_dragging = false;
-        lblPosition->setText(FormatPlayTime(value));
+        showPosition(value);
     }
 }
 

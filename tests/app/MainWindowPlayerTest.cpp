@@ -11,6 +11,7 @@
 #include "MainWindowFixture.h"
 #include "player/FormatPlayTime.h"
 
+#include <QScreen>
 #include <QToolTip>
 
 using namespace calvane;
@@ -25,8 +26,8 @@ const QString kTempo = QStringLiteral("status midi tempo");
 const QString kPlay = QStringLiteral("Play Midi");
 const QString kToStart = QStringLiteral("Seek Midi to Start");
 const QString kPlaying = QStringLiteral("再生中です");
-/// What one tick asks while nothing ends: the mode, the position twice, the tempo.
-const QStringList kTickQueries{kMode, kMs, kPosition, kMs, kPosition, kTempo};
+/// What one tick asks while nothing ends: the mode, the position, the tempo.
+const QStringList kTickQueries{kMode, kMs, kPosition, kTempo};
 
 /// Counts the paint events of one widget and notes, for each, its text (for a
 /// label) and how many device commands had been sent before it.
@@ -233,7 +234,8 @@ TEST_F(PlayerTest, WithoutRepeatTheEndStopsThereAndTheNextPlayStartsFromThere)
 {
     load();
     click(window->cmdPlay);
-    tickAfter(90000);
+    tickAfter(83450);
+    tickAfter(10); // ends less than a screen frame after the time shown: the end time is shown exactly
     EXPECT_EQ(device.sent, QStringList({kMode, QStringLiteral("Stop Midi")}) + kTickQueries.mid(1));
     EXPECT_EQ(window->lblStatus->text(), QStringLiteral("演奏が終了しました (停止中)"));
     EXPECT_EQ(picture(), 102);
@@ -282,7 +284,7 @@ TEST_F(PlayerTest, AHeldThumbIsNotMovedAndHoldsOffTheEndOfPlay)
     EXPECT_TRUE(device.sent.isEmpty()); // moving sends nothing
 
     tickAfter(1000);
-    EXPECT_EQ(device.sent, (QStringList{kMode, kMs, kPosition, kTempo}));
+    EXPECT_EQ(device.sent, kTickQueries);
     EXPECT_EQ(window->sldPosition->value(), held);
     EXPECT_EQ(window->lblPosition->text(), QStringLiteral("00:11.000"));
 
@@ -403,7 +405,7 @@ TEST_F(PlayerTest, LoadingAnotherFileOrRenamingHaltsIntoTheStoppedForm)
               QStringList({QStringLiteral("MIDIプレイヤー: MIDIファイルが指定されていません")}));
 }
 
-TEST_F(PlayerTest, TicksThatChangeNothingVisibleRepaintNothing)
+TEST_F(PlayerTest, TicksRepaintOnlyWhatTheScreenCanShow)
 {
     load();
     click(window->cmdPlay);
@@ -412,22 +414,32 @@ TEST_F(PlayerTest, TicksThatChangeNothingVisibleRepaintNothing)
     PaintLog position(window->lblPosition, device.sent);
     PaintLog tempo(window->lblTempo, device.sent);
     PaintLog slider(window->sldPosition, device.sent);
+    PaintLog preview(window->fraPreview, device.sent);
 
     tickAfter(0);
     tickAfter(0);
     QCoreApplication::processEvents();
     EXPECT_EQ(position.paints.size() + tempo.paints.size() + slider.paints.size(), 0);
 
-    // One millisecond is a new time but not a pixel of an 83-second slider.
+    // Less than a screen frame later: a new time, but not one to draw yet, and
+    // not a pixel of an 83-second slider.
+    const int frame = static_cast<int>(1000 / window->screen()->refreshRate());
+    tickAfter(frame - 1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(position.paints.size() + slider.paints.size(), 0);
+    EXPECT_EQ(window->lblPosition->text(), QStringLiteral("00:01.000"));
+
     tickAfter(1);
     QCoreApplication::processEvents();
     EXPECT_EQ(position.paints.size(), 1);
+    EXPECT_EQ(preview.paints.size(), 0); // the time repaints alone, not the frame around it
+    EXPECT_EQ(window->lblPosition->text(), FormatPlayTime(1000 + frame));
     EXPECT_EQ(slider.paints.size(), 0);
-    EXPECT_EQ(tempo.paints.size(), 0);
 
     tickAfter(20000);
     QCoreApplication::processEvents();
     EXPECT_EQ(slider.paints.size(), 1);
+    EXPECT_EQ(tempo.paints.size(), 0);
 }
 
 // --- External player ----------------------------------------------------------

@@ -2,6 +2,7 @@
 // change them. Places and sizes are in twips (1/1440 inch), converted at the
 // screen's logical DPI.
 
+#include "app/BackdropLabel.h"
 #include "app/ButtonPictures.h"
 #include "app/DriveList.h"
 #include "app/FileList.h"
@@ -110,10 +111,11 @@ void frmMain::createControls()
 
     fraPreview = named(new QGroupBox(QStringLiteral("MIDI プレーヤー"), client), "fraPreview");
     lblP_Tempo = label(fraPreview, "lblP_Tempo", QStringLiteral("Tempo"));
-    lblTempo = label(fraPreview, "lblTempo", QStringLiteral("0"));
+    // The time and the tempo change while a file plays: they repaint alone.
+    lblTempo = named(new BackdropLabel(QStringLiteral("0"), fraPreview), "lblTempo");
     lblTempo->setToolTip(QStringLiteral("現在のテンポ"));
     lblP_Time = label(fraPreview, "lblP_Time", QStringLiteral("Time"));
-    lblPosition = label(fraPreview, "lblPosition", QStringLiteral("00:00.000"));
+    lblPosition = named(new BackdropLabel(QStringLiteral("00:00.000"), fraPreview), "lblPosition");
     lblPosition->setToolTip(QStringLiteral("現在の位置"));
     lblStatus = label(fraPreview, "lblStatus", QStringLiteral("ステータス"));
     lblStatus->setToolTip(QStringLiteral("現在の状況を表示"));

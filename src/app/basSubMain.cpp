@@ -33,11 +33,12 @@ int RunCalvane(int argc, char** argv, const StartOptions& options)
     }
 
     CentralErrorHandler reporter(end);
-    const std::unique_ptr<MciDevice> device = CreateMediaDevice();
+    const std::unique_ptr<MciDevice> created = options.device ? nullptr : CreateMediaDevice();
+    MciDevice& device = options.device ? *options.device : *created;
     PosixProcessStarter starter;
     QtPlaybackTimer timer;
     ProgramState state;
-    frmMain window(state, {boxes, reporter, end, *device, starter, timer,
+    frmMain window(state, {boxes, reporter, end, device, starter, timer,
                            options.iniPath.isEmpty() ? DefaultIniPath() : options.iniPath});
     boxes.setParent(&window);
     WindowRaiser raiser(window);

@@ -337,8 +337,7 @@ void frmMain::cmdReLoad_Click()
 
         m_control.MIDIControl(u"close");
         if (m_control.MIDIControl(u"open") == 1) {
-            m_services.boxes.show(QStringLiteral("内部エラーが発生しました"),
-                                  QStringLiteral("デバイスエラー"), MsgIcon::Critical, MsgButtons::Ok);
+            showDeviceError();
             return;
         }
         showText(txtTime, FormatPlayTime(m_control.GetMIDILength()));
@@ -431,6 +430,12 @@ void frmMain::clearSelectionDisplay()
     txtTime->setText(QStringLiteral("00:00.0"));
     txtCopyright->clear();
     lblTempo->setText(QStringLiteral("0"));
+}
+
+void frmMain::showDeviceError()
+{
+    m_services.boxes.show(QStringLiteral("内部エラーが発生しました"), QStringLiteral("デバイスエラー"),
+                          MsgIcon::Critical, MsgButtons::Ok);
 }
 
 void frmMain::warn(const QString& text, const QString& caption)

@@ -187,6 +187,7 @@ private:
     void setPicture(QPushButton* button, int number);
     void setPlayItemsVisible(bool visible);
     void warn(const QString& text, const QString& caption);
+    void showDeviceError();
 
     ProgramState& m_state;
     MainWindowServices m_services;

@@ -59,8 +59,19 @@ void frmMain::cmdPlay_Click()
         m_control.MIDIControl(u"play");
         setPicture(cmdPlay, 101);
     } else {
-        // Stopped, at the end, or nothing open: a start, on the chosen output
-        // (the device list puts the mapper, port -1, first).
+        if (basMIDIControl::IsNothingOpen(mode)) {
+            // The named file is not open (a refused rename closed it, or the
+            // device would not take it): open it again, and say so when that
+            // fails rather than show the playing form while nothing plays.
+            m_control.MIDIControl(u"close");
+            if (m_control.MIDIControl(u"open") == 1 ||
+                basMIDIControl::IsNothingOpen(m_control.GetMIDIMode())) {
+                showDeviceError();
+                return;
+            }
+        }
+        // Stopped or at the end: a start, on the chosen output (the device list
+        // puts the mapper, port -1, first).
         showStatusNow(m_control.GetMIDIPosition() == 0 ? QStringLiteral("Loading...") : kSeeking);
         m_control.SetMIDIPort(QString::number(m_state.settings.DeviceNum - 1));
         m_control.MIDIControl(u"play");

@@ -405,6 +405,36 @@ TEST_F(PlayerTest, LoadingAnotherFileOrRenamingHaltsIntoTheStoppedForm)
               QStringList({QStringLiteral("MIDIプレイヤー: MIDIファイルが指定されていません")}));
 }
 
+TEST_F(PlayerTest, AFileThatIsNotOpenIsOpenedAgainBeforeItPlaysAndNeverClaimsToPlay)
+{
+    load();
+    window->txtConvFileName->setText(QStringLiteral("a|b")); // refused: the file is closed all the same
+    QTest::mouseClick(window->cmdConv, Qt::LeftButton);
+    ASSERT_EQ(device.replies.value(kMode), QString());
+    boxes.shown.clear();
+    click(window->cmdPlay);
+    EXPECT_EQ(device.sent.mid(0, 3),
+              QStringList({kMode, QStringLiteral("Close Midi"),
+                           QStringLiteral("Open \"%1/a.mid\" alias Midi").arg(music)}));
+    EXPECT_TRUE(device.sent.endsWith(kPlay));
+    EXPECT_EQ(device.replies.value(kMode), QStringLiteral("playing"));
+    EXPECT_EQ(window->lblStatus->text(), kPlaying);
+    EXPECT_EQ(window->txtConvFileName->text(), QStringLiteral("a|b")); // the title being edited stays
+    EXPECT_TRUE(boxes.shown.empty());
+
+    // A file that cannot be opened again: the device error, and the stopped form stays.
+    click(window->cmdStop);
+    QTest::mouseClick(window->cmdConv, Qt::LeftButton);
+    QFile::remove(music + QStringLiteral("/a.mid"));
+    boxes.shown.clear();
+    click(window->cmdPlay);
+    EXPECT_EQ(shownBoxes(), QStringList({QStringLiteral("デバイスエラー: 内部エラーが発生しました")}));
+    EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Critical);
+    EXPECT_FALSE(device.sent.contains(kPlay));
+    EXPECT_EQ(picture(), 102);
+    EXPECT_EQ(timer.interval(), 0);
+}
+
 TEST_F(PlayerTest, TicksRepaintOnlyWhatTheScreenCanShow)
 {
     load();

@@ -10,6 +10,9 @@ namespace calvane {
 /// frame's border and title, drawn by the style at every paint). This one keeps
 /// a picture of what its parent draws under it and paints that itself: a new
 /// text repaints the label alone, and it looks exactly like a plain label.
+/// The picture is taken again after the label moves or resizes and after a
+/// change of style, palette or parent; a parent that changes its look in any
+/// other way under the label (a new frame title over it, say) is not seen.
 class BackdropLabel final : public QLabel
 {
     Q_OBJECT

@@ -24,8 +24,8 @@ class FileList;
 class FolderList;
 class MciDevice;
 class MessageBoxes;
-class PositionSlider;
 class PlaybackTimer;
+class PositionSlider;
 class ProcessEnd;
 class ProcessStarter;
 

@@ -112,8 +112,8 @@ protected:
         QTest::mouseRelease(window->sldPosition, Qt::LeftButton, {}, thumbCenter());
     }
 
-    /// Chooses an item of the file list's pop-up menu with the keyboard.
-    void chooseFromPopup(QAction* item)
+    /// Chooses an item of the pop-up menu of a file list entry with the keyboard.
+    void chooseFromPopup(QAction* item, const QString& entry = QStringLiteral("a.mid"))
     {
         bool chosen = false;
         QTimer::singleShot(0, [&] {
@@ -124,7 +124,7 @@ protected:
             }
         });
         device.sent.clear();
-        clickEntry(QStringLiteral("a.mid"), Qt::RightButton);
+        clickEntry(entry, Qt::RightButton);
         EXPECT_TRUE(chosen) << item->objectName().toStdString();
     }
 
@@ -172,18 +172,6 @@ TEST_F(PlayerTest, PlayPausesAndResumesAndTheTimerFollowsThePosition)
     tickAfter(500);
     EXPECT_EQ(window->lblPosition->text(), QStringLiteral("00:02.000"));
     EXPECT_EQ(window->lblTempo->text(), QStringLiteral("90"));
-}
-
-TEST_F(PlayerTest, TheStartUsesTheOutputDeviceSettingMinusOne)
-{
-    load();
-    state.settings.DeviceNum = 1;
-    click(window->cmdPlay);
-    EXPECT_TRUE(device.sent.contains(QStringLiteral("set Midi port 0")));
-    click(window->cmdStop);
-    state.settings.DeviceNum = 3;
-    click(window->cmdPlay);
-    EXPECT_TRUE(device.sent.contains(QStringLiteral("set Midi port 2")));
 }
 
 TEST_F(PlayerTest, ReturnToStartPlaysFromTheBeginningAndStopRewinds)
@@ -248,9 +236,11 @@ TEST_F(PlayerTest, WithoutRepeatTheEndStopsThereAndTheNextPlayStartsFromThere)
     EXPECT_EQ(device.sent, QStringList({kMode}));
     EXPECT_EQ(window->lblStatus->text(), QStringLiteral("演奏が終了しました (停止中)"));
 
+    // Played again from the end, on the output chosen meanwhile (device 1 is port 0).
+    state.settings.DeviceNum = 1;
     status->paints.clear();
     click(window->cmdPlay);
-    EXPECT_TRUE(status->drawnBeforeCommands().contains(QStringLiteral("Seeking... → set Midi port -1")));
+    EXPECT_TRUE(status->drawnBeforeCommands().contains(QStringLiteral("Seeking... → set Midi port 0")));
     EXPECT_FALSE(device.sent.contains(kToStart));
     EXPECT_TRUE(device.sent.endsWith(kPlay));
 }
@@ -380,7 +370,7 @@ TEST_F(PlayerTest, ThePopUpMenuAndTheDoubleClickUseTheSameButtons)
     EXPECT_EQ(device.replies.value(kPosition), QStringLiteral("0"));
 }
 
-TEST_F(PlayerTest, LoadingAnotherFileOrRenamingHaltsIntoTheStoppedForm)
+TEST_F(PlayerTest, HaltsByLoadingAndRenamingLeaveTheStoppedFormAndAClosedFileIsOpenedAgainToPlay)
 {
     load();
     click(window->cmdPlay);
@@ -391,41 +381,29 @@ TEST_F(PlayerTest, LoadingAnotherFileOrRenamingHaltsIntoTheStoppedForm)
     status->paints.clear();
     click(window->cmdPlay); // a start, as from any stopped state
     EXPECT_TRUE(status->drawnBeforeCommands().contains(QStringLiteral("Loading... → set Midi port -1")));
-    EXPECT_EQ(window->lblStatus->text(), kPlaying);
 
+    // A refused rename closes the file all the same; play opens it again first
+    // and the title being edited stays.
+    window->txtConvFileName->setText(QStringLiteral("B|"));
     QTest::mouseClick(window->cmdConv, Qt::LeftButton);
     EXPECT_EQ(window->lblStatus->text(), QStringLiteral("変換作業のため停止します"));
     EXPECT_EQ(picture(), 102);
     EXPECT_EQ(timer.interval(), 0);
-    EXPECT_TRUE(listed().contains(QStringLiteral("B.mid")));
     tickAfter(1000);
     EXPECT_TRUE(device.sent.isEmpty());
-    click(window->cmdPlay); // the renamed file is no longer selected
-    EXPECT_EQ(shownBoxes(),
-              QStringList({QStringLiteral("MIDIプレイヤー: MIDIファイルが指定されていません")}));
-}
-
-TEST_F(PlayerTest, AFileThatIsNotOpenIsOpenedAgainBeforeItPlaysAndNeverClaimsToPlay)
-{
-    load();
-    window->txtConvFileName->setText(QStringLiteral("a|b")); // refused: the file is closed all the same
-    QTest::mouseClick(window->cmdConv, Qt::LeftButton);
-    ASSERT_EQ(device.replies.value(kMode), QString());
     boxes.shown.clear();
     click(window->cmdPlay);
     EXPECT_EQ(device.sent.mid(0, 3),
               QStringList({kMode, QStringLiteral("Close Midi"),
-                           QStringLiteral("Open \"%1/a.mid\" alias Midi").arg(music)}));
+                           QStringLiteral("Open \"%1/b.mid\" alias Midi").arg(music)}));
     EXPECT_TRUE(device.sent.endsWith(kPlay));
-    EXPECT_EQ(device.replies.value(kMode), QStringLiteral("playing"));
     EXPECT_EQ(window->lblStatus->text(), kPlaying);
-    EXPECT_EQ(window->txtConvFileName->text(), QStringLiteral("a|b")); // the title being edited stays
+    EXPECT_EQ(window->txtConvFileName->text(), QStringLiteral("B|"));
     EXPECT_TRUE(boxes.shown.empty());
 
-    // A file that cannot be opened again: the device error, and the stopped form stays.
-    click(window->cmdStop);
+    // One that cannot be opened again: the device error, and the panel stays stopped.
     QTest::mouseClick(window->cmdConv, Qt::LeftButton);
-    QFile::remove(music + QStringLiteral("/a.mid"));
+    QFile::remove(music + QStringLiteral("/b.mid"));
     boxes.shown.clear();
     click(window->cmdPlay);
     EXPECT_EQ(shownBoxes(), QStringList({QStringLiteral("デバイスエラー: 内部エラーが発生しました")}));
@@ -433,6 +411,17 @@ TEST_F(PlayerTest, AFileThatIsNotOpenIsOpenedAgainBeforeItPlaysAndNeverClaimsToP
     EXPECT_FALSE(device.sent.contains(kPlay));
     EXPECT_EQ(picture(), 102);
     EXPECT_EQ(timer.interval(), 0);
+
+    // A rename that succeeds leaves no file named: play asks for one.
+    clickEntry(QStringLiteral("a.mid"));
+    click(window->cmdPlay);
+    QTest::mouseClick(window->cmdConv, Qt::LeftButton);
+    EXPECT_TRUE(listed().contains(QStringLiteral("A.mid")));
+    EXPECT_EQ(timer.interval(), 0);
+    boxes.shown.clear();
+    click(window->cmdPlay);
+    EXPECT_EQ(shownBoxes(),
+              QStringList({QStringLiteral("MIDIプレイヤー: MIDIファイルが指定されていません")}));
 }
 
 TEST_F(PlayerTest, TicksRepaintOnlyWhatTheScreenCanShow)
@@ -474,34 +463,17 @@ TEST_F(PlayerTest, TicksRepaintOnlyWhatTheScreenCanShow)
 
 // --- External player ----------------------------------------------------------
 
-class UsePlayerTest : public PlayerTest
-{
-protected:
-    void useRecorder()
-    {
-        state.settings.UsePlayer = 1;
-        state.settings.ExePath = QStringLiteral("\"%1\" \"%2\"").arg(QStringLiteral(ARGV_RECORDER), out);
-    }
-
-    const QString out = dir.path(QStringLiteral("argv.bin"));
-};
-
-TEST_F(UsePlayerTest, TheFileReachesThePlayerAsOneArgumentWhileThePreviewPlaysOn)
+TEST_F(PlayerTest, TheExternalPlayerGetsTheFileAsOneArgumentWhileThePreviewPlaysOn)
 {
     const QString name = QStringLiteral("it's \"a\" $HOME; `id` & ls|*?.mid");
+    const QString out = dir.path(QStringLiteral("argv.bin"));
     addMidi(name, "T");
     start();
     clickEntry(name);
     click(window->cmdPlay);
-    useRecorder();
-    QTimer::singleShot(0, [&] {
-        if (auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-            popup->setActiveAction(window->mnuUsePlayer);
-            QTest::keyClick(popup, Qt::Key_Return);
-        }
-    });
-    device.sent.clear();
-    clickEntry(name, Qt::RightButton);
+    state.settings.UsePlayer = 1;
+    state.settings.ExePath = QStringLiteral("\"%1\" \"%2\"").arg(QStringLiteral(ARGV_RECORDER), out);
+    chooseFromPopup(window->mnuUsePlayer, name);
 
     EXPECT_EQ(RecordedArguments(out), QList<QByteArray>{NativePath(music + u'/' + name)});
     device.sent.removeAll(kMode); // the menu's enabling asks for the mode
@@ -511,13 +483,12 @@ TEST_F(UsePlayerTest, TheFileReachesThePlayerAsOneArgumentWhileThePreviewPlaysOn
     EXPECT_TRUE(boxes.shown.empty());
 }
 
-TEST_F(UsePlayerTest, AMissingPlayerIsToldAndAnyOtherFailureEndsTheProgram)
+TEST_F(PlayerTest, AMissingExternalPlayerIsToldAndAnyOtherFailureEndsTheProgram)
 {
     load();
     state.settings.UsePlayer = 1;
     state.settings.ExePath = dir.path(QStringLiteral("gone/player"));
-    window->mnuEdit_Click(); // as the menu opens
-    window->mnuUsePlayer->trigger();
+    chooseFromPopup(window->mnuUsePlayer);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text,
               QStringLiteral("外部プレイヤーが起動できません ファイルが存在しない可能性があります\r\n"

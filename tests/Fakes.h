@@ -2,10 +2,12 @@
 
 #include "errors/basModule1.h"
 #include "platform/MessageBoxes.h"
+#include "platform/PlaybackTimer.h"
 #include "platform/ProcessEnd.h"
 
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <vector>
@@ -74,6 +76,27 @@ public:
         throw ProgramEnded{1};
     }
     std::vector<Report> reports;
+};
+
+/// The playback timer in the test's hand: nothing ticks until tick() is called,
+/// whatever the interval, so a late tick after a switch-off can be delivered too.
+class FakePlaybackTimer final : public PlaybackTimer
+{
+public:
+    void setHandler(std::function<void()> handler) override { m_handler = std::move(handler); }
+    void setInterval(int milliseconds) override { m_interval = std::max(milliseconds, 0); }
+    int interval() const override { return m_interval; }
+
+    void tick()
+    {
+        if (m_handler) {
+            m_handler();
+        }
+    }
+
+private:
+    std::function<void()> m_handler;
+    int m_interval = 0;
 };
 
 } // namespace calvane::test

@@ -8,7 +8,9 @@
 #include "app/frmMain.h"
 #include "errors/basModule1.h"
 #include "platform/NativeFile.h"
+#include "platform/PlaybackTimer.h"
 #include "platform/ProcessEnd.h"
+#include "platform/ProcessStarter.h"
 
 #include <QFont>
 
@@ -31,9 +33,12 @@ int RunCalvane(int argc, char** argv, const StartOptions& options)
     }
 
     CentralErrorHandler reporter(end);
-    const std::unique_ptr<MciDevice> device = CreateMediaDevice();
+    const std::unique_ptr<MciDevice> created = options.device ? nullptr : CreateMediaDevice();
+    MciDevice& device = options.device ? *options.device : *created;
+    PosixProcessStarter starter;
+    QtPlaybackTimer timer;
     ProgramState state;
-    frmMain window(state, {boxes, reporter, end, *device,
+    frmMain window(state, {boxes, reporter, end, device, starter, timer,
                            options.iniPath.isEmpty() ? DefaultIniPath() : options.iniPath});
     boxes.setParent(&window);
     WindowRaiser raiser(window);

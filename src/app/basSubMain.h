@@ -7,12 +7,14 @@
 namespace calvane {
 
 class frmMain;
+class MciDevice;
 
 /// How the program starts; main() leaves every field at its default.
 struct StartOptions
 {
-    QString iniPath;        ///< empty: DefaultIniPath()
-    QString instanceFolder; ///< empty: SingleInstance::DefaultFolder()
+    QString iniPath;             ///< empty: DefaultIniPath()
+    QString instanceFolder;      ///< empty: SingleInstance::DefaultFolder()
+    MciDevice* device = nullptr; ///< null: CreateMediaDevice() (the CPU benchmark brings its own)
     /// Runs once the main window is shown (the start-up benchmark ends the program there).
     std::function<void(frmMain&)> whenShown;
 };

@@ -3,11 +3,14 @@
 #include "app/DriveList.h"
 #include "app/FileList.h"
 #include "app/FolderList.h"
+#include "app/PositionSlider.h"
+#include "app/StatusTexts.h"
 #include "errors/basModule1.h"
 #include "midi/basMIDIInfo.h"
 #include "platform/Directory.h"
 #include "platform/MessageBoxes.h"
 #include "platform/NativeFile.h"
+#include "platform/PlaybackTimer.h"
 #include "platform/ProcessEnd.h"
 #include "platform/Volumes.h"
 #include "player/FormatPlayTime.h"
@@ -23,13 +26,10 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QSlider>
-#include <QTimer>
 
 namespace calvane {
 namespace {
 
-const QString kSpecifyFile = QStringLiteral("MIDIファイルを指定してください (停止中)");
 const QString kFileChanged = QStringLiteral("ファイルが変更されました (停止中)");
 const QString kFileReloaded = QStringLiteral("ファイルが再読み込みされました(停止中)");
 const QString kFileSpecified = QStringLiteral("MIDIファイルが指定されました (停止中)");
@@ -67,10 +67,18 @@ frmMain::frmMain(ProgramState& state, const MainWindowServices& services, QWidge
 {
     createMenus(); // first: the client size leaves room for the menu bar
     createControls();
+    timMIDIStop = &services.timer;
+    timMIDIStop->setInterval(0);
+    timMIDIStop->setHandler([this] { timMIDIStop_Timer(); });
     connectEvents();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The timer may outlive the window.
+    timMIDIStop->setInterval(0);
+    timMIDIStop->setHandler({});
+}
 
 // --- Load and unload ---------------------------------------------------------
 
@@ -312,7 +320,7 @@ void frmMain::cmdReLoad_Click()
             m_control.MIDIControl(u"stop");
             m_control.MIDIControl(u"close");
             setPicture(cmdPlay, 102);
-            setTimerPeriod(0);
+            timMIDIStop->setInterval(0);
             const bool same = folder + u'/' + m_fileName == m_state.CurrentMIDIPath ||
                               folder + m_fileName == m_state.CurrentMIDIPath;
             lblStatus->setText(same ? kFileReloaded : kFileChanged);
@@ -329,12 +337,11 @@ void frmMain::cmdReLoad_Click()
 
         m_control.MIDIControl(u"close");
         if (m_control.MIDIControl(u"open") == 1) {
-            m_services.boxes.show(QStringLiteral("内部エラーが発生しました"),
-                                  QStringLiteral("デバイスエラー"), MsgIcon::Critical, MsgButtons::Ok);
+            showDeviceError();
             return;
         }
         showText(txtTime, FormatPlayTime(m_control.GetMIDILength()));
-        lblPosition->setText(QStringLiteral("00:00.000"));
+        showPosition(0);
         sldPosition->setMaximum(m_control.GetMIDILength());
         sldPosition->setValue(0);
         if (lblStatus->text() != kFileChanged && lblStatus->text() != kFileReloaded) {
@@ -356,7 +363,7 @@ void frmMain::cmdConv_Click()
             m_control.MIDIControl(u"stop");
         }
         m_control.MIDIControl(u"close"); // the file is released before every attempt
-        setTimerPeriod(0);
+        timMIDIStop->setInterval(0);
 
         const auto refuse = [this](const QString& text) { warn(text, QStringLiteral("変換")); };
         switch (FileNameConv(m_fileName)) {
@@ -405,39 +412,6 @@ ConvResult frmMain::FileNameConv(const QString& fileName)
     return outcome.result;
 }
 
-// --- Player seams and the Edit menu -------------------------------------------
-
-void frmMain::cmdPlay_Click()
-{
-    // Play and pause belong to the player panel, which builds on this window;
-    // until it is in place the button and the double-click do nothing.
-}
-
-void frmMain::setTimerPeriod(int milliseconds)
-{
-    if (milliseconds <= 0) {
-        timMIDIStop->stop();
-        timMIDIStop->setInterval(0);
-    } else {
-        timMIDIStop->start(milliseconds);
-    }
-}
-
-void frmMain::mnuEdit_Click()
-{
-    const bool selected = filFile->listIndex() >= 0;
-    const QString mode = selected ? m_control.GetMIDIMode() : QString();
-    const bool playing = basMIDIControl::IsPlaying(mode);
-    const bool paused = basMIDIControl::IsPaused(mode);
-    for (QAction* action : {mnuReLoad, mnuAllConv, mnuConv, mnuDel}) {
-        action->setEnabled(selected);
-    }
-    mnuUsePlayer->setEnabled(selected && m_state.settings.UsePlayer == 1);
-    mnuEdit_Play->setEnabled(selected && !playing);
-    mnuEdit_Pause->setEnabled(selected && playing);
-    mnuEdit_Stop->setEnabled(selected && (playing || paused));
-}
-
 // --- Shared steps ----------------------------------------------------------------
 
 void frmMain::setFileNameBox(const QString& name)
@@ -458,6 +432,12 @@ void frmMain::clearSelectionDisplay()
     lblTempo->setText(QStringLiteral("0"));
 }
 
+void frmMain::showDeviceError()
+{
+    m_services.boxes.show(QStringLiteral("内部エラーが発生しました"), QStringLiteral("デバイスエラー"),
+                          MsgIcon::Critical, MsgButtons::Ok);
+}
+
 void frmMain::warn(const QString& text, const QString& caption)
 {
     m_services.boxes.show(text, caption, MsgIcon::Warning, MsgButtons::Ok);
@@ -473,6 +453,14 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
                 event->ignore();
                 return true;
             }
+        }
+    } else if (watched == sldPosition) {
+        // Seen before the slider handles them. A double-click's second press
+        // starts a drag as well.
+        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+            sldPosition_MouseDown();
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            sldPosition_MouseUp();
         }
     } else if (watched == txtConvFileName && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();

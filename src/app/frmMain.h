@@ -15,8 +15,6 @@ class QLineEdit;
 class QMenu;
 class QMimeData;
 class QPushButton;
-class QSlider;
-class QTimer;
 
 namespace calvane {
 
@@ -26,7 +24,10 @@ class FileList;
 class FolderList;
 class MciDevice;
 class MessageBoxes;
+class PlaybackTimer;
+class PositionSlider;
 class ProcessEnd;
+class ProcessStarter;
 
 /// The program's shared state: the settings in memory and the file the main
 /// window loaded last (empty until then). The view options are the check marks
@@ -44,7 +45,9 @@ struct MainWindowServices
     ErrorReporter& reporter;
     ProcessEnd& end;
     MciDevice& device;
-    QString iniPath; ///< the settings file
+    ProcessStarter& starter; ///< the external player's start
+    PlaybackTimer& timer;    ///< becomes timMIDIStop
+    QString iniPath;         ///< the settings file
 };
 
 /// The main window: browsing drives, folders and MIDI files, the loaded file's
@@ -63,7 +66,7 @@ public:
 
     void cmdReLoad_Click();
     void cmdConv_Click();
-    /// Play or pause: the player panel's procedure, which the player completes.
+    /// Play or pause; also run by the Edit menu's play and pause items and the double-click.
     void cmdPlay_Click();
     /// Enables the Edit menu's items for the selection and the player's state.
     void mnuEdit_Click();
@@ -101,11 +104,11 @@ public:
     QLabel* lblP_Time = nullptr;
     QLabel* lblPosition = nullptr;
     QLabel* lblStatus = nullptr;
-    QSlider* sldPosition = nullptr;
+    PositionSlider* sldPosition = nullptr;
     QPushButton* cmdPrev = nullptr;
     QPushButton* cmdPlay = nullptr;
     QPushButton* cmdStop = nullptr;
-    QTimer* timMIDIStop = nullptr;
+    PlaybackTimer* timMIDIStop = nullptr; ///< the injected timer; interval 0 is off
 
     QMenu* mnuFile = nullptr;
     QAction* mnuExit = nullptr;
@@ -161,6 +164,18 @@ private:
     void mnuExit_Click();
     ConvResult FileNameConv(const QString& fileName);
 
+    // The player panel and the external player (frmMain_Player.cpp).
+    void cmdPrev_Click();
+    void cmdStop_Click();
+    void sldPosition_MouseDown();
+    void sldPosition_MouseUp();
+    void sldPosition_Scroll();
+    void timMIDIStop_Timer();
+    void mnuUsePlayer_Click();
+    void showStatusNow(const QString& text);
+    void showPosition(std::int32_t milliseconds);
+    int frameMilliseconds() const;
+
     void showProcessFolder();
     void showStartFolder();
     void openCommandLineFile(const QString& text);
@@ -170,15 +185,17 @@ private:
     void setFileNameBox(const QString& name);
     void clearSelectionDisplay();
     void setPicture(QPushButton* button, int number);
-    void setTimerPeriod(int milliseconds);
     void setPlayItemsVisible(bool visible);
     void warn(const QString& text, const QString& caption);
+    void showDeviceError();
 
     ProgramState& m_state;
     MainWindowServices m_services;
     basMIDIControl m_control;
     QString m_iniPath;
     bool m_loading = false;
+    bool m_dragging = false;                ///< a mouse button is held on sldPosition
+    std::int32_t m_shownPosition = 0;       ///< the time lblPosition shows
     QString m_fileName;                     ///< the file txtFileName shows, as the file system names it
     QHash<QString, QString> m_driveFolders; ///< the last folder shown on each drive
     QHash<QWidget*, QRect> m_places;        ///< each control's place in twips

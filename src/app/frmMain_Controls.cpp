@@ -2,10 +2,12 @@
 // change them. Places and sizes are in twips (1/1440 inch), converted at the
 // screen's logical DPI.
 
+#include "app/BackdropLabel.h"
 #include "app/ButtonPictures.h"
 #include "app/DriveList.h"
 #include "app/FileList.h"
 #include "app/FolderList.h"
+#include "app/PositionSlider.h"
 #include "app/Topmost.h"
 #include "app/frmMain.h"
 
@@ -15,8 +17,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QSlider>
-#include <QTimer>
 
 namespace calvane {
 namespace {
@@ -111,14 +111,15 @@ void frmMain::createControls()
 
     fraPreview = named(new QGroupBox(QStringLiteral("MIDI プレーヤー"), client), "fraPreview");
     lblP_Tempo = label(fraPreview, "lblP_Tempo", QStringLiteral("Tempo"));
-    lblTempo = label(fraPreview, "lblTempo", QStringLiteral("0"));
+    // The time and the tempo change while a file plays: they repaint alone.
+    lblTempo = named(new BackdropLabel(QStringLiteral("0"), fraPreview), "lblTempo");
     lblTempo->setToolTip(QStringLiteral("現在のテンポ"));
     lblP_Time = label(fraPreview, "lblP_Time", QStringLiteral("Time"));
-    lblPosition = label(fraPreview, "lblPosition", QStringLiteral("00:00.000"));
+    lblPosition = named(new BackdropLabel(QStringLiteral("00:00.000"), fraPreview), "lblPosition");
     lblPosition->setToolTip(QStringLiteral("現在の位置"));
     lblStatus = label(fraPreview, "lblStatus", QStringLiteral("ステータス"));
     lblStatus->setToolTip(QStringLiteral("現在の状況を表示"));
-    sldPosition = named(new QSlider(Qt::Horizontal, fraPreview), "sldPosition");
+    sldPosition = named(new PositionSlider(fraPreview), "sldPosition");
     sldPosition->setToolTip(QStringLiteral("現在の位置"));
     sldPosition->setRange(0, 0);
     cmdPrev = named(new QPushButton(fraPreview), "cmdPrev");
@@ -130,7 +131,6 @@ void frmMain::createControls()
     for (QPushButton* button : {cmdPrev, cmdPlay, cmdStop}) {
         button->setIconSize(QSize(16, 15));
     }
-    timMIDIStop = named(new QTimer(this), "timMIDIStop");
 
     place(drvDrive, 120, 120, 2415, 300);
     place(dirDirectory, 120, 480, 2415, 1770);
@@ -172,6 +172,7 @@ void frmMain::createControls()
          {txtFileName, txtConvFileName, txtFormat, txtTrack, txtDivision, txtTime, txtCopyright}) {
         box->installEventFilter(this);
     }
+    sldPosition->installEventFilter(this); // its mouse buttons
 }
 
 void frmMain::createMenus()
@@ -225,6 +226,9 @@ void frmMain::connectEvents()
     connect(cmdReLoad, &QPushButton::clicked, this, &frmMain::cmdReLoad_Click);
     connect(cmdConv, &QPushButton::clicked, this, &frmMain::cmdConv_Click);
     connect(cmdPlay, &QPushButton::clicked, this, &frmMain::cmdPlay_Click);
+    connect(cmdPrev, &QPushButton::clicked, this, &frmMain::cmdPrev_Click);
+    connect(cmdStop, &QPushButton::clicked, this, &frmMain::cmdStop_Click);
+    connect(sldPosition, &QSlider::actionTriggered, this, &frmMain::sldPosition_Scroll);
 
     connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
     connect(mnuEdit, &QMenu::aboutToShow, this, &frmMain::mnuEdit_Click);
@@ -232,6 +236,8 @@ void frmMain::connectEvents()
     connect(mnuConv, &QAction::triggered, this, &frmMain::cmdConv_Click);
     connect(mnuEdit_Play, &QAction::triggered, this, &frmMain::cmdPlay_Click);
     connect(mnuEdit_Pause, &QAction::triggered, this, &frmMain::cmdPlay_Click);
+    connect(mnuEdit_Stop, &QAction::triggered, this, &frmMain::cmdStop_Click);
+    connect(mnuUsePlayer, &QAction::triggered, this, &frmMain::mnuUsePlayer_Click);
     // Qt ticks a checkable item before it reports the click; the click procedures
     // turn the option over themselves (the load step runs them too), so the tick
     // is taken back first.

@@ -41,6 +41,8 @@ public:
     static bool IsPlaying(QStringView mode) { return mode.startsWith(u"playing"); }
     static bool IsPaused(QStringView mode) { return mode.startsWith(u"paused"); }
     static bool IsStopped(QStringView mode) { return mode.startsWith(u"stopped"); }
+    /// The empty reply: no file is open (or the device did not answer).
+    static bool IsNothingOpen(QStringView mode) { return mode.isEmpty() || mode.front() == QChar(u'\0'); }
 
 private:
     QString query(const QString& command, int replySize);

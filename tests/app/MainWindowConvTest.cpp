@@ -172,7 +172,7 @@ TEST_F(ConvTest, ConvertingStopsAPlayingFileEvenWhenTheTitleIsRefused)
     start();
     clickEntry(QStringLiteral("track01.mid"));
     window->cmdPlay->setProperty("picture", 101);
-    window->timMIDIStop->start(1);
+    timer.setInterval(1);
     device.setMode(QStringLiteral("playing"));
     device.sent.clear();
     typeTitle(QStringLiteral("a|b"));
@@ -182,7 +182,7 @@ TEST_F(ConvTest, ConvertingStopsAPlayingFileEvenWhenTheTitleIsRefused)
                                         QStringLiteral("Close Midi")}));
     EXPECT_EQ(window->lblStatus->text(), QStringLiteral("変換作業のため停止します"));
     EXPECT_EQ(window->cmdPlay->property("picture").toInt(), 102);
-    EXPECT_FALSE(window->timMIDIStop->isActive());
+    EXPECT_EQ(timer.interval(), 0);
     EXPECT_EQ(theMessage(), QStringLiteral("変換: MIDIタイトルに不正な文字が入力されています"));
 }
 

@@ -8,8 +8,10 @@
 #include "app/DriveList.h"
 #include "app/FileList.h"
 #include "app/FolderList.h"
+#include "app/PositionSlider.h"
 #include "app/frmMain.h"
 #include "platform/NativeFile.h"
+#include "platform/ProcessStarter.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,7 +21,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QSlider>
 #include <QTest>
 #include <QTimer>
 
@@ -42,7 +43,8 @@ inline QByteArray MidiWithTitle(const QByteArray& title, const QByteArray& copyr
 
 /// The main window over a temporary folder "music" (the process's current
 /// folder while the test runs), with recording fakes for message boxes, the
-/// error handler, the process end and the media device.
+/// error handler, the process end and the media device, a playback timer that
+/// ticks only when told, and the real process starter.
 class MainWindowTest : public ::testing::Test
 {
 protected:
@@ -82,7 +84,8 @@ protected:
     /// Builds, loads and shows the window, active, as main() does.
     frmMain& start(const QString& commandLine = {})
     {
-        window = std::make_unique<frmMain>(state, MainWindowServices{boxes, reporter, end, device, ini});
+        window = std::make_unique<frmMain>(
+            state, MainWindowServices{boxes, reporter, end, device, starter, timer, ini});
         window->Form_Load(commandLine);
         window->show();
         window->activateWindow();
@@ -144,6 +147,8 @@ protected:
     FakeErrorReporter reporter;
     FakeProcessEnd end;
     FakeMciDevice device;
+    PosixProcessStarter starter;
+    FakePlaybackTimer timer;
     ProgramState state;
     std::unique_ptr<frmMain> window;
 

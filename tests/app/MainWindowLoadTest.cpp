@@ -130,7 +130,8 @@ TEST_F(MainWindowTest, ExitEndsAtOnceAndWritesNothing)
 TEST_F(MainWindowTest, AnUnreadableTruthValueEndsTheLoadThroughTheErrorHandler)
 {
     writeIni("[Main]\r\nMIDIInfo=yes\r\n");
-    window = std::make_unique<frmMain>(state, MainWindowServices{boxes, reporter, end, device, ini});
+    window = std::make_unique<frmMain>(state,
+                                       MainWindowServices{boxes, reporter, end, device, starter, timer, ini});
     EXPECT_THROW(window->Form_Load(QString()), ProgramEnded);
     ASSERT_EQ(reporter.reports.size(), 1u);
     EXPECT_EQ(reporter.reports[0].number, 13);
@@ -182,7 +183,8 @@ TEST_F(MainWindowTest, EveryControlAndMenuItemCarriesItsDesignNameAndCaption)
     EXPECT_EQ(control<QGroupBox>("fraPreview")->title(), QStringLiteral("MIDI プレーヤー"));
     EXPECT_EQ(control<FileList>("filFile")->toolTip(),
               QStringLiteral("現在開いているディレクトリ内のMIDIファイル"));
-    EXPECT_NE(window->findChild<QTimer*>(QStringLiteral("timMIDIStop")), nullptr);
+    EXPECT_EQ(window->timMIDIStop, &timer);
+    EXPECT_EQ(timer.interval(), 0);
 
     QStringList bar;
     for (QAction* menu : window->menuBar()->actions()) {

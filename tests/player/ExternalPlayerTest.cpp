@@ -1,12 +1,10 @@
 #include "player/ExternalPlayer.h"
 
 #include "../TempDir.h"
+#include "RecordedArguments.h"
 #include "errors/RuntimeError.h"
 #include "platform/NativeFile.h"
 #include "platform/ProcessStarter.h"
-
-#include <QDeadlineTimer>
-#include <QThread>
 
 #include <cerrno>
 #include <gtest/gtest.h>
@@ -15,20 +13,6 @@ using namespace calvane;
 using namespace calvane::test;
 
 namespace {
-
-/// Waits for the recorder's output file; the player runs on its own, so it may come later.
-QList<QByteArray> recordedArguments(const QString& file)
-{
-    QDeadlineTimer deadline(30000);
-    while (!QFile::exists(file) && !deadline.hasExpired()) {
-        QThread::msleep(10);
-    }
-    QByteArray all = TempDir::read(file);
-    if (all.endsWith('\0')) {
-        all.chop(1);
-    }
-    return all.split('\0');
-}
 
 class RecordingStarter final : public ProcessStarter
 {
@@ -82,7 +66,7 @@ TEST(ExternalPlayer, ARealProgramGetsAFileNameFullOfShellCharactersUnchanged)
     PosixProcessStarter starter;
     const QString command = QStringLiteral("\"%1\" \"%2\"").arg(QStringLiteral(ARGV_RECORDER), out);
     ASSERT_EQ(StartExternalPlayer(command, file, starter), ExternalPlayerResult::Started);
-    const QList<QByteArray> args = recordedArguments(out);
+    const QList<QByteArray> args = RecordedArguments(out);
     ASSERT_EQ(args.size(), 1);
     EXPECT_EQ(args[0], NativePath(file));
 }

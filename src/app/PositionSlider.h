@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QSlider>
+
+namespace calvane {
+
+/// The player's position slider. Its scale is milliseconds, so while a file plays
+/// the value changes at every tick of the playback timer, far more often than the
+/// thumb moves by a pixel: a new value repaints the slider only when the thumb
+/// is drawn somewhere else.
+class PositionSlider final : public QSlider
+{
+    Q_OBJECT
+public:
+    explicit PositionSlider(QWidget* parent = nullptr);
+
+    /// Shows text in a tooltip beside the thumb.
+    void showThumbText(const QString& text);
+    /// Where the thumb is drawn for the current slider position.
+    QRect thumbRect() const;
+
+protected:
+    void sliderChange(SliderChange change) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QRect m_paintedThumb;
+};
+
+} // namespace calvane

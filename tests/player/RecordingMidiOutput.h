@@ -1,19 +1,13 @@
 #pragma once
 
+#include "../QtPrint.h"
 #include "player/MidiOutput.h"
 
 #include <QByteArray>
 #include <QStringList>
 
 #include <mutex>
-#include <ostream>
 #include <vector>
-
-/// gtest prints QStrings (and so QStringLists) as text.
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace calvane::test {
 

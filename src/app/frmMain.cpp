@@ -321,11 +321,10 @@ void frmMain::cmdReLoad_Click()
             m_control.MIDIControl(u"close");
             setPicture(cmdPlay, 102);
             timMIDIStop->setInterval(0);
-            const bool same = folder + u'/' + m_fileName == m_state.CurrentMIDIPath ||
-                              folder + m_fileName == m_state.CurrentMIDIPath;
-            lblStatus->setText(same ? kFileReloaded : kFileChanged);
+            lblStatus->setText(FullPathOf(folder, m_fileName) == m_state.CurrentMIDIPath ? kFileReloaded
+                                                                                         : kFileChanged);
         }
-        m_state.CurrentMIDIPath = WithTrailingSeparator(folder) + m_fileName;
+        m_state.CurrentMIDIPath = FullPathOf(folder, m_fileName);
 
         // The panel and the title box show the file even when the device cannot open it.
         const MidiFileInfo info = GetMIDIInfo(m_state.CurrentMIDIPath, m_services.boxes, m_services.reporter);

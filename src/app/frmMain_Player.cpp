@@ -12,6 +12,7 @@
 #include "platform/PlaybackTimer.h"
 #include "player/ExternalPlayer.h"
 #include "player/FormatPlayTime.h"
+#include "rename/basFileNameControl.h"
 
 #include <QAction>
 #include <QLabel>

@@ -10,11 +10,6 @@
 
 namespace calvane {
 
-QString FullPathOf(const QString& folder, const QString& fileName)
-{
-    return folder.endsWith(u'/') ? folder + fileName : folder + u'/' + fileName;
-}
-
 ExternalPlayerResult StartExternalPlayer(const QString& exePath, const QString& fileFullPath,
                                          ProcessStarter& starter)
 {

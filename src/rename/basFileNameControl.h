@@ -36,6 +36,12 @@ QString GetAppFolder();
 /// The given folder with exactly one trailing separator (a root folder stays as it is).
 QString WithTrailingSeparator(const QString& folder, PathRules rules = PathRules::Native);
 
+/// The full path of a file in a folder: never a doubled separator at a root folder.
+inline QString FullPathOf(const QString& folder, const QString& fileName)
+{
+    return WithTrailingSeparator(folder) + fileName;
+}
+
 /// The long form of a path. No short names exist here: the absolute path of an
 /// existing file or folder, else the empty string. The path is lossless
 /// (PathFromNative), and so is the result.

@@ -5,6 +5,7 @@
 #include "errors/RuntimeError.h"
 #include "platform/NativeFile.h"
 #include "platform/ProcessStarter.h"
+#include "rename/basFileNameControl.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>

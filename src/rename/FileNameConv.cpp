@@ -34,6 +34,11 @@ ConvOutcome FileNameConv(const QString& folder, const QString& fileName, const Q
 {
     ConvOutcome outcome;
     outcome.title = title;
+    // Many files store the title as a C string with its terminator: those NULs
+    // end the text rather than belong to it.
+    while (outcome.title.endsWith(QChar(u'\0'))) {
+        outcome.title.chop(1);
+    }
     try {
         if (fileName.isEmpty()) {
             outcome.result = ConvResult::NoFile;
@@ -74,6 +79,11 @@ ConvOutcome FileNameConv(const QString& folder, const QString& fileName, const Q
         return outcome;
     } catch (const std::exception&) {
         const RuntimeError failure = CurrentFailure();
+        if (failure.number() == ErrNo::FileNotFound) {
+            // Moved or deleted by another program since it was listed.
+            outcome.result = ConvResult::NoFile;
+            return outcome;
+        }
         if (failure.number() == ErrNo::FileAlreadyExists) {
             outcome.result = ConvResult::NameExists;
             return outcome;

@@ -13,7 +13,7 @@ struct Settings;
 enum class ConvResult : std::int16_t
 {
     Renamed = 0,
-    NoFile = 1,        ///< the file name is empty
+    NoFile = 1,        ///< the file name is empty, or the file is gone
     NoTitle = 2,       ///< the title is empty, or only spaces while Space is on
     RefusedChar = 3,   ///< the title holds a character no file name may hold
     NameExists = 4,    ///< a file of the new name exists (58)
@@ -32,10 +32,12 @@ struct ConvOutcome
 };
 
 /// Renames folder/fileName to the title plus ".mid" in the same folder, after the
-/// checks in their fixed order: file name, title, the Space and LastSpace rules,
+/// checks in their fixed order (NULs that end the title are dropped first): file
+/// name, title, the Space and LastSpace rules,
 /// refused characters (U+0000 included: no file name can hold it; a leading "."
 /// too, and a title that the trimming empties: either would make a hidden file). Never replaces
-/// an existing file. Failures 58 and 75 become NameExists and AccessFailure; any
+/// an existing file. A file that is gone (53) is NoFile; failures 58 and 75 become
+/// NameExists and AccessFailure; any
 /// other goes to ReportError with the given procedure name. fileName is lossless
 /// (PathFromNative); the new name is written as UTF-8.
 ConvOutcome FileNameConv(const QString& folder, const QString& fileName, const QString& title,

@@ -95,15 +95,32 @@ TEST_F(FileNameConvTest, ATitleThatWouldMakeAHiddenFileIsRefusedAtItsPeriod)
     EXPECT_EQ(files(), QStringList{QStringLiteral(" .x.mid")});
 }
 
-TEST_F(FileNameConvTest, ATitleHoldingU0000IsRefusedAtTheFirstRefusedCharacter)
+TEST_F(FileNameConvTest, NulsThatEndTheTitleAreDroppedWhileAnyOtherU0000IsRefused)
 {
+    const QChar nul(u'\0');
     dir.write(QStringLiteral("a.mid"), "x");
-    const ConvOutcome nul =
-        conv(QStringLiteral("a.mid"), QStringLiteral("ab") + QChar(u'\0') + QStringLiteral("c"));
-    EXPECT_EQ(nul.result, ConvResult::RefusedChar);
-    EXPECT_EQ(nul.refusedAt, 2);
-    EXPECT_EQ(conv(QStringLiteral("a.mid"), QStringLiteral("a|") + QChar(u'\0')).refusedAt, 1);
-    EXPECT_EQ(files(), QStringList{QStringLiteral("a.mid")});
+    struct Case
+    {
+        QString title;
+        ConvResult result;
+        qsizetype refusedAt;
+        QString shown;
+    };
+    const Case cases[] = {
+        {QStringLiteral("ab") + nul + QStringLiteral("c"), ConvResult::RefusedChar, 2,
+         QStringLiteral("ab") + nul + QStringLiteral("c")},
+        {QStringLiteral("a|") + nul + QStringLiteral("b"), ConvResult::RefusedChar, 1,
+         QStringLiteral("a|") + nul + QStringLiteral("b")},
+        {QString(2, nul), ConvResult::NoTitle, -1, QString()},
+        {QStringLiteral("Song") + nul + nul, ConvResult::Renamed, -1, QStringLiteral("Song")},
+    };
+    for (const Case& c : cases) {
+        const ConvOutcome out = conv(QStringLiteral("a.mid"), c.title);
+        EXPECT_EQ(out.result, c.result) << c.title.toStdString();
+        EXPECT_EQ(out.refusedAt, c.refusedAt) << c.title.toStdString();
+        EXPECT_EQ(out.title, c.shown) << c.title.toStdString();
+    }
+    EXPECT_EQ(files(), QStringList{QStringLiteral("Song.mid")});
 }
 
 TEST_F(FileNameConvTest, AnExistingNameAndAnUnwritableNameAreResultsNotFailures)
@@ -126,13 +143,18 @@ TEST_F(FileNameConvTest, ItsOwnNameOrACaseOnlyChangeIsARename)
     EXPECT_EQ(files(), QStringList({QStringLiteral("OTHER.mid"), QStringLiteral("Song.mid")}));
 }
 
-TEST_F(FileNameConvTest, AnyOtherFailureGoesToTheErrorHandlerWithTheGivenName)
+TEST_F(FileNameConvTest, AVanishedFileIsNoFileAndAnyOtherFailureGoesToTheErrorHandler)
 {
-    EXPECT_THROW(conv(QStringLiteral("gone.mid"), QStringLiteral("Title")), ProgramEnded);
+    EXPECT_EQ(conv(QStringLiteral("gone.mid"), QStringLiteral("Title")).result, ConvResult::NoFile);
+    EXPECT_TRUE(reporter.reports.empty());
+
+    dir.write(QStringLiteral("plain.mid"), "x"); // a file where a folder is needed
+    EXPECT_THROW(conv(QStringLiteral("plain.mid/inner.mid"), QStringLiteral("Title")), ProgramEnded);
     ASSERT_EQ(reporter.reports.size(), 1u);
-    EXPECT_EQ(reporter.reports[0].number, ErrNo::FileNotFound);
+    EXPECT_EQ(reporter.reports[0].number, ErrNo::PathNotFound);
     EXPECT_EQ(reporter.reports[0].procedure, QStringLiteral("frmMain_FileNameConv"));
-    EXPECT_EQ(reporter.reports[0].text, ErrorText(ErrNo::FileNotFound));
+    EXPECT_EQ(reporter.reports[0].text, ErrorText(ErrNo::PathNotFound));
+    EXPECT_EQ(files(), QStringList{QStringLiteral("plain.mid")});
 }
 
 TEST_F(FileNameConvTest, AShiftJisNamedFileGetsAUtf8Name)

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace calvane::test {
@@ -30,12 +31,16 @@ struct ShownBox
 };
 
 /// Records every box and answers with the scripted results (Ok / Yes by default).
+/// onShow runs while a box is up, as a user acting before answering it.
 class FakeMessageBoxes final : public MessageBoxes
 {
 public:
     MsgResult show(const QString& text, const QString& caption, MsgIcon icon, MsgButtons buttons) override
     {
         shown.push_back({text, caption, icon, buttons});
+        if (onShow) {
+            onShow(shown.back());
+        }
         if (!answers.empty()) {
             const MsgResult r = answers.front();
             answers.pop_front();
@@ -46,6 +51,7 @@ public:
 
     std::vector<ShownBox> shown;
     std::deque<MsgResult> answers;
+    std::function<void(const ShownBox&)> onShow;
 };
 
 class FakeProcessEnd final : public ProcessEnd

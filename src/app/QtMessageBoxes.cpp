@@ -1,12 +1,16 @@
 #include "app/QtMessageBoxes.h"
 
+#include <QApplication>
 #include <QMessageBox>
 
 namespace calvane {
 
 MsgResult QtMessageBoxes::show(const QString& text, const QString& caption, MsgIcon icon, MsgButtons buttons)
 {
-    QMessageBox box(m_parent);
+    // On the window the user is looking at: an open secondary window is modal to
+    // the main window, so its boxes belong to it, not to the blocked main window.
+    QWidget* owner = QApplication::activeModalWidget();
+    QMessageBox box(owner ? owner : m_parent);
     box.setWindowTitle(caption);
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

@@ -6,7 +6,8 @@ class QWidget;
 
 namespace calvane {
 
-/// Message boxes on screen (QMessageBox), parented to the given window when it is set.
+/// Message boxes on screen (QMessageBox), owned by the modal window in front (a
+/// secondary window), else by the given window when it is set.
 class QtMessageBoxes final : public MessageBoxes
 {
 public:

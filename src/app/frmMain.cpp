@@ -1,10 +1,12 @@
 #include "app/frmMain.h"
 
+#include "app/BusyPointer.h"
 #include "app/DriveList.h"
 #include "app/FileList.h"
 #include "app/FolderList.h"
 #include "app/PositionSlider.h"
 #include "app/StatusTexts.h"
+#include "app/frmAllConv.h"
 #include "errors/basModule1.h"
 #include "midi/basMIDIInfo.h"
 #include "platform/Directory.h"
@@ -35,16 +37,6 @@ const QString kFileReloaded = QStringLiteral("ファイルが再読み込みさ�
 const QString kFileSpecified = QStringLiteral("MIDIファイルが指定されました (停止中)");
 const QString kStoppedForConv = QStringLiteral("変換作業のため停止します");
 const QString kSelectionError = QStringLiteral("選択エラー");
-
-/// The application-wide busy pointer for as long as it lives.
-class BusyPointer
-{
-public:
-    BusyPointer() { QApplication::setOverrideCursor(Qt::BusyCursor); }
-    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
-    BusyPointer(const BusyPointer&) = delete;
-    BusyPointer& operator=(const BusyPointer&) = delete;
-};
 
 /// Text set by the program shows from its beginning, not scrolled to its end.
 void showText(QLineEdit* box, const QString& text)
@@ -124,6 +116,7 @@ void frmMain::Form_Unload()
         m_iniPath = m_services.iniPath;
         m_control.MIDIControl(u"stop");
         m_control.MIDIControl(u"close");
+        unloadSecondaryWindows();
         StoredSettings stored;
         stored.view.MIDIInfo = mnuShowMIDIInfo->isChecked();
         stored.view.Preview = mnuPreview->isChecked();
@@ -355,45 +348,46 @@ void frmMain::cmdReLoad_Click()
 void frmMain::cmdConv_Click()
 {
     Guarded(m_services.reporter, "frmMain.cmdConv_Click", [&] {
-        const QString mode = m_control.GetMIDIMode();
-        if (basMIDIControl::IsPlaying(mode) || basMIDIControl::IsPaused(mode)) {
-            setPicture(cmdPlay, 102);
-            lblStatus->setText(kStoppedForConv);
-            m_control.MIDIControl(u"stop");
-        }
-        m_control.MIDIControl(u"close"); // the file is released before every attempt
-        timMIDIStop->setInterval(0);
-
-        const auto refuse = [this](const QString& text) { warn(text, QStringLiteral("変換")); };
-        switch (FileNameConv(m_fileName)) {
+        haltPlaybackForRename();
+        const ConvResult result = FileNameConv(m_fileName);
+        switch (result) {
         case ConvResult::Renamed:
-            filFile->Refresh();
-            clearSelectionDisplay();
-            break;
-        case ConvResult::NoFile:
-            refuse(QStringLiteral("MIDIファイルが選択されていません "));
-            txtConvFileName->setFocus();
-            break;
-        case ConvResult::NoTitle:
-            refuse(QStringLiteral("MIDIタイトルが入力されていません"));
-            txtConvFileName->setFocus();
-            break;
-        case ConvResult::RefusedChar:
-            refuse(QStringLiteral("MIDIタイトルに不正な文字が入力されています"));
-            txtConvFileName->setFocus();
-            break;
-        case ConvResult::NameExists:
-            refuse(QStringLiteral("同名のファイルが存在します"));
-            txtConvFileName->setFocus();
-            break;
-        case ConvResult::AccessFailure:
-            refuse(QStringLiteral("ファイルにアクセスできません\r\n"
-                                  "読み取り専用または書き込み不可のメディアに記憶されています"));
+            showListAfterRename();
             break;
         case ConvResult::OtherFailure:
             break; // reported: the error handler has ended the program
+        default:
+            warn(ConvResultMessage(result), QStringLiteral("変換"));
+            if (result != ConvResult::AccessFailure) {
+                txtConvFileName->setFocus();
+            }
+            break;
         }
     });
+}
+
+void frmMain::cmdAllConv_Click()
+{
+    if (filFile->count() == 0) {
+        warn(QStringLiteral("MIDIファイルがあるディレクトリを選択してください"),
+             QStringLiteral("すべて変換"));
+        return;
+    }
+    haltPlaybackForRename();
+    QStringList files;
+    files.reserve(filFile->count());
+    for (int i = 0; i < filFile->count(); ++i) {
+        files.append(filFile->fileName(i));
+    }
+    auto* dialog = new frmAllConv(*this, m_state.settings, filFile->folder(), files, mnuFront->isChecked(),
+                                  m_services.boxes, m_services.reporter);
+    m_allConv = dialog;
+    connect(dialog, &SecondaryWindow::Unloaded, this, [this] {
+        secondaryWindowClosed();
+        showListAfterRename();
+    });
+    dialog->Form_Load();
+    dialog->showOverOwner();
 }
 
 ConvResult frmMain::FileNameConv(const QString& fileName)
@@ -417,6 +411,49 @@ void frmMain::setFileNameBox(const QString& name)
 {
     m_fileName = name;
     showText(txtFileName, ShownName(name));
+}
+
+/// Before a rename: playback stops and the file is released, whatever the outcome.
+void frmMain::haltPlaybackForRename()
+{
+    const QString mode = m_control.GetMIDIMode();
+    if (basMIDIControl::IsPlaying(mode) || basMIDIControl::IsPaused(mode)) {
+        setPicture(cmdPlay, 102);
+        lblStatus->setText(kStoppedForConv);
+        m_control.MIDIControl(u"stop");
+    }
+    m_control.MIDIControl(u"close");
+    timMIDIStop->setInterval(0);
+}
+
+/// After a rename: the list shows the new names, nothing is selected.
+void frmMain::showListAfterRename()
+{
+    filFile->Refresh();
+    clearSelectionDisplay();
+}
+
+frmAllConv* frmMain::allConvWindow() const
+{
+    return m_allConv;
+}
+
+bool frmMain::takesInput() const
+{
+    return !m_allConv;
+}
+
+void frmMain::secondaryWindowClosed()
+{
+    activateWindow();
+    setFocus();
+}
+
+void frmMain::unloadSecondaryWindows()
+{
+    if (m_allConv) {
+        m_allConv->close();
+    }
 }
 
 void frmMain::clearSelectionDisplay()

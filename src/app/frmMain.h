@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 #include <QRect>
 
 class QAction;
@@ -20,6 +21,7 @@ namespace calvane {
 
 class DriveList;
 class ErrorReporter;
+class frmAllConv;
 class FileList;
 class FolderList;
 class MciDevice;
@@ -66,6 +68,8 @@ public:
 
     void cmdReLoad_Click();
     void cmdConv_Click();
+    /// Opens the batch dialog over the files of the list.
+    void cmdAllConv_Click();
     /// Play or pause; also run by the Edit menu's play and pause items and the double-click.
     void cmdPlay_Click();
     /// Enables the Edit menu's items for the selection and the player's state.
@@ -73,6 +77,11 @@ public:
     void mnuFront_Click();
     void mnuShowMIDIInfo_Click();
     void mnuPreview_Click();
+
+    /// The batch dialog while it is open, else null.
+    frmAllConv* allConvWindow() const;
+    /// No secondary window is open: the main window takes input.
+    bool takesInput() const;
 
     // The controls, by their design names; the window owns them through their Qt
     // parents. Public like a form's controls: the dialogs built on the main window
@@ -184,6 +193,10 @@ private:
     void rememberFastFolder();
     void setFileNameBox(const QString& name);
     void clearSelectionDisplay();
+    void haltPlaybackForRename();
+    void showListAfterRename();
+    void secondaryWindowClosed();
+    void unloadSecondaryWindows();
     void setPicture(QPushButton* button, int number);
     void setPlayItemsVisible(bool visible);
     void warn(const QString& text, const QString& caption);
@@ -198,9 +211,10 @@ private:
     std::int32_t m_shownPosition = 0;       ///< the time lblPosition shows
     QString m_fileName;                     ///< the file txtFileName shows, as the file system names it
     QHash<QString, QString> m_driveFolders; ///< the last folder shown on each drive
-    QHash<QWidget*, QRect> m_places;        ///< each control's place in twips
-    int m_clientWidth = 0;                  ///< twips
-    int m_clientHeight = 0;                 ///< twips
+    QPointer<frmAllConv> m_allConv;
+    QHash<QWidget*, QRect> m_places; ///< each control's place in twips
+    int m_clientWidth = 0;           ///< twips
+    int m_clientHeight = 0;          ///< twips
 };
 
 } // namespace calvane

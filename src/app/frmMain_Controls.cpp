@@ -225,6 +225,7 @@ void frmMain::connectEvents()
     connect(filFile, &FileList::OLEDragDrop, this, &frmMain::filFile_OLEDragDrop);
     connect(cmdReLoad, &QPushButton::clicked, this, &frmMain::cmdReLoad_Click);
     connect(cmdConv, &QPushButton::clicked, this, &frmMain::cmdConv_Click);
+    connect(cmdAllConv, &QPushButton::clicked, this, &frmMain::cmdAllConv_Click);
     connect(cmdPlay, &QPushButton::clicked, this, &frmMain::cmdPlay_Click);
     connect(cmdPrev, &QPushButton::clicked, this, &frmMain::cmdPrev_Click);
     connect(cmdStop, &QPushButton::clicked, this, &frmMain::cmdStop_Click);
@@ -234,6 +235,7 @@ void frmMain::connectEvents()
     connect(mnuEdit, &QMenu::aboutToShow, this, &frmMain::mnuEdit_Click);
     connect(mnuReLoad, &QAction::triggered, this, &frmMain::cmdReLoad_Click);
     connect(mnuConv, &QAction::triggered, this, &frmMain::cmdConv_Click);
+    connect(mnuAllConv, &QAction::triggered, this, &frmMain::cmdAllConv_Click);
     connect(mnuEdit_Play, &QAction::triggered, this, &frmMain::cmdPlay_Click);
     connect(mnuEdit_Pause, &QAction::triggered, this, &frmMain::cmdPlay_Click);
     connect(mnuEdit_Stop, &QAction::triggered, this, &frmMain::cmdStop_Click);

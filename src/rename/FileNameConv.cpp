@@ -98,4 +98,33 @@ ConvOutcome FileNameConv(const QString& folder, const QString& fileName, const Q
     return outcome;
 }
 
+QString ConvResultMessage(ConvResult result)
+{
+    switch (result) {
+    case ConvResult::NoFile:
+        return QStringLiteral("MIDIファイルが選択されていません ");
+    case ConvResult::NoTitle:
+        return QStringLiteral("MIDIタイトルが入力されていません");
+    case ConvResult::RefusedChar:
+        return QStringLiteral("MIDIタイトルに不正な文字が入力されています");
+    case ConvResult::NameExists:
+        return QStringLiteral("同名のファイルが存在します");
+    case ConvResult::AccessFailure:
+        return QStringLiteral("ファイルにアクセスできません\r\n"
+                              "読み取り専用または書き込み不可のメディアに記憶されています");
+    case ConvResult::Renamed:
+    case ConvResult::OtherFailure:
+        break;
+    }
+    return {};
+}
+
+bool BatchGoesOn(ConvResult result, bool errSkip, bool noMIDITitle)
+{
+    if (result == ConvResult::AccessFailure) {
+        return false;
+    }
+    return result == ConvResult::Renamed || (result == ConvResult::NoTitle && noMIDITitle) || errSkip;
+}
+
 } // namespace calvane

@@ -43,4 +43,13 @@ struct ConvOutcome
 ConvOutcome FileNameConv(const QString& folder, const QString& fileName, const QString& title,
                          const Settings& settings, ErrorReporter& reporter, const char* procedure);
 
+/// The message that tells the user why a file was not renamed (results 1 to 5);
+/// empty for Renamed and OtherFailure.
+QString ConvResultMessage(ConvResult result);
+
+/// Whether a batch goes on past a file with this result: it was renamed, it has no
+/// title and files without one are left alone, or failing files are skipped. An
+/// access failure always stops the run: the medium will refuse the next file too.
+bool BatchGoesOn(ConvResult result, bool errSkip, bool noMIDITitle);
+
 } // namespace calvane

@@ -157,6 +157,29 @@ TEST_F(FileNameConvTest, AVanishedFileIsNoFileAndAnyOtherFailureGoesToTheErrorHa
     EXPECT_EQ(files(), QStringList{QStringLiteral("plain.mid")});
 }
 
+TEST(BatchGoesOn, PastRenamedFilesAndFilesTheTicksLeaveButNeverPastAnAccessFailure)
+{
+    struct Row
+    {
+        ConvResult result;
+        bool goesOn[4]; // ticks off, NoMIDITitle, ErrSkip, both
+    };
+    const Row rows[] = {
+        {ConvResult::Renamed, {true, true, true, true}},
+        {ConvResult::NoFile, {false, false, true, true}},
+        {ConvResult::NoTitle, {false, true, true, true}},
+        {ConvResult::RefusedChar, {false, false, true, true}},
+        {ConvResult::NameExists, {false, false, true, true}},
+        {ConvResult::AccessFailure, {false, false, false, false}},
+    };
+    for (const Row& row : rows) {
+        for (int ticks = 0; ticks < 4; ++ticks) {
+            EXPECT_EQ(BatchGoesOn(row.result, ticks & 2, ticks & 1), row.goesOn[ticks])
+                << static_cast<int>(row.result) << " ticks " << ticks;
+        }
+    }
+}
+
 TEST_F(FileNameConvTest, AShiftJisNamedFileGetsAUtf8Name)
 {
     const QByteArray raw = NativePath(dir.root()) + "/\x8b\xc8.mid";

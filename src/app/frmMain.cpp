@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
 
@@ -131,6 +132,13 @@ void frmMain::Form_Unload()
         stored.settings = m_state.settings;
         SaveSettings(m_iniPath, stored, dirDirectory->path());
     });
+}
+
+FailureContext frmMain::failureContext()
+{
+    const QPointer<QLineEdit> title = txtConvFileName;
+    return {[&state = m_state] { return state.CurrentMIDIPath; },
+            [title] { return title ? title->text() : QString(); }, &m_services.device, timMIDIStop};
 }
 
 void frmMain::mnuExit_Click()

@@ -20,6 +20,7 @@ namespace calvane {
 
 class DriveList;
 class ErrorReporter;
+struct FailureContext;
 class FileList;
 class FolderList;
 class MciDevice;
@@ -73,6 +74,10 @@ public:
     void mnuFront_Click();
     void mnuShowMIDIInfo_Click();
     void mnuPreview_Click();
+
+    /// What the error handler reads at the moment of a failure: CurrentMIDIPath,
+    /// the title box's text, the device and timMIDIStop.
+    FailureContext failureContext();
 
     // The controls, by their design names; the window owns them through their Qt
     // parents. Public like a form's controls: the dialogs built on the main window

@@ -232,8 +232,9 @@ void CentralErrorHandler::writeReport(std::int32_t number, const QString& text, 
         if (err != 0) {
             // Nothing to point at: the message carries what the report would have begun with.
             message = Lines({QStringLiteral("未知のエラーです"), QString(),
-                             QStringLiteral("「%1」フォルダに「ErrLog.txt」を製作できませんでした (%2)")
-                                 .arg(ShownFolder(folder), ErrorText(ErrorNumberFromErrno(err))),
+                             QStringLiteral("「ErrLog.txt」を製作できませんでした (%1)")
+                                 .arg(ErrorText(ErrorNumberFromErrno(err))),
+                             QStringLiteral("フォルダ: ") + ShownFolder(folder),
                              QStringLiteral("大変申し訳ありませんが、次の内容を作者までお知らせください"),
                              QString(), QStringLiteral("Err = %1").arg(number),
                              QStringLiteral("Error = ") + text, QStringLiteral("Procedure = ") + procedure});

@@ -295,11 +295,12 @@ TEST_F(ErrorReportTest, TheMessagesNeverClaimAReportOrARepairThatDidNotHappen)
     CentralErrorHandler homeless(boxes, end, dir.path(QStringLiteral("gone/calvane.ini")));
     EXPECT_THROW(homeless.ReportError(6, ErrorText(6), QStringLiteral("frmMain.Form_Load")), ProgramEnded);
     EXPECT_EQ(shownBoxes(),
-              QStringList{QStringLiteral("未知のエラー: 未知のエラーです\r\n\r\n「%1/gone」フォルダに"
-                                         "「ErrLog.txt」を製作できませんでした (ファイルがありません)"
-                                         "\r\n大変申し訳ありませんが、次の内容を作者までお知らせください"
-                                         "\r\n\r\nErr = 6\r\nError = %2\r\nProcedure = frmMain.Form_Load")
-                              .arg(dir.root(), ErrorText(6))});
+              QStringList{
+                  QStringLiteral("未知のエラー: 未知のエラーです\r\n\r\n「ErrLog.txt」を製作できませんでした"
+                                 " (ファイルがありません)\r\nフォルダ: %1/gone"
+                                 "\r\n大変申し訳ありませんが、次の内容を作者までお知らせください"
+                                 "\r\n\r\nErr = 6\r\nError = %2\r\nProcedure = frmMain.Form_Load")
+                      .arg(dir.root(), ErrorText(6))});
 
     // A settings file that cannot be deleted (a folder stands at its name).
     boxes.boxes.shown.clear();

@@ -21,7 +21,6 @@ namespace calvane {
 namespace {
 
 constexpr qsizetype kHeaderBytes = 512;
-const QString kReportName = QStringLiteral("ErrLog.txt");
 
 /// Runs one step of the handler; a step that fails is skipped.
 template <class Step> void Attempt(Step&& step)
@@ -189,9 +188,9 @@ QByteArray CentralErrorHandler::composeReport(std::int32_t number, const QString
     QString mode(kPlayerModeLength, QChar(u'\0'));
     std::int32_t length = 0;
     if (m_context.device) {
-        basMIDIControl device(*m_context.device, path, *this);
-        Attempt([&] { mode = device.GetMIDIMode(); });
-        Attempt([&] { length = device.GetMIDILength(); });
+        basMIDIControl control(*m_context.device, path, *this); // its queries carry no guard
+        Attempt([&] { mode = control.GetMIDIMode(); });
+        Attempt([&] { length = control.GetMIDILength(); });
     }
 
     QByteArray report;
@@ -225,7 +224,8 @@ void CentralErrorHandler::writeReport(std::int32_t number, const QString& text, 
     int err = ENOMEM;
     Attempt([&] {
         // Replaced whole: the file never holds two reports, nor half of one.
-        err = ReplaceFileContent(NativePath(folder + kReportName), composeReport(number, text, procedure));
+        err = ReplaceFileContent(NativePath(folder + QStringLiteral("ErrLog.txt")),
+                                 composeReport(number, text, procedure));
     });
     Attempt([&] {
         QString message;

@@ -172,6 +172,18 @@ int probeWindow(int argc, char** argv, ProbeDevice& device, const QString& ini, 
     return RunCalvane(argc, argv, options);
 }
 
+/// A failure in a probe without a window: one line on stderr, then the end.
+class StderrReporter final : public ErrorReporter
+{
+public:
+    [[noreturn]] void ReportError(std::int32_t number, const QString& text, const QString& procedure) override
+    {
+        std::fprintf(stderr, "error %d (%s) in %s\n", static_cast<int>(number), qPrintable(text),
+                     qPrintable(procedure));
+        ImmediateProcessEnd().endNow(1);
+    }
+};
+
 /// The device playing without a window: alone ("device"), beside an empty 1 kHz
 /// timer ("timer": the floor of any program that ticks that often), or polled at
 /// 1 kHz with the queries of the window's timer ("polling").
@@ -179,8 +191,7 @@ int probeDevice(int argc, char** argv, ProbeDevice& device, const QString& song,
                 const QString& mode)
 {
     QCoreApplication app(argc, argv);
-    ImmediateProcessEnd end;
-    CentralErrorHandler reporter(end);
+    StderrReporter reporter;
     basMIDIControl control(device.counted, song, reporter);
     control.MIDIControl(u"open");
     control.SetMIDIPort(QStringLiteral("-1"));

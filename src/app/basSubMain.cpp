@@ -13,6 +13,7 @@
 #include "platform/ProcessStarter.h"
 
 #include <QFont>
+#include <QScopeGuard>
 
 namespace calvane {
 
@@ -32,14 +33,18 @@ int RunCalvane(int argc, char** argv, const StartOptions& options)
         return 0;
     }
 
-    CentralErrorHandler reporter(end);
+    // The handler first, so that every later failure reaches it; it learns what the
+    // main window shows once the window exists.
+    const QString iniPath = options.iniPath.isEmpty() ? DefaultIniPath() : options.iniPath;
+    CentralErrorHandler reporter(boxes, end, iniPath);
     const std::unique_ptr<MciDevice> created = options.device ? nullptr : CreateMediaDevice();
     MciDevice& device = options.device ? *options.device : *created;
     PosixProcessStarter starter;
     QtPlaybackTimer timer;
     ProgramState state;
-    frmMain window(state, {boxes, reporter, end, device, starter, timer,
-                           options.iniPath.isEmpty() ? DefaultIniPath() : options.iniPath});
+    frmMain window(state, {boxes, reporter, end, device, starter, timer, iniPath});
+    reporter.setContext(window.failureContext());
+    const auto forgetWindow = qScopeGuard([&reporter] { reporter.setContext({}); });
     boxes.setParent(&window);
     WindowRaiser raiser(window);
     QObject::connect(&instance, &SingleInstance::raiseRequested, &raiser, &WindowRaiser::raiseLastActive);

@@ -12,7 +12,7 @@ class MciDevice;
 /// How the program starts; main() leaves every field at its default.
 struct StartOptions
 {
-    QString iniPath;             ///< empty: DefaultIniPath()
+    QString iniPath;             ///< empty: DefaultIniPath(); ErrLog.txt goes beside it
     QString instanceFolder;      ///< empty: SingleInstance::DefaultFolder()
     MciDevice* device = nullptr; ///< null: CreateMediaDevice() (the CPU benchmark brings its own)
     /// Runs once the main window is shown (the start-up benchmark ends the program there).

@@ -26,6 +26,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
 
@@ -124,6 +125,13 @@ void frmMain::Form_Unload()
         stored.settings = m_state.settings;
         SaveSettings(m_iniPath, stored, dirDirectory->path());
     });
+}
+
+FailureContext frmMain::failureContext()
+{
+    const QPointer<QLineEdit> title = txtConvFileName;
+    return {[&state = m_state] { return state.CurrentMIDIPath; },
+            [title] { return title ? title->text() : QString(); }, &m_services.device, timMIDIStop};
 }
 
 void frmMain::mnuExit_Click()

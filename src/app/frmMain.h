@@ -22,6 +22,7 @@ namespace calvane {
 class DriveList;
 class ErrorReporter;
 class frmAllConv;
+struct FailureContext;
 class FileList;
 class FolderList;
 class MciDevice;
@@ -82,6 +83,9 @@ public:
     frmAllConv* allConvWindow() const;
     /// No secondary window is open: the main window takes input.
     bool takesInput() const;
+    /// What the error handler reads at the moment of a failure: CurrentMIDIPath,
+    /// the title box's text, the device and timMIDIStop.
+    FailureContext failureContext();
 
     // The controls, by their design names; the window owns them through their Qt
     // parents. Public like a form's controls: the dialogs built on the main window

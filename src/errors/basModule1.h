@@ -6,11 +6,14 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <utility>
 
 namespace calvane {
 
+class MciDevice;
 class MessageBoxes;
+class PlaybackTimer;
 class ProcessEnd;
 
 /// The central error handler. ReportError never returns: every road ends the program.
@@ -22,16 +25,45 @@ public:
                                           const QString& procedure) = 0;
 };
 
-/// The program's handler: says what failed on stderr and ends the process at once.
+/// What the handler reads from the rest of the program at the moment of a failure.
+/// The main window fills it once it exists; until then (and for any part left
+/// empty) the values are empty, the length 0 and the mode 16 NULs.
+struct FailureContext
+{
+    std::function<QString()> CurrentMIDIPath;
+    std::function<QString()> titleText; ///< the main window's title box, txtConvFileName
+    MciDevice* device = nullptr;        ///< spoken to directly, not through the guarded command layer
+    PlaybackTimer* timer = nullptr;     ///< timMIDIStop, switched off before the first message box
+};
+
+/// The program's handler. It switches the playback timer off, stops and closes the
+/// device, then takes one of two roads. Error 13 in "frmMain.Form_Load" is a
+/// damaged settings file: two messages and the file deleted. Every other failure
+/// writes ErrLog.txt beside the settings file and says where it is. Then the
+/// process ends at once. Every step is attempted; a step that fails is skipped.
+/// A failure while a report is being made ends the process without a second report.
 class CentralErrorHandler final : public ErrorReporter
 {
 public:
-    explicit CentralErrorHandler(ProcessEnd& end) : m_end(end) {}
+    /// iniPath is the settings file; the report goes into the same folder.
+    CentralErrorHandler(MessageBoxes& boxes, ProcessEnd& end, QString iniPath);
+
+    void setContext(FailureContext context) { m_context = std::move(context); }
+
     [[noreturn]] void ReportError(std::int32_t number, const QString& text,
                                   const QString& procedure) override;
 
 private:
+    void haltPlayback();
+    void repairSettings();
+    void writeReport(std::int32_t number, const QString& text, const QString& procedure);
+    QByteArray composeReport(std::int32_t number, const QString& text, const QString& procedure);
+
+    MessageBoxes& m_boxes;
     ProcessEnd& m_end;
+    QString m_iniPath;
+    FailureContext m_context;
+    bool m_reporting = false;
 };
 
 /// A guarded procedure: runs body; a failure inside it (or in anything it calls

@@ -2,8 +2,11 @@
 
 #include <QFile>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -134,6 +137,11 @@ bool IsOrdinaryFile(const QByteArray& nativePath)
 
 WholeFile ReadWholeOrdinaryFile(const QByteArray& nativePath)
 {
+    return ReadOrdinaryFileStart(nativePath, std::numeric_limits<qsizetype>::max());
+}
+
+WholeFile ReadOrdinaryFileStart(const QByteArray& nativePath, qsizetype maxBytes)
+{
     WholeFile result;
     if (nativePath.isEmpty() || isHiddenName(nativePath) || nativePath.contains('\0')) {
         result.err = ENOENT;
@@ -165,7 +173,8 @@ WholeFile ReadWholeOrdinaryFile(const QByteArray& nativePath)
 
     // As many bytes as the file's length; a file that shrinks meanwhile gives what is there.
     QByteArray bytes;
-    bytes.resize(static_cast<qsizetype>(st.st_size > 0 ? st.st_size : 0));
+    bytes.resize(
+        std::min(static_cast<qsizetype>(st.st_size > 0 ? st.st_size : 0), std::max<qsizetype>(maxBytes, 0)));
     qsizetype filled = 0;
     while (filled < bytes.size()) {
         const ssize_t n = ::read(fd.get(), bytes.data() + filled, static_cast<size_t>(bytes.size() - filled));
@@ -186,6 +195,55 @@ WholeFile ReadWholeOrdinaryFile(const QByteArray& nativePath)
     result.status = WholeFile::Status::Ok;
     result.bytes = std::move(bytes);
     return result;
+}
+
+int ReplaceFileContent(const QByteArray& nativePath, QByteArrayView bytes)
+{
+    if (nativePath.isEmpty() || nativePath.contains('\0')) {
+        return ENOENT;
+    }
+    // A fresh name beside the target (so that the rename stays on one file system),
+    // created exclusively: nothing planted there is ever opened.
+    static std::atomic<unsigned> counter{0};
+    const qsizetype slash = nativePath.lastIndexOf('/');
+    const QByteArray prefix = nativePath.left(slash + 1) + '.' + nativePath.mid(slash + 1) + '.' +
+                              QByteArray::number(::getpid()) + '.';
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = prefix + QByteArray::number(counter++);
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            return errno;
+        }
+    }
+    if (fd < 0) {
+        return EEXIST;
+    }
+    int err = 0;
+    {
+        const Fd file(fd);
+        qsizetype written = 0;
+        while (err == 0 && written < bytes.size()) {
+            const ssize_t n =
+                ::write(file.get(), bytes.data() + written, static_cast<size_t>(bytes.size() - written));
+            if (n < 0 && errno != EINTR) {
+                err = errno;
+            } else if (n > 0) {
+                written += n;
+            }
+        }
+        if (err == 0 && ::fsync(file.get()) != 0) {
+            err = errno;
+        }
+    }
+    if (err == 0 && ::rename(temporary.constData(), nativePath.constData()) != 0) {
+        err = errno;
+    }
+    if (err != 0) {
+        ::unlink(temporary.constData());
+    }
+    return err;
 }
 
 } // namespace calvane

@@ -41,4 +41,13 @@ struct WholeFile
 /// but a regular file is Absent. std::bad_alloc passes through.
 WholeFile ReadWholeOrdinaryFile(const QByteArray& nativePath);
 
+/// The same for at most the first maxBytes bytes: the rest of a large file is never read.
+WholeFile ReadOrdinaryFileStart(const QByteArray& nativePath, qsizetype maxBytes);
+
+/// Replaces the file's whole content with bytes: a new file beside it, written
+/// and synced, then renamed over the old name. A symbolic link at that name is
+/// replaced, never followed; on failure the old file stays as it was and no
+/// temporary file is left. Returns 0, or the errno of the step that failed.
+int ReplaceFileContent(const QByteArray& nativePath, QByteArrayView bytes);
+
 } // namespace calvane

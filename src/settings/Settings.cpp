@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QStandardPaths>
 
 #include <array>
 #include <limits>
@@ -155,17 +154,36 @@ void SaveSettings(const QString& iniPath, const StoredSettings& stored, const QS
     WriteINIStrings(iniPath, values);
 }
 
+namespace {
+
+QString IniFileName()
+{
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + QStringLiteral(".ini");
+}
+
+} // namespace
+
+QString ChooseSettingsFolder(const QString& appFolder, const QString& iniName, const QString& configHome,
+                             const QString& home)
+{
+    if (QFileInfo::exists(WithTrailingSeparator(appFolder) + iniName)) {
+        return WithTrailingSeparator(appFolder);
+    }
+    const QString base = QDir::isAbsolutePath(configHome) ? configHome : home + QStringLiteral("/.config");
+    const QString folder = WithTrailingSeparator(base) + QStringLiteral("calvane/");
+    QDir().mkpath(folder); // a folder that cannot be made shows later: no settings kept, no report written
+    return folder;
+}
+
+QString SettingsFolder()
+{
+    return ChooseSettingsFolder(GetAppFolder(), IniFileName(), qEnvironmentVariable("XDG_CONFIG_HOME"),
+                                QDir::homePath());
+}
+
 QString DefaultIniPath()
 {
-    const QString fileName =
-        QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + QStringLiteral(".ini");
-    const QString appFolder = GetAppFolder();
-    if (QFileInfo(appFolder).isWritable()) {
-        return appFolder + fileName;
-    }
-    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    QDir().mkpath(config);
-    return WithTrailingSeparator(config) + fileName;
+    return SettingsFolder() + IniFileName();
 }
 
 } // namespace calvane

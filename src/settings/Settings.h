@@ -62,9 +62,19 @@ StoredSettings LoadSettings(const QString& iniPath);
 /// currentFolder when SaveLastFolder is 1. Write failures are not reported.
 void SaveSettings(const QString& iniPath, const StoredSettings& stored, const QString& currentFolder);
 
-/// Where the settings file lives: the executable's folder when it is writable
-/// (portable use), else the user's configuration folder; the executable's base
-/// name with ".ini".
+/// The one folder of the settings file and of the error report ErrLog.txt, ending
+/// in "/": appFolder when it already holds iniName (portable use: the user put the
+/// file there), else "calvane/" in the user's configuration folder, made when
+/// missing. That folder is configHome when it is an absolute path (the XDG rule),
+/// else home + "/.config".
+QString ChooseSettingsFolder(const QString& appFolder, const QString& iniName, const QString& configHome,
+                             const QString& home);
+
+/// ChooseSettingsFolder for this executable, its base name with ".ini",
+/// $XDG_CONFIG_HOME and the home folder.
+QString SettingsFolder();
+
+/// The settings file: SettingsFolder(), the executable's base name, ".ini".
 QString DefaultIniPath();
 
 } // namespace calvane

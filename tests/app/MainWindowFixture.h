@@ -81,11 +81,16 @@ protected:
         file.write(content);
     }
 
-    /// Builds, loads and shows the window, active, as main() does.
-    frmMain& start(const QString& commandLine = {})
+    /// Builds, loads and shows the window, active, as main() does; with handler,
+    /// failures go to that real handler, which reads what the window shows.
+    frmMain& start(const QString& commandLine = {}, CentralErrorHandler* handler = nullptr)
     {
         window = std::make_unique<frmMain>(
-            state, MainWindowServices{boxes, reporter, end, device, starter, timer, ini});
+            state, MainWindowServices{boxes, handler ? static_cast<ErrorReporter&>(*handler) : reporter, end,
+                                      device, starter, timer, ini});
+        if (handler) {
+            handler->setContext(window->failureContext());
+        }
         window->Form_Load(commandLine);
         window->show();
         window->activateWindow();

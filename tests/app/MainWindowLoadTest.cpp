@@ -127,15 +127,73 @@ TEST_F(MainWindowTest, ExitEndsAtOnceAndWritesNothing)
     EXPECT_TRUE(device.sent.isEmpty());
 }
 
-TEST_F(MainWindowTest, AnUnreadableTruthValueEndsTheLoadThroughTheErrorHandler)
+TEST_F(MainWindowTest, ADamagedSettingsFileAtStartIsRepairedOrReported)
 {
+    const QString errLog = dir.path(QStringLiteral("ErrLog.txt"));
+    CentralErrorHandler handler(boxes, end, ini);
+    // An unreadable truth value: the file is deleted and the next start has every default.
     writeIni("[Main]\r\nMIDIInfo=yes\r\n");
-    window = std::make_unique<frmMain>(state,
-                                       MainWindowServices{boxes, reporter, end, device, starter, timer, ini});
-    EXPECT_THROW(window->Form_Load(QString()), ProgramEnded);
-    ASSERT_EQ(reporter.reports.size(), 1u);
-    EXPECT_EQ(reporter.reports[0].number, 13);
-    EXPECT_EQ(reporter.reports[0].procedure, QStringLiteral("frmMain.Form_Load"));
+    EXPECT_THROW(start({}, &handler), ProgramEnded);
+    EXPECT_EQ(shownBoxes().size(), 2);
+    EXPECT_TRUE(shownBoxes().value(0).startsWith(QStringLiteral("起動エラー: ")));
+    EXPECT_TRUE(shownBoxes().value(1).startsWith(QStringLiteral("修復完了: ")));
+    EXPECT_FALSE(QFile::exists(ini));
+    EXPECT_FALSE(QFile::exists(errLog));
+
+    boxes.shown.clear();
+    start();
+    EXPECT_TRUE(window->mnuShowMIDIInfo->isChecked());
+    EXPECT_EQ(state.settings, Settings{});
+    EXPECT_TRUE(reporter.reports.empty());
+
+    // A number too large for its field: the general road; the file stays, so every start stops here.
+    writeIni("[Edit]\r\nAppointFolder=70000\r\n");
+    EXPECT_THROW(start({}, &handler), ProgramEnded);
+    EXPECT_EQ(shownBoxes().size(), 1);
+    EXPECT_TRUE(shownBoxes().value(0).startsWith(QStringLiteral("未知のエラー: ")));
+    EXPECT_EQ(TempDir::read(ini), "[Edit]\r\nAppointFolder=70000\r\n");
+    const QByteArray report = TempDir::read(errLog);
+    EXPECT_TRUE(report.contains("\r\nErr = 6\r\n"));
+    EXPECT_TRUE(report.contains("\r\nProcedure = frmMain.Form_Load\r\nCurDir = "));
+    EXPECT_TRUE(report.contains("\r\nFileName = [FileName]\r\nMIDITitle = [MIDITitle]\r\n"));
+}
+
+TEST_F(MainWindowTest, AReportHoldsWhatTheWindowShowedAndThePlayerIsHaltedFirst)
+{
+    const QString song = addMidi(QStringLiteral("a.mid"), "Song");
+    CentralErrorHandler handler(boxes, end, ini);
+    start({}, &handler);
+    clickEntry(QStringLiteral("a.mid"));
+    device.setMode(QStringLiteral("stopped"));
+    device.onSend = [this](const QString& command) {
+        if (command == u"Play Midi") {
+            device.setMode(QStringLiteral("playing"));
+        } else if (command == u"Pause Midi") {
+            throw RuntimeError(ErrNo::DeviceIoError);
+        } else if (command == u"Close Midi") {
+            device.replies.clear();
+        }
+    };
+    window->txtConvFileName->setText(QString::fromUtf16(u"A あ"));
+    QTest::mouseClick(window->cmdPlay, Qt::LeftButton);
+    ASSERT_EQ(timer.interval(), 1);
+    device.sent.clear();
+
+    EXPECT_THROW(QTest::mouseClick(window->cmdPlay, Qt::LeftButton), ProgramEnded);
+    EXPECT_EQ(timer.interval(), 0);
+    EXPECT_EQ(device.sent.mid(0, 4),
+              (QStringList{QStringLiteral("status Midi mode"), QStringLiteral("Pause Midi"),
+                           QStringLiteral("Stop Midi"), QStringLiteral("Close Midi")}));
+    const QByteArray report = TempDir::read(dir.path(QStringLiteral("ErrLog.txt")));
+    EXPECT_TRUE(report.contains("\r\nErr = 57\r\n"));
+    EXPECT_TRUE(report.contains("\r\nProcedure = basMIDIControl.MIDIControl\r\n"));
+    EXPECT_TRUE(report.contains("\r\nFileName = " + song.toUtf8() + "[FileName]\r\n"));
+    EXPECT_TRUE(report.contains("\r\nMIDITitle = A \x82\xA0[MIDITitle]\r\n"
+                                "MIDITitle(Code) = 41 20 82A0 [MIDITitle(Code)]\r\n"));
+    EXPECT_TRUE(report.contains("\r\nMCIStatus = " + QByteArray(16, '\0') + "\r\nMIDILength = 0\r\n"));
+    const QByteArray bytes = TempDir::read(song);
+    EXPECT_TRUE(report.endsWith("\r\nHeader = \r\n" + bytes + QByteArray(512 - bytes.size(), '\0') +
+                                "\r\n[EOF]\r\n"));
 }
 
 TEST_F(MainWindowTest, TheInformationPanelOptionSwitchesBetweenTheTwoLayouts)

@@ -47,6 +47,7 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime); // this test's own "user"
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path(QStringLiteral("config")));
         process->setProcessEnvironment(env);
         process->setWorkingDirectory(dir.root());
         process->setProcessChannelMode(QProcess::SeparateChannels);
@@ -131,9 +132,13 @@ TEST_F(SingleInstanceTest, TheLockAndSocketOfAnInstanceThatDiedAreTakenOver)
 // once, reads and writes no setting, and the first instance goes on.
 TEST_F(SingleInstanceTest, TheProgramsSecondStartEndsWithoutTouchingTheSettings)
 {
-    const QString ini =
-        QFileInfo(QStringLiteral(CALVANE_EXE)).absolutePath() + QStringLiteral("/calvane.ini");
-    const bool iniExisted = QFileInfo::exists(ini);
+    // Beside the executable when one is there already, else in this test's configuration folder.
+    QString ini = QFileInfo(QStringLiteral(CALVANE_EXE)).absolutePath() + QStringLiteral("/calvane.ini");
+    if (!QFileInfo::exists(ini)) {
+        QDir().mkpath(dir.path(QStringLiteral("config/calvane")));
+        ini = dir.write(QStringLiteral("config/calvane/calvane.ini"), "[Main]\r\nPreview=True\r\n");
+    }
+    const QByteArray iniContent = TempDir::read(ini);
     const QDateTime iniTime = QFileInfo(ini).lastModified();
     const QString socket = runtime + QStringLiteral("/calvane/instance.socket");
 
@@ -149,7 +154,7 @@ TEST_F(SingleInstanceTest, TheProgramsSecondStartEndsWithoutTouchingTheSettings)
     EXPECT_TRUE(ended(second));
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_EQ(first.state(), QProcess::Running);
-    EXPECT_EQ(QFileInfo::exists(ini), iniExisted);
+    EXPECT_EQ(TempDir::read(ini), iniContent);
     EXPECT_EQ(QFileInfo(ini).lastModified(), iniTime);
 }
 

@@ -1,4 +1,5 @@
 #include "Fakes.h"
+#include "TempDir.h"
 #include "errors/basModule1.h"
 
 #include <gtest/gtest.h>
@@ -61,10 +62,12 @@ TEST(Guard, UnguardedFailureShowsTheStandardRunTimeErrorMessageAndEnds)
 TEST(GuardDeathTest, TheRealHandlerEndsTheProcessAtOnce)
 {
     // The process ends inside ReportError: the line after it is never reached.
+    TempDir dir;
     EXPECT_EXIT(
         {
+            FakeMessageBoxes boxes;
             ImmediateProcessEnd end;
-            CentralErrorHandler handler(end);
+            CentralErrorHandler handler(boxes, end, dir.path(QStringLiteral("calvane.ini")));
             Guarded(handler, "frmMain.Form_Load", [] { throw RuntimeError(ErrNo::Overflow); });
             std::fprintf(stderr, "still running\n");
             std::exit(0);

@@ -3,6 +3,9 @@
 #include "TempDir.h"
 #include "errors/RuntimeError.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <gtest/gtest.h>
 
 using namespace calvane;
@@ -150,6 +153,41 @@ TEST(Settings, AFolderNameThatCannotBeStoredLeavesTheOtherKeysWritten)
     EXPECT_EQ(back.settings.Repeat, 1);
     EXPECT_EQ(back.settings.FastFolderPath, QStringLiteral("/first"));
     EXPECT_TRUE(back.view.MIDIInfo);
+}
+
+} // namespace
+
+namespace {
+
+TEST(SettingsFolder, BesideTheExecutableOnlyWhenItsSettingsFileIsAlreadyThere)
+{
+    TempDir dir;
+    const QString app = dir.path(QStringLiteral("bin"));
+    const QString home = dir.path(QStringLiteral("home"));
+    QDir().mkpath(app);
+    const QString xdg = dir.path(QStringLiteral("xdg"));
+    const struct
+    {
+        QString configHome;
+        QString expected;
+    } cases[] = {
+        {xdg, xdg + QStringLiteral("/calvane/")},
+        {xdg + u'/', xdg + QStringLiteral("/calvane/")},
+        // Unset, empty or relative: the XDG default under the home folder.
+        {QString(), home + QStringLiteral("/.config/calvane/")},
+        {QStringLiteral("relative/config"), home + QStringLiteral("/.config/calvane/")},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ChooseSettingsFolder(app, QStringLiteral("calvane.ini"), c.configHome, home), c.expected)
+            << c.configHome.toStdString();
+        EXPECT_TRUE(QFileInfo(c.expected).isDir()) << "made when missing";
+    }
+    // Another program's settings file, or a writable folder, is not enough.
+    dir.write(QStringLiteral("bin/other.ini"), "");
+    EXPECT_EQ(ChooseSettingsFolder(app, QStringLiteral("calvane.ini"), xdg, home),
+              xdg + QStringLiteral("/calvane/"));
+    dir.write(QStringLiteral("bin/calvane.ini"), "");
+    EXPECT_EQ(ChooseSettingsFolder(app, QStringLiteral("calvane.ini"), xdg, home), app + u'/');
 }
 
 } // namespace

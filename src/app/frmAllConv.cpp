@@ -1,6 +1,7 @@
 #include "app/frmAllConv.h"
 
 #include "app/BusyPointer.h"
+#include "app/PaintThrottle.h"
 #include "app/Topmost.h"
 #include "errors/basModule1.h"
 #include "midi/basMIDIInfo.h"
@@ -192,6 +193,8 @@ void frmAllConv::cmdConv_Click()
         setWindowTitle(QStringLiteral("すべて変換 - 変換中..."));
         BusyPointer pointer;
         cmdConv->setEnabled(false);
+        // The boxes and the bar change with every file; a screen shows one frame of them.
+        PaintThrottle painting({txtFileName, txtConvFileName, prgProgress});
 
         const std::size_t n = lstTemp.size();
         for (std::size_t i = 0; i < n && !lstTemp.empty(); ++i) {
@@ -200,15 +203,18 @@ void frmAllConv::cmdConv_Click()
                 return; // closed meanwhile: an abort with no one left to tell
             }
             if (StopRequested) {
+                painting.release();
                 pointer.restore();
                 abort();
                 return;
             }
             if (!WaitingAtError) {
-                showHead(true);
+                showHead();
+                painting.paintIfDue();
             }
             const ConvResult result = FileNameConv(lstTemp.front());
             if (!BatchGoesOn(result, mnuErrSkip->isChecked(), mnuNoMIDITitle->isChecked())) {
+                painting.release();
                 if (result != ConvResult::OtherFailure) {
                     stopAt(result, pointer);
                 }
@@ -218,6 +224,7 @@ void frmAllConv::cmdConv_Click()
             lstTemp.pop_front();
             showProgress();
         }
+        painting.release();
         pointer.restore();
         complete();
     });
@@ -273,17 +280,13 @@ ConvResult frmAllConv::FileNameConv(const QString& fileName)
     return outcome.result;
 }
 
-/// The head's name, and its title read from the file, drawn at once.
-void frmAllConv::showHead(bool withTitle)
+/// The head's name, and its title read from the file.
+void frmAllConv::showHead()
 {
     const QString& head = lstTemp.front();
     showText(txtFileName, ShownName(head));
-    if (withTitle) {
-        const MidiFileInfo info = GetMIDIInfo(FullPathOf(m_folder, head), m_boxes, m_reporter);
-        showText(txtConvFileName, info.Title);
-    }
-    txtFileName->repaint();
-    txtConvFileName->repaint();
+    const MidiFileInfo info = GetMIDIInfo(FullPathOf(m_folder, head), m_boxes, m_reporter);
+    showText(txtConvFileName, info.Title);
 }
 
 void frmAllConv::showProgress()

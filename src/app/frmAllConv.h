@@ -65,7 +65,7 @@ private:
     void createControls();
     void timAllConv_Timer();
     ConvResult FileNameConv(const QString& fileName);
-    void showHead(bool withTitle);
+    void showHead();
     void showProgress();
     void complete();
     void abort();

@@ -67,8 +67,8 @@ TEST(ShownName, Utf8AsItIsElseCodePage932ElseReplacementCharacters)
 {
     EXPECT_EQ(ShownName(QStringLiteral("曲.mid")), QStringLiteral("曲.mid"));
     EXPECT_EQ(ShownName(PathFromNative("\x8b\xc8.mid")), QStringLiteral("曲.mid"));
-    // 0xFF is neither UTF-8 nor code page 932.
-    EXPECT_EQ(ShownName(PathFromNative("a\xff.mid")), QStringLiteral("a\uFFFD.mid"));
+    // 0x81 before "." is neither UTF-8 nor code page 932.
+    EXPECT_EQ(ShownName(PathFromNative("a\x81.mid")), QStringLiteral("a\uFFFD.mid"));
 }
 
 TEST(ListFolder, AFolderThatCannotBeReadThrows)

@@ -3,6 +3,7 @@
 #include "Fakes.h"
 #include "QtPrint.h"
 #include "TempDir.h"
+#include "Unreadable.h"
 #include "errors/RuntimeError.h"
 #include "platform/NativeFile.h"
 #include "settings/Settings.h"
@@ -11,6 +12,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace calvane;
@@ -129,8 +131,34 @@ TEST_F(FileNameConvTest, AnExistingNameAndAnUnwritableNameAreResultsNotFailures)
     dir.write(QStringLiteral("Taken.mid"), "second");
     EXPECT_EQ(conv(QStringLiteral("a.mid"), QStringLiteral("Taken")).result, ConvResult::NameExists);
     EXPECT_EQ(conv(QStringLiteral("a.mid"), QString(300, u'長')).result, ConvResult::AccessFailure);
+    // Past 32,767 characters no name can exist: a refused character there is no
+    // overflow of its position but the same result as any name too long.
+    EXPECT_EQ(conv(QStringLiteral("a.mid"), QString(40000, u'a') + u'?').result, ConvResult::AccessFailure);
+    EXPECT_EQ(conv(QStringLiteral("a.mid"), QString(32767, u'a') + u'?').result, ConvResult::AccessFailure);
+    const ConvOutcome early = conv(QStringLiteral("a.mid"), u'?' + QString(40000, u'a'));
+    EXPECT_EQ(early.result, ConvResult::RefusedChar);
+    EXPECT_EQ(early.refusedAt, 0);
     EXPECT_EQ(TempDir::read(dir.path(QStringLiteral("a.mid"))), "first");
     EXPECT_EQ(TempDir::read(dir.path(QStringLiteral("Taken.mid"))), "second");
+    EXPECT_TRUE(reporter.reports.empty());
+}
+
+TEST_F(FileNameConvTest, AFolderWithoutTheRightToWriteGivesTheAccessResult)
+{
+    dir.write(QStringLiteral("a.mid"), "x");
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.root()).constData(), 0555), 0);
+    ConvResult result = ConvResult::Renamed;
+    {
+        const WithoutRootRights user;
+        if (!user.active()) {
+            ::chmod(QFile::encodeName(dir.root()).constData(), 0755);
+            GTEST_SKIP() << "root's rights cannot be given up here";
+        }
+        result = conv(QStringLiteral("a.mid"), QStringLiteral("Title")).result;
+    }
+    ::chmod(QFile::encodeName(dir.root()).constData(), 0755);
+    EXPECT_EQ(result, ConvResult::AccessFailure);
+    EXPECT_EQ(files(), QStringList{QStringLiteral("a.mid")});
     EXPECT_TRUE(reporter.reports.empty());
 }
 

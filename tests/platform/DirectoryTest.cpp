@@ -69,6 +69,10 @@ TEST(ShownName, Utf8AsItIsElseCodePage932ElseReplacementCharacters)
     EXPECT_EQ(ShownName(PathFromNative("\x8b\xc8.mid")), QStringLiteral("曲.mid"));
     // 0x81 before "." is neither UTF-8 nor code page 932.
     EXPECT_EQ(ShownName(PathFromNative("a\x81.mid")), QStringLiteral("a\uFFFD.mid"));
+    // A path: each name on its own, so UTF-8 folders stay as they are beside a Shift_JIS file.
+    EXPECT_EQ(ShownPath(PathFromNative("/\xe6\x9b\xb2/\x8b\xc8/\x96\xbc.mid")),
+              QStringLiteral("/曲/曲/名.mid"));
+    EXPECT_EQ(ShownPath(QStringLiteral("/a/b.mid")), QStringLiteral("/a/b.mid"));
 }
 
 TEST(ListFolder, AFolderThatCannotBeReadThrows)

@@ -99,6 +99,14 @@ TEST(DriveOf, TheLongestRootThatHoldsThePathByWholeFolderNames)
     EXPECT_EQ(DriveOf(QStringLiteral("relative/x.mid"), roots), QString());
     EXPECT_EQ(DriveOf(QStringLiteral("\\\\server\\share\\x.mid"), roots), QString());
     EXPECT_TRUE(MountedDriveRoots().contains(QStringLiteral("/")));
+
+    // The home folder is the first drive and the drive of what lies under it.
+    const QStringList drives = DriveRoots();
+    ASSERT_FALSE(HomeFolder().isEmpty());
+    EXPECT_EQ(drives.front(), HomeFolder());
+    EXPECT_EQ(drives.count(HomeFolder()), 1);
+    EXPECT_TRUE(drives.contains(QStringLiteral("/")));
+    EXPECT_EQ(DriveOf(HomeFolder() + QStringLiteral("/music/a.mid"), drives), HomeFolder());
 }
 
 } // namespace

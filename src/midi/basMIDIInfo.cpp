@@ -69,7 +69,8 @@ public:
         }
         return m_buffer;
     }
-    Offset nextData(Offset at) const { return m_file.nextData(at); }
+    /// A file of one piece is read whole at once: no hole is worth a question.
+    Offset nextData(Offset at) const { return m_size <= m_piece ? at : m_file.nextData(at); }
 
 private:
     const OrdinaryFile& m_file;

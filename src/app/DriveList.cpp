@@ -16,11 +16,21 @@ DriveList::DriveList(QWidget* parent) : QComboBox(parent)
     });
 }
 
-void DriveList::setDrives(const QStringList& roots)
+void DriveList::Refresh()
 {
+    QStringList roots = m_source ? m_source() : DriveRoots();
+    if (!m_drive.isEmpty() && !roots.contains(m_drive)) {
+        roots.append(m_drive); // unmounted while the folder list is on it
+    }
     clear();
     addItems(roots);
-    showDrive(roots.value(0));
+    showDrive(m_drive.isEmpty() ? roots.value(0) : m_drive);
+}
+
+void DriveList::showPopup()
+{
+    Refresh();
+    QComboBox::showPopup();
 }
 
 QStringList DriveList::drives() const

@@ -3,19 +3,31 @@
 #include <QComboBox>
 #include <QStringList>
 
+#include <functional>
+
 namespace calvane {
 
-/// The drive list: the mounted volumes by their root folders. Choosing another
-/// drive, by the user or by code, fires Change.
+/// The drive list: the user's home folder, then the mounted volumes by their root
+/// folders, read again each time the list opens (a volume mounted meanwhile
+/// appears). Choosing another drive, by the user or by code, fires Change.
 class DriveList : public QComboBox
 {
     Q_OBJECT
 public:
+    /// Where the entries come from: DriveRoots() unless a test says otherwise.
+    using RootsSource = std::function<QStringList()>;
+
     explicit DriveList(QWidget* parent = nullptr);
 
-    /// Fills the list (no change event); the first root is shown until a drive is set.
-    void setDrives(const QStringList& roots);
+    void setRootsSource(RootsSource source) { m_source = std::move(source); }
+
+    /// Reads the entries again (no change event). The shown drive stays shown, and
+    /// listed while the folder list is on it; before any, the first entry is shown.
+    void Refresh();
     QStringList drives() const;
+
+    /// Opens the list, read again.
+    void showPopup() override;
 
     /// The root folder of the shown drive.
     QString drive() const { return m_drive; }
@@ -37,6 +49,7 @@ signals:
 private:
     void showDrive(const QString& root);
     QString m_drive;
+    RootsSource m_source;
 };
 
 } // namespace calvane

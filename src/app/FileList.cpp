@@ -95,6 +95,19 @@ void FileList::selectionMoved()
     }
 }
 
+QItemSelectionModel::SelectionFlags FileList::selectionCommand(const QModelIndex& index,
+                                                               const QEvent* event) const
+{
+    const QItemSelectionModel::SelectionFlags command = QListWidget::selectionCommand(index, event);
+    // Only moves to another entry: no clearing by a press on empty space, no
+    // deselecting by Ctrl+click or Ctrl+Space.
+    if (!index.isValid() || command.testFlag(QItemSelectionModel::Deselect) ||
+        command.testFlag(QItemSelectionModel::Toggle)) {
+        return QItemSelectionModel::NoUpdate;
+    }
+    return command;
+}
+
 void FileList::mousePressEvent(QMouseEvent* event)
 {
     // Only the left button selects; the others leave the selection as it is.

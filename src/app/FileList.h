@@ -9,7 +9,9 @@ namespace calvane {
 /// The file list: the ordinary files of one folder whose names end in ".mid" in
 /// any letter case, sorted by name, hidden files left out. Reading the list opens
 /// no file. The list index is the selected entry (-1 for none); the index changing
-/// to an entry, by the user or by code, fires Click.
+/// to an entry, by the user or by code, fires Click. Once an entry is selected the
+/// user cannot select none: a click below the entries and a Ctrl+click on the
+/// selected one leave it selected.
 class FileList : public QListWidget
 {
     Q_OBJECT
@@ -49,6 +51,8 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event = nullptr) const override;
 
 private:
     void selectionMoved();

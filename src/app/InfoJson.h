@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <cstdint>
@@ -8,10 +9,7 @@
 
 namespace calvane {
 
-struct MidiFileInfo;
-
-/// A JSON string literal of the text, as UTF-8 (control characters and U+0000 escaped).
-QByteArray JsonString(const QString& text);
+struct MidiInfoRead;
 
 /// What the media device tells of a file: its length and the tempo at its start.
 struct PlaybackFigures
@@ -20,12 +18,13 @@ struct PlaybackFigures
     std::int64_t tempo = 0;
 };
 
-/// {"file", "format", "tracks", "division", "title", "copyright", "length_ms", "tempo"}
-/// on one line; the last two are null without playback figures.
-QByteArray InfoJsonLine(const QString& file, const MidiFileInfo& info,
+/// {"file" (and "file_hex" for a name that is not UTF-8), "smf", "format", "tracks",
+/// "division", "title", "copyright", "length_ms", "tempo"} on one line; the last two
+/// are null without playback figures.
+QByteArray InfoJsonLine(QByteArrayView nativePath, const MidiInfoRead& read,
                         const std::optional<PlaybackFigures>& playback);
 
-/// {"file", "error", "message"} on one line.
-QByteArray ErrorJsonLine(const QString& file, std::int32_t number, const QString& message);
+/// {"file" (and "file_hex"), "error", "message"} on one line.
+QByteArray ErrorJsonLine(QByteArrayView nativePath, std::int32_t number, const QString& message);
 
 } // namespace calvane

@@ -3,13 +3,10 @@
 #include "app/InfoJson.h"
 #include "errors/RuntimeError.h"
 #include "midi/basMIDIInfo.h"
-#include "platform/Cp932.h"
 #include "platform/NativeFile.h"
 #include "player/MediaDevice.h"
 #include "player/MidiOutput.h"
 #include "player/SequencerClock.h"
-
-#include <QFile>
 
 #include <cstdio>
 #include <cstring>
@@ -19,20 +16,24 @@ namespace {
 const char kHelp[] = R"(Usage: calvane-info FILE...
 
 Reads each MIDI file the way Calvane does and prints one JSON object per line:
-  {"file": ..., "format": N, "tracks": N, "division": N, "title": "...", "copyright": "...",
-   "length_ms": N, "tempo": N}
+  {"file": ..., "smf": true, "format": N, "tracks": N, "division": N, "title": "...",
+   "copyright": "...", "length_ms": N, "tempo": N}
+file is the path as given. A name that is not UTF-8 prints as Calvane shows it
+(its Shift_JIS reading where that is valid) and is followed by "file_hex", the
+path's bytes in hex, so that two names that print alike can be told apart.
+smf is false for a file without a whole header chunk ("MThd" and its numbers);
+such a file prints zeros and empty texts.
 format, tracks and division are the header chunk's numbers as signed 16-bit
 values (an SMPTE division such as E7 28 prints as -6360). title and copyright
 come from the first track, decoded from Shift_JIS (code page 932); bytes that
-are not valid there print as U+FFFD. A file without a header chunk, or with one
-cut short, prints zeros and empty texts.
+are not valid there print as U+FFFD.
 length_ms and tempo are what the media device plays: the time of the last event
 in milliseconds, and the tempo at the start in whole beats per minute (120 when
 the file sets none). Both are null when the device refuses the file (not a
 Standard MIDI File that it can play).
 
 A file that cannot be read prints instead
-  {"file": ..., "error": N, "message": "..."}
+  {"file": ..., "error": N, "message": "..."}     (and "file_hex" as above)
 with N = 53 for a missing file and the matching run-time error number for an
 unreadable one; the tool goes on with the next file. The exit status is 1 when
 any file failed, else 0.
@@ -78,20 +79,19 @@ int main(int argc, char** argv)
     bool anyFailed = false;
     for (int i = 1; i < argc; ++i) {
         const QByteArray nativePath(argv[i]); // kept as bytes: Linux names need not be UTF-8
-        const QString shown = QFile::decodeName(nativePath);
         try {
             const MidiInfoRead read = ReadMIDIInfo(nativePath);
             if (read.error != 0) {
                 anyFailed = true;
-                writeLine(ErrorJsonLine(shown, read.error, ErrorText(read.error)));
+                writeLine(ErrorJsonLine(nativePath, read.error, ErrorText(read.error)));
             } else {
                 writeLine(
-                    InfoJsonLine(shown, read.info, playbackFigures(device, PathFromNative(nativePath))));
+                    InfoJsonLine(nativePath, read, playbackFigures(device, PathFromNative(nativePath))));
             }
         } catch (const std::exception&) {
             const RuntimeError failure = CurrentFailure();
             anyFailed = true;
-            writeLine(ErrorJsonLine(shown, failure.number(), failure.text()));
+            writeLine(ErrorJsonLine(nativePath, failure.number(), failure.text()));
         }
         std::fflush(stdout);
     }

@@ -14,7 +14,6 @@
 #include "platform/NativeFile.h"
 #include "platform/PlaybackTimer.h"
 #include "platform/ProcessEnd.h"
-#include "platform/Volumes.h"
 #include "player/FormatPlayTime.h"
 #include "rename/basFileNameControl.h"
 
@@ -143,7 +142,7 @@ void frmMain::mnuExit_Click()
 /// The lists start at the process's current folder, without change events.
 void frmMain::showProcessFolder()
 {
-    drvDrive->setDrives(MountedDriveRoots());
+    drvDrive->Refresh();
     {
         const QSignalBlocker quiet(dirDirectory);
         try {
@@ -167,8 +166,13 @@ void frmMain::showStartFolder()
         !IsFolder(start)) {
         return;
     }
-    drvDrive->setDrive(drvDrive->driveOf(start));
-    dirDirectory->setPath(start);
+    // The folder first, and the drive list follows it: the folder list reads the
+    // folder before it changes anything, so one that cannot be listed (no
+    // permission, a stale network mount) leaves the current folder as it is.
+    try {
+        dirDirectory->setPath(start);
+    } catch (const RuntimeError&) {
+    }
 }
 
 // --- Drive, folder and file lists ---------------------------------------------

@@ -97,8 +97,9 @@ RuntimeError CurrentFailure()
         return e;
     } catch (const std::bad_alloc&) {
         return RuntimeError(ErrNo::OutOfMemory);
-    } catch (const std::exception& e) {
-        return RuntimeError(ErrNo::InvalidCall, QString::fromLocal8Bit(e.what()));
+    } catch (const std::exception&) {
+        // Not one of ours: the standard text of the number, not a library's English message.
+        return RuntimeError(ErrNo::InvalidCall);
     }
 }
 

@@ -57,7 +57,8 @@ private:
 
 /// Turns whatever a guard caught into a RuntimeError: our own failures pass
 /// through, std::bad_alloc becomes 7, anything else derived from std::exception
-/// becomes 5 with its message. Call it only inside a catch block.
+/// becomes 5, each with the standard text of its number. Call it only inside a
+/// catch block.
 RuntimeError CurrentFailure();
 
 } // namespace calvane

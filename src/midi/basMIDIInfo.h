@@ -33,13 +33,17 @@ MidiFileInfo ParseMIDIInfo(QByteArrayView bytes);
 struct MidiInfoRead
 {
     MidiFileInfo info;
-    std::int32_t error =
-        0; ///< 0; 53 for an absent (missing, hidden, not regular) file; else the mapped errno
+    /// 0; 53 for an absent (missing, hidden, not regular) file; else the mapped errno.
+    std::int32_t error = 0;
+    /// A whole header chunk was found ("MThd" and the 14 bytes from it on).
+    bool hasHeader = false;
 };
 
-/// Reads the file once and parses it. Throws RuntimeError only for the truly
-/// unexpected (out of memory).
-MidiInfoRead ReadMIDIInfo(const QByteArray& nativePath);
+/// Reads the file in bounded pieces, whatever its size, and parses it as
+/// ParseMIDIInfo does; the holes of a sparse file are skipped. A read that fails
+/// part way is an error like an unreadable file. Throws RuntimeError only for the
+/// truly unexpected (out of memory). pieceBytes is the most read at once.
+MidiInfoRead ReadMIDIInfo(const QByteArray& nativePath, qint64 pieceBytes = qint64{1} << 20);
 
 /// The reader as the windows use it: a missing or unreadable file shows
 /// "MIDI情報の取得に失敗しました" and gives the empty record; anything unexpected

@@ -37,6 +37,34 @@ private:
     iconv_t m_cd;
 };
 
+// Single bytes that code page 932 maps although iconv refuses them: 80 as U+0080,
+// and A0, FD, FE, FF into the private use area.
+constexpr struct
+{
+    unsigned char byte;
+    char16_t unit;
+} kExtraSingles[] = {{0x80, 0x0080}, {0xA0, 0xF8F0}, {0xFD, 0xF8F1}, {0xFE, 0xF8F2}, {0xFF, 0xF8F3}};
+
+char16_t extraUnitOf(unsigned char byte)
+{
+    for (const auto& e : kExtraSingles) {
+        if (e.byte == byte) {
+            return e.unit;
+        }
+    }
+    return 0;
+}
+
+int extraByteOf(char16_t unit)
+{
+    for (const auto& e : kExtraSingles) {
+        if (e.unit == unit) {
+            return e.byte;
+        }
+    }
+    return -1;
+}
+
 bool isAscii(QByteArrayView bytes)
 {
     return std::all_of(bytes.begin(), bytes.end(),
@@ -60,23 +88,23 @@ QString DecodeCp932(QByteArrayView bytes)
     char* outPtr = reinterpret_cast<char*>(out.data());
     size_t outLeft = static_cast<size_t>(out.size()) * sizeof(char16_t);
 
-    auto putReplacement = [&] {
-        const char16_t r = 0xFFFD;
-        std::memcpy(outPtr, &r, sizeof r);
-        outPtr += sizeof r;
-        outLeft -= sizeof r;
+    auto put = [&](char16_t unit) {
+        std::memcpy(outPtr, &unit, sizeof unit);
+        outPtr += sizeof unit;
+        outLeft -= sizeof unit;
     };
     while (inLeft > 0) {
         if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1)) {
             break;
         }
         if (errno == EILSEQ) {
-            putReplacement();
+            const char16_t extra = extraUnitOf(static_cast<unsigned char>(*in));
+            put(extra != 0 ? extra : char16_t{0xFFFD});
             ++in;
             --inLeft;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
         } else if (errno == EINVAL) {
-            putReplacement(); // a lead byte with nothing after it
+            put(0xFFFD); // a lead byte with nothing after it
             break;
         } else {
             throw RuntimeError::fromErrno(errno);
@@ -110,9 +138,14 @@ QByteArray EncodeCp932(QStringView text)
         std::memcpy(&unit, in, sizeof unit);
         size_t skip = sizeof(char16_t);
         if (QChar::isHighSurrogate(unit) && inLeft >= 2 * sizeof(char16_t)) {
-            skip *= 2;
+            char16_t next;
+            std::memcpy(&next, in + sizeof unit, sizeof next);
+            if (QChar::isLowSurrogate(next)) {
+                skip *= 2; // one character, one "?"
+            }
         }
-        *outPtr++ = '?';
+        const int extra = extraByteOf(unit);
+        *outPtr++ = extra >= 0 ? static_cast<char>(extra) : '?';
         --outLeft;
         in += skip;
         inLeft -= skip;

@@ -4,6 +4,8 @@
 #include "platform/Cp932.h"
 #include "platform/NativeFile.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -77,6 +79,18 @@ QString ShownName(const QString& name)
         }
     }
     return shown;
+}
+
+QString ShownPath(const QString& path)
+{
+    if (!HasEscapedBytes(path)) {
+        return path;
+    }
+    QStringList names = path.split(u'/');
+    for (QString& name : names) {
+        name = ShownName(name);
+    }
+    return names.join(u'/');
 }
 
 QString CurrentFolder()

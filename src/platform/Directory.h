@@ -40,4 +40,7 @@ bool IsFolder(const QString& path);
 /// archives); else the name with U+FFFD for each byte that is neither.
 QString ShownName(const QString& name);
 
+/// A lossless path as the windows show it: each name by ShownName.
+QString ShownPath(const QString& path);
+
 } // namespace calvane

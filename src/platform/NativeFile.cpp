@@ -1,12 +1,9 @@
 #include "platform/NativeFile.h"
 
-#include <QFile>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
-#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -127,6 +124,14 @@ bool HasEscapedBytes(QStringView path)
     return false;
 }
 
+bool PathExists(QStringView path)
+{
+    struct stat st
+    {};
+    const QByteArray native = NativePath(path);
+    return !native.isEmpty() && !native.contains('\0') && ::stat(native.constData(), &st) == 0;
+}
+
 bool IsOrdinaryFile(const QByteArray& nativePath)
 {
     struct stat st
@@ -135,66 +140,114 @@ bool IsOrdinaryFile(const QByteArray& nativePath)
            S_ISREG(st.st_mode);
 }
 
-WholeFile ReadWholeOrdinaryFile(const QByteArray& nativePath)
+OrdinaryFile::OrdinaryFile(const QByteArray& nativePath)
 {
-    return ReadOrdinaryFileStart(nativePath, std::numeric_limits<qsizetype>::max());
-}
-
-WholeFile ReadOrdinaryFileStart(const QByteArray& nativePath, qsizetype maxBytes)
-{
-    WholeFile result;
     if (nativePath.isEmpty() || isHiddenName(nativePath) || nativePath.contains('\0')) {
-        result.err = ENOENT;
-        return result;
+        return;
     }
     // O_NONBLOCK: opening a FIFO must not wait for a writer; fstat then refuses it.
-    Fd fd(::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (fd.get() < 0) {
+    m_fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (m_fd < 0) {
         const int err = errno;
-        if (err == ENOENT || err == ENOTDIR) {
-            result.err = ENOENT;
-        } else {
-            result.status = WholeFile::Status::Unreadable;
-            result.err = err;
+        if (err != ENOENT && err != ENOTDIR) {
+            m_status = Status::Unreadable;
+            m_err = err;
         }
-        return result;
+        return;
     }
     struct stat st
     {};
-    if (::fstat(fd.get(), &st) != 0) {
+    if (::fstat(m_fd, &st) != 0) {
+        m_status = Status::Unreadable;
+        m_err = errno;
+        return;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return;
+    }
+    m_status = Status::Ok;
+    m_err = 0;
+    m_size = st.st_size > 0 ? static_cast<qint64>(st.st_size) : 0;
+}
+
+OrdinaryFile::~OrdinaryFile()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+qint64 OrdinaryFile::readAt(qint64 offset, char* data, qint64 n) const
+{
+    qint64 filled = 0;
+    while (filled < n) {
+        const ssize_t got = ::pread(m_fd, data + filled, static_cast<size_t>(n - filled),
+                                    static_cast<off_t>(offset + filled));
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return -1;
+        }
+        if (got == 0) {
+            break; // the end, or the file shrank meanwhile
+        }
+        filled += got;
+    }
+    return filled;
+}
+
+qint64 OrdinaryFile::nextData(qint64 offset) const
+{
+    const off_t data = ::lseek(m_fd, static_cast<off_t>(offset), SEEK_DATA);
+    if (data >= 0) {
+        return std::max<qint64>(offset, data);
+    }
+    return errno == ENXIO ? std::max(offset, m_size) : offset;
+}
+
+namespace {
+
+/// Up to maxBytes from the start of an open file.
+WholeFile readStart(const OrdinaryFile& file, qint64 maxBytes)
+{
+    WholeFile result;
+    result.status = file.status();
+    result.err = file.error();
+    if (file.status() != OrdinaryFile::Status::Ok) {
+        return result;
+    }
+    // As many bytes as asked for and there are; a file that shrinks meanwhile gives what is there.
+    QByteArray bytes(static_cast<qsizetype>(std::min(file.size(), std::max<qint64>(maxBytes, 0))),
+                     Qt::Uninitialized);
+    const qint64 filled = file.readAt(0, bytes.data(), bytes.size());
+    if (filled < 0) {
         result.status = WholeFile::Status::Unreadable;
         result.err = errno;
         return result;
     }
-    if (!S_ISREG(st.st_mode)) {
-        result.err = ENOENT;
-        return result;
-    }
-
-    // As many bytes as the file's length; a file that shrinks meanwhile gives what is there.
-    QByteArray bytes;
-    bytes.resize(
-        std::min(static_cast<qsizetype>(st.st_size > 0 ? st.st_size : 0), std::max<qsizetype>(maxBytes, 0)));
-    qsizetype filled = 0;
-    while (filled < bytes.size()) {
-        const ssize_t n = ::read(fd.get(), bytes.data() + filled, static_cast<size_t>(bytes.size() - filled));
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            result.status = WholeFile::Status::Unreadable;
-            result.err = errno;
-            return result;
-        }
-        if (n == 0) {
-            break;
-        }
-        filled += n;
-    }
-    bytes.truncate(filled);
-    result.status = WholeFile::Status::Ok;
+    bytes.truncate(static_cast<qsizetype>(filled));
     result.bytes = std::move(bytes);
     return result;
+}
+
+} // namespace
+
+WholeFile ReadWholeOrdinaryFile(const QByteArray& nativePath)
+{
+    const OrdinaryFile file(nativePath);
+    if (file.status() == OrdinaryFile::Status::Ok && file.size() > kMaxWholeFileBytes) {
+        WholeFile result;
+        result.status = WholeFile::Status::Unreadable;
+        result.err = EFBIG;
+        return result;
+    }
+    return readStart(file, kMaxWholeFileBytes);
+}
+
+WholeFile ReadOrdinaryFileStart(const QByteArray& nativePath, qsizetype maxBytes)
+{
+    return readStart(OrdinaryFile(nativePath), maxBytes);
 }
 
 int ReplaceFileContent(const QByteArray& nativePath, QByteArrayView bytes)

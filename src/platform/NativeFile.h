@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <cerrno>
+
 namespace calvane {
 
 /// A path as the file system holds it. Linux names are bytes and need not be
@@ -19,26 +21,65 @@ QString PathFromNative(QByteArrayView native);
 /// True when the path holds bytes that were not valid UTF-8 on disk.
 bool HasEscapedBytes(QStringView path);
 
+/// True when something exists under the lossless path (a file of any kind or a
+/// folder, links followed).
+bool PathExists(QStringView path);
+
 /// True when the path names an ordinary file: a regular file (links followed)
 /// that is not hidden. Folders, devices, sockets and hidden files count as absent.
 bool IsOrdinaryFile(const QByteArray& nativePath);
 
-/// The whole content of an ordinary file, read in one go.
-struct WholeFile
+/// An ordinary file open for reading, closed with the object. Opening never blocks
+/// on a FIFO or device: anything but a regular file, and a hidden one, is Absent.
+class OrdinaryFile
 {
+public:
     enum class Status
     {
         Ok,
         Absent,
         Unreadable
     };
+
+    explicit OrdinaryFile(const QByteArray& nativePath);
+    ~OrdinaryFile();
+    OrdinaryFile(const OrdinaryFile&) = delete;
+    OrdinaryFile& operator=(const OrdinaryFile&) = delete;
+
+    Status status() const { return m_status; }
+    int error() const { return m_err; }    ///< errno when Unreadable (ENOENT when Absent)
+    qint64 size() const { return m_size; } ///< the length when it was opened
+
+    /// Up to n bytes from the offset into data; fewer only at the end of the file
+    /// (or where it shrank meanwhile). -1 with errno set when the read fails.
+    qint64 readAt(qint64 offset, char* data, qint64 n) const;
+
+    /// The first offset from `offset` on that is not inside a hole of a sparse file
+    /// (holes read as zero bytes); size() when only holes follow. The offset itself
+    /// where the file system cannot tell.
+    qint64 nextData(qint64 offset) const;
+
+private:
+    int m_fd = -1;
+    Status m_status = Status::Absent;
+    int m_err = ENOENT;
+    qint64 m_size = 0;
+};
+
+/// The whole content of an ordinary file, read in one go.
+struct WholeFile
+{
+    using Status = OrdinaryFile::Status;
     Status status = Status::Absent;
     int err = 0; ///< errno of the failure when Unreadable (ENOENT when Absent)
     QByteArray bytes;
 };
 
-/// Opens, reads and closes the file. Never blocks on a FIFO or device: anything
-/// but a regular file is Absent. std::bad_alloc passes through.
+/// Longest file ReadWholeOrdinaryFile takes into memory; a longer one is
+/// Unreadable (EFBIG) rather than an allocation that could end the program.
+constexpr qint64 kMaxWholeFileBytes = qint64{256} << 20;
+
+/// Opens, reads and closes the file.
 WholeFile ReadWholeOrdinaryFile(const QByteArray& nativePath);
 
 /// The same for at most the first maxBytes bytes: the rest of a large file is never read.

@@ -1,7 +1,13 @@
 #include "platform/Volumes.h"
 
+#include "platform/Directory.h"
+#include "platform/NativeFile.h"
+
 #include <QFileInfo>
 #include <QStorageInfo>
+
+#include <pwd.h>
+#include <unistd.h>
 
 namespace calvane {
 
@@ -19,6 +25,32 @@ QStringList MountedDriveRoots()
         roots.append(QStringLiteral("/"));
     }
     roots.sort();
+    return roots;
+}
+
+QString HomeFolder()
+{
+    QByteArray home = qgetenv("HOME");
+    if (home.isEmpty()) {
+        if (const passwd* user = ::getpwuid(::getuid())) {
+            home = user->pw_dir;
+        }
+    }
+    while (home.size() > 1 && home.endsWith('/')) {
+        home.chop(1);
+    }
+    const QString folder = PathFromNative(home);
+    return folder.startsWith(u'/') && IsFolder(folder) ? folder : QString();
+}
+
+QStringList DriveRoots()
+{
+    QStringList roots = MountedDriveRoots();
+    const QString home = HomeFolder();
+    if (!home.isEmpty()) {
+        roots.removeAll(home);
+        roots.prepend(home);
+    }
     return roots;
 }
 

@@ -7,6 +7,7 @@
 #include "settings/Settings.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace calvane {
 namespace {
@@ -15,6 +16,9 @@ bool onlySpaces(QStringView title)
 {
     return std::all_of(title.begin(), title.end(), [](QChar c) { return c == u' ' || c == u'\u3000'; });
 }
+
+/// Longest title the character check takes: its positions are 16-bit numbers.
+constexpr qsizetype kLongestCheckedTitle = std::numeric_limits<std::int16_t>::max();
 
 /// 0-based index of the first character that may not stand in the file name, or -1.
 qsizetype refusedCharAt(QStringView title)
@@ -67,9 +71,18 @@ ConvOutcome FileNameConv(const QString& folder, const QString& fileName, const Q
             outcome.result = ConvResult::NoTitle;
             return outcome;
         }
-        outcome.refusedAt = outcome.title.startsWith(u'.') ? 0 : refusedCharAt(outcome.title);
+        outcome.refusedAt =
+            outcome.title.startsWith(u'.')
+                ? 0
+                : refusedCharAt(
+                      QStringView(outcome.title).first(std::min(outcome.title.size(), kLongestCheckedTitle)));
         if (outcome.refusedAt >= 0) {
             outcome.result = ConvResult::RefusedChar;
+            return outcome;
+        }
+        if (outcome.title.size() > kLongestCheckedTitle) {
+            // Far beyond any file name the file system takes: a name too long.
+            outcome.result = ConvResult::AccessFailure;
             return outcome;
         }
         const QByteArray nativeFolder = NativePath(WithTrailingSeparator(folder));

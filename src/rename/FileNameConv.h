@@ -35,7 +35,9 @@ struct ConvOutcome
 /// checks in their fixed order (NULs that end the title are dropped first): file
 /// name, title, the Space and LastSpace rules,
 /// refused characters (U+0000 included: no file name can hold it; a leading "."
-/// too, and a title that the trimming empties: either would make a hidden file). Never replaces
+/// too, and a title that the trimming empties: either would make a hidden file). A title
+/// longer than 32,767 characters with no refused character in its first 32,767 is
+/// AccessFailure, as any name too long for the file system is. Never replaces
 /// an existing file. A file that is gone (53) is NoFile; failures 58 and 75 become
 /// NameExists and AccessFailure; any
 /// other goes to ReportError with the given procedure name. fileName is lossless

@@ -5,9 +5,9 @@
 #include "platform/NativeFile.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 
+#include <cstdlib>
 #include <limits>
 #include <sys/stat.h>
 
@@ -107,13 +107,32 @@ QString ToLongPathName(const QString& path)
         }
         absolute = WithTrailingSeparator(folder) + path;
     }
-    absolute = QDir::cleanPath(absolute);
+    // The kernel takes ".." after following the link before it ("link/../a.mid" is
+    // beside the link's target, not beside the link): the part up to the last ".."
+    // is resolved by the file system, the rest, which holds none, by its text.
+    const QStringList parts = absolute.split(u'/', Qt::SkipEmptyParts);
+    const qsizetype lastUp = parts.lastIndexOf(QStringLiteral(".."));
+    QString resolved = QStringLiteral("/");
+    if (lastUp >= 0) {
+        const QByteArray head = NativePath(u'/' + parts.first(lastUp + 1).join(u'/'));
+        char* real = ::realpath(head.constData(), nullptr);
+        if (!real) {
+            return {};
+        }
+        resolved = PathFromNative(real);
+        std::free(real);
+    }
+    for (qsizetype i = lastUp + 1; i < parts.size(); ++i) {
+        if (parts[i] != u".") {
+            resolved = WithTrailingSeparator(resolved) + parts[i];
+        }
+    }
     struct stat st
     {};
-    if (::stat(NativePath(absolute).constData(), &st) != 0) {
+    if (::stat(NativePath(resolved).constData(), &st) != 0) {
         return {};
     }
-    return absolute;
+    return resolved;
 }
 
 } // namespace calvane

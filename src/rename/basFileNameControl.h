@@ -42,9 +42,10 @@ inline QString FullPathOf(const QString& folder, const QString& fileName)
     return WithTrailingSeparator(folder) + fileName;
 }
 
-/// The long form of a path. No short names exist here: the absolute path of an
-/// existing file or folder, else the empty string. The path is lossless
-/// (PathFromNative), and so is the result.
+/// The long form of a path. No short names exist here: the absolute path that the
+/// kernel would open, ".." taken as the file system takes it (after following the
+/// link before it), "." and doubled separators gone; the empty string when nothing
+/// exists there. The path is lossless (PathFromNative), and so is the result.
 QString ToLongPathName(const QString& path);
 
 } // namespace calvane

@@ -8,9 +8,13 @@
 namespace calvane::profile {
 namespace {
 
+constexpr QByteArrayView kUtf8Bom("\xEF\xBB\xBF");
+
+// Blanks at the ends of names and values: space, tab, and Ctrl+Z (the end-of-file
+// mark of old editors).
 QByteArrayView trimmed(QByteArrayView v)
 {
-    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\x1A'; };
     while (!v.isEmpty() && blank(v.front())) {
         v = v.sliced(1);
     }
@@ -77,17 +81,25 @@ Line classify(QByteArrayView text)
     return line;
 }
 
+/// The lines after a UTF-8 byte-order mark, if the content starts with one. CR LF,
+/// LF and a bare CR each end a line.
 std::vector<Line> splitLines(QByteArrayView content)
 {
+    if (content.startsWith(kUtf8Bom)) {
+        content = content.sliced(kUtf8Bom.size());
+    }
     std::vector<Line> lines;
     while (!content.isEmpty()) {
-        const qsizetype nl = content.indexOf('\n');
-        QByteArrayView text = nl >= 0 ? content.first(nl) : content;
-        content = nl >= 0 ? content.sliced(nl + 1) : QByteArrayView();
-        if (text.endsWith('\r')) {
-            text.chop(1);
+        qsizetype end = 0;
+        while (end < content.size() && content[end] != '\n' && content[end] != '\r') {
+            ++end;
         }
-        lines.push_back(classify(text));
+        lines.push_back(classify(content.first(end)));
+        qsizetype next = end;
+        if (next < content.size()) {
+            next += (content[next] == '\r' && next + 1 < content.size() && content[next + 1] == '\n') ? 2 : 1;
+        }
+        content = content.sliced(next);
     }
     return lines;
 }
@@ -163,6 +175,9 @@ QByteArray SetValue(QByteArrayView content, QByteArrayView section, QByteArrayVi
 
     QByteArray out;
     out.reserve(content.size() + newLine.size() + section.size() + 8);
+    if (content.startsWith(kUtf8Bom)) {
+        out += kUtf8Bom; // the user's file keeps its mark
+    }
     for (size_t i = 0; i < lines.size(); ++i) {
         if (insertAt && *insertAt == i) {
             out += newLine;

@@ -12,9 +12,10 @@ namespace calvane {
 /// Private-profile ("INI") files over their raw bytes, with the semantics the
 /// settings rely on: "[section]" lines open sections; "key=value" lines hold
 /// values; section and key names match without regard to ASCII letter case;
-/// blanks around names and values are ignored; the first match wins; lines
-/// before the first section and lines without "=" are ignored; CR LF and LF
-/// both end a line.
+/// blanks (space, tab, Ctrl+Z) around names and values are ignored; the first
+/// match wins; lines before the first section and lines without "=" are ignored;
+/// CR LF, LF and a bare CR each end a line; a UTF-8 byte-order mark at the start
+/// is skipped (and kept when the file is written).
 namespace profile {
 
 /// The value of the key, or nullopt when the section or key is missing.

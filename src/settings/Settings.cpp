@@ -21,13 +21,20 @@ using Truth = bool Settings::*;
 using Int16 = std::int16_t Settings::*;
 using Text = QString Settings::*;
 
+/// A path: read whole, and written without loss (see ReadINIPath, PathToIni).
+struct Path
+{
+    Text field;
+    PathValue kind;
+};
+
 /// One key of the settings file. The table is in load order; the save order is
 /// the same with FastFolderPath moved to the very end.
 struct Key
 {
     const char* section;
     const char* name;
-    std::variant<ViewFlag, Truth, Int16, Text> field;
+    std::variant<ViewFlag, Truth, Int16, Text, Path> field;
 };
 
 const std::array<Key, 19> kKeys{{
@@ -40,7 +47,7 @@ const std::array<Key, 19> kKeys{{
     {"Conv", "Space", &Settings::Space},
     {"Conv", "LastSpace", &Settings::LastSpace},
     {"Edit", "AppointFolder", &Settings::AppointFolder},
-    {"Edit", "FastFolderPath", &Settings::FastFolderPath},
+    {"Edit", "FastFolderPath", Path{&Settings::FastFolderPath, PathValue::Path}},
     {"Edit", "SaveLastFolder", &Settings::SaveLastFolder},
     {"Edit", "Del", &Settings::Del},
     {"Edit", "chkDel", &Settings::chkDel},
@@ -48,7 +55,7 @@ const std::array<Key, 19> kKeys{{
     {"Edit", "DeviceName", &Settings::DeviceName},
     {"Edit", "DeviceNum", &Settings::DeviceNum},
     {"Edit", "UsePlayer", &Settings::UsePlayer},
-    {"Edit", "ExePath", &Settings::ExePath},
+    {"Edit", "ExePath", Path{&Settings::ExePath, PathValue::CommandLine}},
     {"MIDIPlayer", "Repeat", &Settings::Repeat},
 }};
 
@@ -120,6 +127,10 @@ StoredSettings LoadSettings(const QString& iniPath)
                        [&](Text f) {
                            stored.settings.*f = ReadINIString(iniPath, section, name, stored.settings.*f);
                        },
+                       [&](Path p) {
+                           stored.settings.*p.field =
+                               ReadINIPath(iniPath, section, name, stored.settings.*p.field, p.kind);
+                       },
                    },
                    key.field);
     }
@@ -132,8 +143,8 @@ void SaveSettings(const QString& iniPath, const StoredSettings& stored, const QS
     values.reserve(kKeys.size());
     const Key* fastFolder = nullptr;
     for (const Key& key : kKeys) {
-        if (std::holds_alternative<Text>(key.field) &&
-            std::get<Text>(key.field) == &Settings::FastFolderPath) {
+        if (std::holds_alternative<Path>(key.field) &&
+            std::get<Path>(key.field).field == &Settings::FastFolderPath) {
             fastFolder = &key;
             continue;
         }
@@ -142,14 +153,16 @@ void SaveSettings(const QString& iniPath, const StoredSettings& stored, const QS
                                        [&](Truth f) { return truthWord(stored.settings.*f); },
                                        [&](Int16 f) { return QString::number(stored.settings.*f); },
                                        [&](Text f) { return stored.settings.*f; },
+                                       [&](Path p) { return stored.settings.*p.field; },
                                    },
                                    key.field);
-        values.push_back({QString::fromLatin1(key.section), QString::fromLatin1(key.name), std::move(value)});
+        values.push_back({QString::fromLatin1(key.section), QString::fromLatin1(key.name), std::move(value),
+                          std::holds_alternative<Path>(key.field)});
     }
     const QString folder =
         stored.settings.SaveLastFolder == 1 ? currentFolder : stored.settings.FastFolderPath;
     values.push_back(
-        {QString::fromLatin1(fastFolder->section), QString::fromLatin1(fastFolder->name), folder});
+        {QString::fromLatin1(fastFolder->section), QString::fromLatin1(fastFolder->name), folder, true});
     // One replacement of the file for all nineteen keys, in the save order.
     WriteINIStrings(iniPath, values);
 }

@@ -1,7 +1,10 @@
 #include "settings/basINIControl.h"
 
 #include "platform/Cp932.h"
+#include "platform/NativeFile.h"
 #include "settings/PrivateProfile.h"
+
+#include <QProcess>
 
 #include <limits>
 
@@ -28,6 +31,12 @@ QByteArray cutToReply(QByteArray value)
     }
     value.truncate(end);
     return value;
+}
+
+/// The part of a stored value that names something on disk.
+QString namedPath(const QString& value, PathValue kind)
+{
+    return kind == PathValue::CommandLine ? QProcess::splitCommand(value).value(0) : value;
 }
 
 } // namespace
@@ -62,6 +71,27 @@ QString ReadINIString(const QString& file, const QString& section, const QString
     return DecodeCp932(cutToReply(std::move(*value)));
 }
 
+QByteArray PathToIni(const QString& path)
+{
+    const QByteArray cp932 = EncodeCp932(path);
+    return DecodeCp932(cp932) == path ? cp932 : NativePath(path);
+}
+
+QString ReadINIPath(const QString& file, const QString& section, const QString& key, const QString& def,
+                    PathValue kind)
+{
+    const auto value = profile::ReadFileValue(file, EncodeCp932(section), EncodeCp932(key));
+    if (!value) {
+        return def;
+    }
+    QString cp932 = DecodeCp932(*value);
+    QString native = PathFromNative(*value);
+    if (cp932 == native || PathExists(namedPath(cp932, kind)) || !PathExists(namedPath(native, kind))) {
+        return cp932;
+    }
+    return native;
+}
+
 bool WriteINIString(const QString& file, const QString& section, const QString& key, const QString& value)
 {
     return profile::WriteFileValue(file, EncodeCp932(section), EncodeCp932(key), EncodeCp932(value));
@@ -72,7 +102,8 @@ bool WriteINIStrings(const QString& file, const std::vector<IniValue>& values)
     std::vector<profile::Entry> entries;
     entries.reserve(values.size());
     for (const IniValue& v : values) {
-        entries.push_back({EncodeCp932(v.section), EncodeCp932(v.key), EncodeCp932(v.value)});
+        entries.push_back({EncodeCp932(v.section), EncodeCp932(v.key),
+                           v.isPath ? PathToIni(v.value) : EncodeCp932(v.value)});
     }
     return profile::WriteFileValues(file, entries);
 }

@@ -1,14 +1,21 @@
 // calvane-info run as a real process over generated files.
 
 #include "../midi/MidiBytes.h"
+#include "../midi/StepReading.h"
+#include "QtPrint.h"
 #include "TempDir.h"
 #include "Unreadable.h"
+#include "platform/NativeFile.h"
 
+#include <QDirIterator>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 using namespace calvane::test;
 
@@ -33,6 +40,40 @@ ToolRun runInfo(const QStringList& args, bool withoutRoot = false)
     p.start(QStringLiteral(CALVANE_INFO_EXE), args);
     EXPECT_TRUE(p.waitForFinished(30000));
     ToolRun r{p.exitCode(), p.readAllStandardOutput().split('\n')};
+    if (!r.lines.isEmpty() && r.lines.back().isEmpty()) {
+        r.lines.pop_back();
+    }
+    return r;
+}
+
+/// The tool run with arguments given as bytes, which need not be UTF-8 (QProcess
+/// would encode them).
+ToolRun runInfoBytes(const QList<QByteArray>& args)
+{
+    int out[2];
+    EXPECT_EQ(::pipe(out), 0);
+    std::vector<char*> argv{const_cast<char*>(CALVANE_INFO_EXE)};
+    for (const QByteArray& a : args) {
+        argv.push_back(const_cast<char*>(a.constData()));
+    }
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        ::close(out[0]);
+        ::execv(argv[0], argv.data());
+        std::_Exit(127);
+    }
+    ::close(out[1]);
+    QByteArray text;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) {
+        text.append(buf, n);
+    }
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ToolRun r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, text.split('\n')};
     if (!r.lines.isEmpty() && r.lines.back().isEmpty()) {
         r.lines.pop_back();
     }
@@ -69,9 +110,10 @@ TEST(CalvaneInfo, PrintsOneLinePerFileAndGoesOnAfterFailures)
     EXPECT_EQ(run.exitCode, 1);
     ASSERT_EQ(run.lines.size(), 8);
 
-    EXPECT_EQ(run.lines[0], "{\"file\": \"" + example.toUtf8() +
-                                "\", \"format\": 1, \"tracks\": 2, \"division\": 480, \"title\": \"Song\", "
-                                "\"copyright\": \"\", \"length_ms\": 0, \"tempo\": 120}");
+    EXPECT_EQ(run.lines[0],
+              "{\"file\": \"" + example.toUtf8() +
+                  "\", \"smf\": true, \"format\": 1, \"tracks\": 2, \"division\": 480, "
+                  "\"title\": \"Song\", \"copyright\": \"\", \"length_ms\": 0, \"tempo\": 120}");
     EXPECT_EQ(object(run.lines[1])[QStringLiteral("division")].toInt(), -6360);
     EXPECT_EQ(object(run.lines[1])[QStringLiteral("tempo")].toInt(), 120); // beats per minute
     for (int i : {2, 3}) {
@@ -84,8 +126,10 @@ TEST(CalvaneInfo, PrintsOneLinePerFileAndGoesOnAfterFailures)
         EXPECT_EQ(o[QStringLiteral("division")].toInt(-1), 0);
         EXPECT_EQ(o[QStringLiteral("title")].toString(QStringLiteral("?")), QString());
         EXPECT_FALSE(o.contains(QStringLiteral("error")));
+        EXPECT_FALSE(o[QStringLiteral("smf")].toBool(true)) << "no whole header chunk";
     }
     const QJsonObject nt = object(run.lines[4]);
+    EXPECT_TRUE(nt[QStringLiteral("smf")].toBool(false));
     EXPECT_EQ(nt[QStringLiteral("tracks")].toInt(), 4);
     EXPECT_EQ(nt[QStringLiteral("title")].toString(QStringLiteral("?")), QString());
     EXPECT_EQ(nt[QStringLiteral("length_ms")].toInt(-1), 0);
@@ -100,6 +144,80 @@ TEST(CalvaneInfo, PrintsOneLinePerFileAndGoesOnAfterFailures)
     const QJsonObject jp = object(run.lines[7]);
     EXPECT_EQ(jp[QStringLiteral("title")].toString(), QString::fromUtf16(u"曲名"));
     EXPECT_EQ(jp[QStringLiteral("copyright")].toString(), QStringLiteral("(c) \"Q\""));
+}
+
+// Two Shift_JIS names print as the window shows them, told apart by their bytes;
+// two names valid in neither encoding print alike, and only their bytes differ.
+TEST(CalvaneInfo, NamesThatAreNotUtf8PrintAsShownWithTheirBytes)
+{
+    TempDir dir;
+    const QByteArray song = header(1, 1, 480) + track(kEndOfTrack);
+    const QByteArray kyoku = dir.writeNative("\x8b\xc8.mid", song); // 曲.mid
+    const QByteArray mei = dir.writeNative("\x96\xbc.mid", song);   // 名.mid
+    const QByteArray odd1 = dir.writeNative("\x81.mid", song);
+    const QByteArray odd2 = dir.writeNative("\x82.mid", song);
+    const QByteArray gone = QFile::encodeName(dir.root()) + "/\x8b\xc8\x96\xbc.mid";
+    const QString utf8 = dir.write(QStringLiteral("曲名.mid"), song);
+    const ToolRun run = runInfoBytes({kyoku, mei, odd1, odd2, gone, utf8.toUtf8()});
+    EXPECT_EQ(run.exitCode, 1); // the missing one
+    ASSERT_EQ(run.lines.size(), 6);
+    struct Expected
+    {
+        QString file;
+        QByteArray bytes; ///< empty: no "file_hex" field
+    };
+    const Expected expected[] = {
+        {dir.root() + QStringLiteral("/曲.mid"), kyoku},
+        {dir.root() + QStringLiteral("/名.mid"), mei},
+        {dir.root() + QStringLiteral("/\uFFFD.mid"), odd1},
+        {dir.root() + QStringLiteral("/\uFFFD.mid"), odd2},
+        {dir.root() + QStringLiteral("/曲名.mid"), gone},
+        {utf8, {}},
+    };
+    for (int i = 0; i < 6; ++i) {
+        const QJsonObject o = object(run.lines[i]);
+        EXPECT_EQ(o[QStringLiteral("file")].toString(), expected[i].file) << i;
+        EXPECT_EQ(o[QStringLiteral("file_hex")].toString().toLatin1(), expected[i].bytes.toHex()) << i;
+        EXPECT_EQ(o.contains(QStringLiteral("file_hex")), !expected[i].bytes.isEmpty()) << i;
+        EXPECT_EQ(o.contains(QStringLiteral("error")), i == 4) << i;
+    }
+}
+
+// Every real file: what the tool prints is what a plain reading of the reader's
+// steps gives for the file's bytes.
+TEST(CalvaneInfo, AgreesWithTheReadersStepsOnEveryCorpusFile)
+{
+    const QString corpus = SharedCorpusDir();
+    if (corpus.isEmpty()) {
+        GTEST_SKIP() << "no shared corpus in this clone";
+    }
+    QStringList paths;
+    QDirIterator it(corpus, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (!path.endsWith(QStringLiteral(".md"))) {
+            paths.append(path);
+        }
+    }
+    ASSERT_GT(paths.size(), 100);
+    const ToolRun run = runInfo(paths);
+    ASSERT_EQ(run.lines.size(), paths.size());
+    int titled = 0;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const QJsonObject o = object(run.lines[i]);
+        const QByteArray bytes = TempDir::read(paths[i]);
+        const StepReading expected = ReadBySteps(std::string_view(bytes.constData(), bytes.size()));
+        const std::string where = paths[i].toStdString();
+        EXPECT_EQ(o[QStringLiteral("file")].toString(), paths[i]);
+        EXPECT_EQ(o[QStringLiteral("smf")].toBool(), expected.hasHeader) << where;
+        EXPECT_EQ(o[QStringLiteral("format")].toInt(), expected.info.Format) << where;
+        EXPECT_EQ(o[QStringLiteral("tracks")].toInt(), expected.info.Tracks) << where;
+        EXPECT_EQ(o[QStringLiteral("division")].toInt(), expected.info.Division) << where;
+        EXPECT_EQ(o[QStringLiteral("title")].toString(), expected.info.Title) << where;
+        EXPECT_EQ(o[QStringLiteral("copyright")].toString(), expected.info.Copyright) << where;
+        titled += expected.info.Title.isEmpty() ? 0 : 1;
+    }
+    EXPECT_GT(titled, 0);
 }
 
 TEST(CalvaneInfo, LengthAndTempoComeFromTheDevice)

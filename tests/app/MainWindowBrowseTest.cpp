@@ -3,9 +3,12 @@
 
 #include "MainWindowFixture.h"
 #include "app/ButtonPictures.h"
+#include "platform/Volumes.h"
 
 #include <QMimeData>
 #include <QUrl>
+
+#include <functional>
 
 using namespace calvane;
 using namespace calvane::test;
@@ -380,6 +383,78 @@ TEST_F(MainWindowTest, TheEditMenuIsEnabledByTheSelectionAndThePlayerMode)
     EXPECT_EQ(enabledWith(QStringLiteral("stopped")), always + QStringList({"mnuEdit_Play", "mnuDel"}));
     state.settings.UsePlayer = 1;
     EXPECT_EQ(enabledWith(QString()), always + QStringList({"mnuEdit_Play", "mnuUsePlayer", "mnuDel"}));
+}
+
+// Once a file is chosen the list keeps one selected: a click below the entries,
+// a Ctrl+click on the selected entry and Ctrl+Space leave it, with its boxes and
+// the Edit menu's items.
+TEST_F(MainWindowTest, TheSelectionStaysOnceAFileIsChosen)
+{
+    addMidi(QStringLiteral("a.mid"), "A");
+    addMidi(QStringLiteral("b.mid"), "B");
+    start();
+    clickEntry(QStringLiteral("b.mid"));
+    device.sent.clear();
+    const QPoint below(entryCenter(0).x(), window->filFile->viewport()->height() - 2);
+    ASSERT_EQ(window->filFile->indexAt(below).row(), -1);
+
+    const std::function<void()> gestures[] = {
+        [&] { QTest::mouseClick(window->filFile->viewport(), Qt::LeftButton, {}, below); },
+        [&] {
+            QTest::mouseClick(window->filFile->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                              entryCenter(1));
+        },
+        [&] { QTest::keyClick(window->filFile, Qt::Key_Space, Qt::ControlModifier); },
+    };
+    for (const auto& gesture : gestures) {
+        gesture();
+        EXPECT_EQ(window->filFile->listIndex(), 1);
+        EXPECT_EQ(window->filFile->selectedItems().size(), 1);
+        EXPECT_EQ(window->txtFileName->text(), QStringLiteral("b.mid"));
+        window->mnuEdit_Click();
+        EXPECT_TRUE(window->mnuConv->isEnabled());
+        EXPECT_TRUE(window->mnuReLoad->isEnabled());
+    }
+    EXPECT_FALSE(device.sent.join(u'|').contains(QStringLiteral("Open"))) << "nothing was loaded again";
+    // Another entry is still chosen as ever.
+    clickEntry(QStringLiteral("a.mid"));
+    EXPECT_EQ(window->filFile->listIndex(), 0);
+    EXPECT_EQ(window->txtFileName->text(), QStringLiteral("a.mid"));
+}
+
+// The home folder comes first; the list is read again each time it opens, so a
+// volume mounted after the start appears, one taken away goes, and one mounted
+// again comes back. A path's drive is the entry that is its longest prefix.
+TEST_F(MainWindowTest, TheDriveListOffersHomeThenTheVolumesReadEachTimeItOpens)
+{
+    start();
+    DriveList* drives = window->drvDrive;
+    const QString home = HomeFolder();
+    ASSERT_FALSE(home.isEmpty());
+    EXPECT_EQ(drives->itemText(0), home);
+
+    QStringList mounted{QStringLiteral("/"), QStringLiteral("/mnt/usb")};
+    drives->setRootsSource([&] { return QStringList{home} + mounted; });
+    const auto opened = [&] {
+        QTest::mouseClick(drives, Qt::LeftButton);
+        const QStringList shown = drives->drives();
+        drives->hidePopup();
+        return shown;
+    };
+    EXPECT_EQ(opened(), QStringList({home, QStringLiteral("/"), QStringLiteral("/mnt/usb")}));
+    mounted.removeLast();
+    EXPECT_EQ(opened(), QStringList({home, QStringLiteral("/")}));
+    mounted.append(QStringLiteral("/mnt/usb"));
+    EXPECT_EQ(opened(), QStringList({home, QStringLiteral("/"), QStringLiteral("/mnt/usb")}));
+    EXPECT_EQ(drives->driveOf(QStringLiteral("/mnt/usb/midi/a.mid")), QStringLiteral("/mnt/usb"));
+    EXPECT_EQ(drives->driveOf(home + QStringLiteral("/a.mid")), home);
+    EXPECT_EQ(drives->driveOf(QStringLiteral("/mnt/other/a.mid")), QStringLiteral("/"));
+    EXPECT_EQ(drives->drive(), drives->driveOf(music)) << "the shown drive stays";
+
+    // Choosing the home folder shows it in the folder list.
+    drives->setDrive(home);
+    EXPECT_EQ(window->dirDirectory->path(), home);
+    EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(MainWindowTest, AFileWhoseNameIsNotUtf8IsListedLoadedAndOpened)

@@ -1,6 +1,7 @@
 // The single-file rename from the main window: the road of one rename, every
 // refusal message, the ways to start it and the halt of playback.
 
+#include "../Unreadable.h"
 #include "MainWindowFixture.h"
 
 #include <QClipboard>
@@ -125,17 +126,44 @@ TEST_F(ConvTest, ANameThatIsTakenIsRefusedAndNeitherFileChanges)
     EXPECT_TRUE(window->txtConvFileName->hasFocus());
 }
 
+// Both roads to the access result: a name longer than the file system takes, and a
+// folder this user may not write in.
 TEST_F(ConvTest, ANameTheMediumCannotHoldGivesTheAccessMessageAndKeepsTheFocus)
 {
-    start();
-    clickEntry(QStringLiteral("track01.mid"));
-    window->txtConvFileName->setText(QString(200, u'長'));
-    window->filFile->setFocus();
-    convert();
-    EXPECT_EQ(theMessage(), QStringLiteral("変換: ファイルにアクセスできません\r\n"
-                                           "読み取り専用または書き込み不可のメディアに記憶されています"));
-    EXPECT_FALSE(window->txtConvFileName->hasFocus());
-    EXPECT_TRUE(listed().contains(QStringLiteral("track01.mid")));
+    struct Case
+    {
+        QString title;
+        bool readOnlyFolder;
+    };
+    const Case cases[] = {
+        {QString(200, u'長'), false},
+        {QStringLiteral("Fine"), true},
+    };
+    for (const Case& c : cases) {
+        start();
+        boxes.shown.clear();
+        clickEntry(QStringLiteral("track01.mid"));
+        window->txtConvFileName->setText(c.title);
+        window->filFile->setFocus();
+        if (c.readOnlyFolder) {
+            ASSERT_TRUE(QFile::setPermissions(music, QFile::ReadOwner | QFile::ExeOwner));
+            const WithoutRootRights user;
+            if (!user.active()) {
+                QFile::setPermissions(music, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+                GTEST_SKIP() << "root's rights cannot be given up here";
+            }
+            convert();
+        } else {
+            convert();
+        }
+        QFile::setPermissions(music, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        EXPECT_EQ(theMessage(), QStringLiteral("変換: ファイルにアクセスできません\r\n"
+                                               "読み取り専用または書き込み不可のメディアに記憶されています"))
+            << c.title.size();
+        EXPECT_FALSE(window->txtConvFileName->hasFocus());
+        EXPECT_TRUE(listed().contains(QStringLiteral("track01.mid")));
+        EXPECT_TRUE(reporter.reports.empty());
+    }
 }
 
 TEST_F(ConvTest, AFileAnotherProgramMovedAwayIsNoFileAndTheProgramGoesOn)

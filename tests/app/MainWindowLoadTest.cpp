@@ -1,13 +1,34 @@
 // Load and unload, the settings round trip, the view options and the exit menu.
 
+#include "../Unreadable.h"
 #include "MainWindowFixture.h"
 
 #include <QMenuBar>
+#include <QWindow>
 
 using namespace calvane;
 using namespace calvane::test;
 
 namespace {
+
+/// Counts the events of one type that reach an object.
+class EventCounter : public QObject
+{
+public:
+    EventCounter(QObject* watched, QEvent::Type type, int& count) : m_type(type), m_count(count)
+    {
+        watched->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        m_count += event->type() == m_type ? 1 : 0;
+        return false;
+    }
+
+private:
+    QEvent::Type m_type;
+    int& m_count;
+};
 
 /// The key names of a settings file, in file order.
 QStringList keysInOrder(const QString& file)
@@ -101,13 +122,35 @@ TEST_F(MainWindowTest, TheStartFolderIsNotRecordedWhileLoadingNorWhenItIsNotToBe
     EXPECT_TRUE(TempDir::read(ini).contains("FastFolderPath=" + jazz.toUtf8() + "\r\n"));
 }
 
-TEST_F(MainWindowTest, AStartFolderThatIsNotAFolderLeavesTheCurrentOne)
+TEST_F(MainWindowTest, AStartFolderThatIsNotAFolderOrCannotBeListedLeavesTheCurrentOne)
 {
     const QString file = addMidi(QStringLiteral("x.mid"), "X");
     writeIni("[Edit]\r\nFastFolderPath=" + file.toUtf8() + "\r\n");
     start();
     EXPECT_EQ(window->dirDirectory->path(), music);
     EXPECT_TRUE(reporter.reports.empty());
+
+    // A folder that exists but that this user may not list (as a stale network
+    // mount cannot be listed): the start goes on in the current folder.
+    const QString locked = dir.root() + QStringLiteral("/locked");
+    ASSERT_TRUE(QDir().mkpath(locked + QStringLiteral("/inside")));
+    ASSERT_TRUE(QFile::setPermissions(locked, {}));
+    writeIni("[Edit]\r\nFastFolderPath=" + locked.toUtf8() + "\r\n");
+    {
+        const WithoutRootRights user;
+        if (!user.active()) {
+            QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            GTEST_SKIP() << "root's rights cannot be given up here";
+        }
+        start();
+    }
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(window->dirDirectory->path(), music);
+    EXPECT_EQ(window->filFile->folder(), music);
+    EXPECT_EQ(listed(), QStringList{QStringLiteral("x.mid")});
+    EXPECT_EQ(window->drvDrive->drive(), window->drvDrive->driveOf(music));
+    EXPECT_TRUE(reporter.reports.empty());
+    EXPECT_TRUE(boxes.shown.empty());
 }
 
 TEST_F(MainWindowTest, ExitEndsAtOnceAndWritesNothing)
@@ -222,12 +265,21 @@ TEST_F(MainWindowTest, TheInformationPanelOptionSwitchesBetweenTheTwoLayouts)
     EXPECT_EQ(window->lblStatus->x(), px(3720));
     EXPECT_TRUE(window->lblP_Time->isVisible());
 
+    // Always on top changes the flag of the window that is there: it is neither
+    // hidden nor made again (which blinks).
+    const WId before = window->winId();
+    int hides = 0;
+    EventCounter counter(window.get(), QEvent::Hide, hides);
     window->mnuFront->trigger();
     EXPECT_TRUE(window->mnuFront->isChecked());
     EXPECT_TRUE(window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(window->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_TRUE(window->isVisible());
     window->mnuFront->trigger();
     EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_FALSE(window->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_EQ(window->winId(), before);
+    EXPECT_EQ(hides, 0);
 }
 
 TEST_F(MainWindowTest, EveryControlAndMenuItemCarriesItsDesignNameAndCaption)

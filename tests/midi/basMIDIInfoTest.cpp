@@ -2,11 +2,17 @@
 
 #include "Fakes.h"
 #include "MidiBytes.h"
+#include "StepReading.h"
 #include "TempDir.h"
 #include "Unreadable.h"
 #include "platform/NativeFile.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <string_view>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace calvane;
 using namespace calvane::test;
@@ -147,7 +153,11 @@ TEST(GetMIDIInfo, MissingHiddenAndUnreadableFilesShowTheMessageAndGiveTheEmptyRe
 {
     TempDir dir;
     const QString hidden = dir.write(QStringLiteral(".hidden.mid"), header(1, 1, 480));
-    const QStringList paths{dir.path(QStringLiteral("missing.mid")), hidden, dir.root()};
+    // A FIFO and a device count as missing and do not block: there is no file to read.
+    const QString fifo = dir.path(QStringLiteral("pipe.mid"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QStringList paths{dir.path(QStringLiteral("missing.mid")), hidden, dir.root(), fifo,
+                            QStringLiteral("/dev/zero")};
     for (const QString& path : paths) {
         FakeMessageBoxes boxes;
         FakeErrorReporter reporter;
@@ -181,6 +191,94 @@ TEST(GetMIDIInfoDeathTest, AFileThatCannotBeOpenedShowsTheSameMessageAndGivesThe
                                                                                                          : 1);
         },
         ::testing::ExitedWithCode(0), "");
+}
+
+// The file is read in bounded pieces: whatever their size, markers, prefixes,
+// header numbers and texts that cross the end of a piece read as from memory.
+TEST(ReadMIDIInfo, AnyPieceSizeReadsAsTheWholeBuffer)
+{
+    TempDir dir;
+    const QByteArray files[] = {
+        hex("4D546864 00000006 0001 0002 01E0 4D54726B 0000000C 00 FF03 04 536F6E67 00 FF2F00") +
+            track(kEndOfTrack),
+        QByteArray("RIFF\x10\x00\x00\x00RMIDdata", 16) + header(0, 1, 96) +
+            track(meta(0x02, "(c) C") + meta(0x01, "Wrapped") + kEndOfTrack),
+        header(1, 2, 480) + track(kEndOfTrack) + track(meta(0x03, "Second") + kEndOfTrack),
+        header(1, 2, 480) + track(meta(0x03, "First") + kEndOfTrack) + track(meta(0x02, "(c) Later")),
+        header(0, 1, 96) + track(hex("8F FF 03 00 FF 03 04") + "Real" + kEndOfTrack),
+        header(0, 1, 96) + track(hex("00 FF 03 81") + QByteArray(200, 'x')),
+        header(0, 1, 96) + track(hex("00 FF 01 02 FF")), // the text runs into the end
+        header(0, 1, 96) + track(hex("00 FF 03")),
+        header(1, 3, 96) + meta(0x03, "Lost"),
+        header(1, 2, 480).first(13),
+        QByteArray("MThMThdMTr"),
+        QByteArray(),
+    };
+    for (qsizetype i = 0; i < qsizetype(std::size(files)); ++i) {
+        const QByteArray& bytes = files[i];
+        const QString path = dir.write(QStringLiteral("f%1.mid").arg(i), bytes);
+        const StepReading expected = ReadBySteps(std::string_view(bytes.constData(), bytes.size()));
+        EXPECT_EQ(ParseMIDIInfo(bytes), expected.info) << i;
+        for (const qint64 piece : {1, 2, 3, 4, 5, 7, 13, 64, 1 << 20}) {
+            const MidiInfoRead read = ReadMIDIInfo(NativePath(path), piece);
+            EXPECT_EQ(read.error, 0) << i << " piece " << piece;
+            EXPECT_EQ(read.info, expected.info) << i << " piece " << piece;
+            EXPECT_EQ(read.hasHeader, expected.hasHeader) << i << " piece " << piece;
+        }
+    }
+}
+
+/// A sparse file of the given size holding the given bytes at their offsets.
+QString sparseFile(const TempDir& dir, const QString& name, qint64 size,
+                   const std::vector<std::pair<qint64, QByteArray>>& parts)
+{
+    const QString path = dir.path(name);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(::ftruncate(fd, size), 0);
+    for (const auto& [offset, bytes] : parts) {
+        EXPECT_EQ(::pwrite(fd, bytes.constData(), static_cast<size_t>(bytes.size()), offset), bytes.size());
+    }
+    ::close(fd);
+    return path;
+}
+
+long peakResidentKib()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Four gibibytes, nearly all of them a hole: the reader finds what lies beyond the
+// hole, at offsets past 32 bits, without taking the file into memory.
+TEST(ReadMIDIInfo, ASparseFileOfFourGibibytesIsReadWithoutLoadingIt)
+{
+    TempDir dir;
+    const qint64 far = (qint64{4} << 30) + 7;
+    const QByteArray song = header(1, 1, 480) + track(meta(0x03, "Late") + kEndOfTrack);
+    const QString titleBeyond = sparseFile(
+        dir, QStringLiteral("beyond.mid"), far + 64,
+        {{0, header(1, 2, 96) + "MTrk"}, {far, meta(0x03, "Far") + meta(0x02, "(c)") + kEndOfTrack}});
+    const QString allBeyond = sparseFile(dir, QStringLiteral("late.mid"), far + song.size(), {{far, song}});
+    const QString nothing = sparseFile(dir, QStringLiteral("hole.mid"), far, {});
+
+    const long before = peakResidentKib();
+    const MidiInfoRead beyond = ReadMIDIInfo(NativePath(titleBeyond));
+    EXPECT_EQ(beyond.error, 0);
+    EXPECT_EQ(beyond.info, info(1, 2, 96, QStringLiteral("Far"), QStringLiteral("(c)")));
+    const MidiInfoRead late = ReadMIDIInfo(NativePath(allBeyond));
+    EXPECT_EQ(late.info, info(1, 1, 480, QStringLiteral("Late")));
+    const MidiInfoRead hole = ReadMIDIInfo(NativePath(nothing));
+    EXPECT_EQ(hole.error, 0);
+    EXPECT_FALSE(hole.hasHeader);
+    EXPECT_LT(peakResidentKib() - before, 256 * 1024) << "the file was taken into memory";
+
+    FakeMessageBoxes boxes;
+    FakeErrorReporter reporter;
+    EXPECT_EQ(GetMIDIInfo(allBeyond, boxes, reporter).Title, QStringLiteral("Late"));
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(reporter.reports.empty());
 }
 
 } // namespace

@@ -8,7 +8,6 @@
 
 #include <QDir>
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,10 +51,7 @@ TEST(ListFolder, MidiFilesInAnyCaseSortedByNameWithoutHiddenOnesOrOtherKinds)
 TEST(ListFolder, ANameThatIsNotUtf8IsKeptAsBytesAndShownInItsCodePage932Reading)
 {
     TempDir dir;
-    const QByteArray raw = NativePath(dir.root()) + "/\x8b\xc8\x96\xbc.mid"; // "曲名" in Shift_JIS
-    const int fd = ::open(raw.constData(), O_CREAT | O_WRONLY, 0644);
-    ASSERT_GE(fd, 0);
-    ::close(fd);
+    const QByteArray raw = dir.writeNative("\x8b\xc8\x96\xbc.mid", {}); // "曲名" in Shift_JIS
 
     const FolderListing listing = ListFolder(dir.root(), u".mid");
     ASSERT_EQ(listing.files.size(), 1u);
@@ -67,8 +63,12 @@ TEST(ShownName, Utf8AsItIsElseCodePage932ElseReplacementCharacters)
 {
     EXPECT_EQ(ShownName(QStringLiteral("曲.mid")), QStringLiteral("曲.mid"));
     EXPECT_EQ(ShownName(PathFromNative("\x8b\xc8.mid")), QStringLiteral("曲.mid"));
-    // 0xFF is neither UTF-8 nor code page 932.
-    EXPECT_EQ(ShownName(PathFromNative("a\xff.mid")), QStringLiteral("a\uFFFD.mid"));
+    // 0x81 before "." is neither UTF-8 nor code page 932.
+    EXPECT_EQ(ShownName(PathFromNative("a\x81.mid")), QStringLiteral("a\uFFFD.mid"));
+    // A path: each name on its own, so UTF-8 folders stay as they are beside a Shift_JIS file.
+    EXPECT_EQ(ShownPath(PathFromNative("/\xe6\x9b\xb2/\x8b\xc8/\x96\xbc.mid")),
+              QStringLiteral("/曲/曲/名.mid"));
+    EXPECT_EQ(ShownPath(QStringLiteral("/a/b.mid")), QStringLiteral("/a/b.mid"));
 }
 
 TEST(ListFolder, AFolderThatCannotBeReadThrows)

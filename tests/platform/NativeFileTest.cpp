@@ -25,6 +25,22 @@ TEST(NativeFile, ReadsAWholeFileAndTellsAbsentFromUnreadable)
     EXPECT_EQ(ReadWholeOrdinaryFile(NativePath(dir.path("a.mid/x"))).status, WholeFile::Status::Absent);
     EXPECT_EQ(ReadWholeOrdinaryFile(NativePath(dir.root())).status, WholeFile::Status::Absent);
     EXPECT_EQ(ReadWholeOrdinaryFile(QByteArray()).status, WholeFile::Status::Absent);
+
+    // Too long to take into memory: refused rather than an allocation that could end the program.
+    const QString huge = dir.write(QStringLiteral("huge.mid"), "MThd");
+    ASSERT_TRUE(QFile::resize(huge, kMaxWholeFileBytes + 1)); // sparse: no disk space used
+    read = ReadWholeOrdinaryFile(NativePath(huge));
+    EXPECT_EQ(read.status, WholeFile::Status::Unreadable);
+    EXPECT_EQ(read.err, EFBIG);
+    EXPECT_TRUE(read.bytes.isEmpty());
+
+    // Anything under a path exists, whatever its kind; nothing does under a file.
+    EXPECT_TRUE(PathExists(file));
+    EXPECT_TRUE(PathExists(dir.root()));
+    EXPECT_TRUE(PathExists(QStringLiteral("/dev/null")));
+    EXPECT_FALSE(PathExists(dir.path("missing.mid")));
+    EXPECT_FALSE(PathExists(file + QStringLiteral("/x")));
+    EXPECT_FALSE(PathExists(QString()));
 }
 
 TEST(NativeFileDeathTest, AFileThatCannotBeOpenedIsUnreadableNotAbsent)

@@ -129,6 +129,13 @@ TEST_F(FileNameConvTest, AnExistingNameAndAnUnwritableNameAreResultsNotFailures)
     dir.write(QStringLiteral("Taken.mid"), "second");
     EXPECT_EQ(conv(QStringLiteral("a.mid"), QStringLiteral("Taken")).result, ConvResult::NameExists);
     EXPECT_EQ(conv(QStringLiteral("a.mid"), QString(300, u'長')).result, ConvResult::AccessFailure);
+    // Past 32,767 characters no name can exist: a refused character there is no
+    // overflow of its position but the same result as any name too long.
+    EXPECT_EQ(conv(QStringLiteral("a.mid"), QString(40000, u'a') + u'?').result, ConvResult::AccessFailure);
+    EXPECT_EQ(conv(QStringLiteral("a.mid"), QString(32767, u'a') + u'?').result, ConvResult::AccessFailure);
+    const ConvOutcome early = conv(QStringLiteral("a.mid"), u'?' + QString(40000, u'a'));
+    EXPECT_EQ(early.result, ConvResult::RefusedChar);
+    EXPECT_EQ(early.refusedAt, 0);
     EXPECT_EQ(TempDir::read(dir.path(QStringLiteral("a.mid"))), "first");
     EXPECT_EQ(TempDir::read(dir.path(QStringLiteral("Taken.mid"))), "second");
     EXPECT_TRUE(reporter.reports.empty());

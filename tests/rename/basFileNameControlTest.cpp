@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -144,21 +143,51 @@ TEST(ToLongPathName, AbsolutePathOfAnExistingPathElseEmpty)
 
     const QString saved = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(dir.root()));
-    EXPECT_EQ(ToLongPathName(QStringLiteral("a b.mid")),
-              QDir(dir.root()).absoluteFilePath(QStringLiteral("a b.mid")));
-    EXPECT_EQ(ToLongPathName(QStringLiteral("./sub/../a b.mid")),
-              QDir(dir.root()).absoluteFilePath(QStringLiteral("a b.mid")));
+    const QString root = QFileInfo(dir.root()).canonicalFilePath();
+    ASSERT_TRUE(QDir(dir.root()).mkdir(QStringLiteral("sub")));
+    EXPECT_EQ(ToLongPathName(QStringLiteral("a b.mid")), root + QStringLiteral("/a b.mid"));
+    EXPECT_EQ(ToLongPathName(QStringLiteral(".//sub/../a b.mid/")), root + QStringLiteral("/a b.mid"));
+    // The kernel cannot go through a folder that is not there, even to come back.
+    EXPECT_EQ(ToLongPathName(QStringLiteral("./none/../a b.mid")), QString());
     QDir::setCurrent(saved);
+}
+
+// ".." after a link is the parent of the link's target, as the kernel takes it:
+// "link/../a.mid" names the a.mid beside the target, not the one beside the link.
+TEST(ToLongPathName, DotDotAfterALinkIsTheParentOfItsTarget)
+{
+    TempDir dir;
+    const QString root = QFileInfo(dir.root()).canonicalFilePath();
+    ASSERT_TRUE(QDir(root).mkpath(QStringLiteral("far/target")));
+    const QString nearFile = dir.write(QStringLiteral("a.mid"), "near");
+    const QString farFile = dir.write(QStringLiteral("far/a.mid"), "far");
+    ASSERT_EQ(::symlink("far/target", NativePath(root + QStringLiteral("/link")).constData()), 0);
+    struct Case
+    {
+        QString given;
+        QString expected;
+    };
+    const Case cases[] = {
+        {root + QStringLiteral("/link/../a.mid"), root + QStringLiteral("/far/a.mid")},
+        {root + QStringLiteral("/link/./../../a.mid"), root + QStringLiteral("/a.mid")},
+        {root + QStringLiteral("/link/../target/../a.mid"), root + QStringLiteral("/far/a.mid")},
+        {root + QStringLiteral("/link/../none.mid"), QString()},
+        // Without "..", the link stays in the path as given.
+        {root + QStringLiteral("/link/."), root + QStringLiteral("/link")},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ToLongPathName(c.given), c.expected) << c.given.toStdString();
+    }
+    EXPECT_EQ(TempDir::read(ToLongPathName(root + QStringLiteral("/link/../a.mid"))), "far");
+    EXPECT_EQ(TempDir::read(nearFile), "near");
+    EXPECT_EQ(TempDir::read(farFile), "far");
 }
 
 TEST(ToLongPathName, KeepsANameThatIsNotUtf8)
 {
     TempDir dir;
     QDir(dir.root()).mkdir(QStringLiteral("sub"));
-    const QString lossless = dir.root() + PathFromNative("/\x8b\xc8.mid");
-    const int fd = ::open(NativePath(lossless).constData(), O_CREAT | O_WRONLY, 0644);
-    ASSERT_GE(fd, 0);
-    ::close(fd);
+    const QString lossless = PathFromNative(dir.writeNative("\x8b\xc8.mid", {}));
     EXPECT_EQ(ToLongPathName(lossless), lossless);
     EXPECT_EQ(NativePath(ToLongPathName(lossless)), NativePath(dir.root()) + "/\x8b\xc8.mid");
 }

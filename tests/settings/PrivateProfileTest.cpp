@@ -48,6 +48,35 @@ TEST(PrivateProfileRead, FirstMatchWinsAndValuesEndAtNul)
     EXPECT_EQ(get("[A]\nk=a=b\n", "A", "k"), QByteArray("a=b"));
 }
 
+// Files users bring from other editors: a UTF-8 byte-order mark, lines ended by a
+// bare CR, and Ctrl+Z (an old end-of-file mark) at the ends of names and values.
+TEST(PrivateProfileRead, AByteOrderMarkBareCrAndCtrlZ)
+{
+    const QByteArray ini = "\xEF\xBB\xBF[Main]\rMIDIInfo=False\x1A\r[Edit]\r\n\x1A DClick\x1A= 1\x1A\x1A\n"
+                           "ExePath=\x1A/usr/bin/x y\x1A\rDel=\x1A\r\n\x1A";
+    struct Case
+    {
+        const char* section;
+        const char* key;
+        std::optional<QByteArray> value;
+    };
+    const Case cases[] = {
+        {"Main", "MIDIInfo", QByteArray("False")},
+        {"Edit", "DClick", QByteArray("1")},
+        {"Edit", "ExePath", QByteArray("/usr/bin/x y")},
+        {"Edit", "Del", QByteArray("")},
+        {"Main", "DClick", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(GetValue(ini, c.section, c.key), c.value) << c.section << "/" << c.key;
+    }
+    // A write keeps the mark and puts the new key into its section.
+    const QByteArray written = SetValue(ini, "Main", "Front", "True");
+    EXPECT_TRUE(written.startsWith("\xEF\xBB\xBF[Main]\r\nMIDIInfo=False\x1A\r\nFront=True\r\n[Edit]\r\n"))
+        << written.toStdString();
+    EXPECT_EQ(GetValue(written, "Edit", "ExePath"), QByteArray("/usr/bin/x y"));
+}
+
 TEST(PrivateProfileWrite, ReplacesInPlaceAppendsKeysAndSections)
 {
     const QByteArray before = "; comment\n[Main]\nFront=False\nPreview=True\n\n[Edit]\nDel=0\n";

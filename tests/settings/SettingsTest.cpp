@@ -1,12 +1,18 @@
 #include "settings/Settings.h"
 
+#include "QtPrint.h"
 #include "TempDir.h"
 #include "errors/RuntimeError.h"
+#include "platform/Cp932.h"
+#include "platform/NativeFile.h"
 
 #include <QDir>
 #include <QFileInfo>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace calvane;
 using namespace calvane::test;
@@ -188,6 +194,70 @@ TEST(SettingsFolder, BesideTheExecutableOnlyWhenItsSettingsFileIsAlreadyThere)
               xdg + QStringLiteral("/calvane/"));
     dir.write(QStringLiteral("bin/calvane.ini"), "");
     EXPECT_EQ(ChooseSettingsFolder(app, QStringLiteral("calvane.ini"), xdg, home), app + u'/');
+}
+
+// Folders whose names code page 932 cannot hold, or that are Shift_JIS bytes on
+// disk, and a path longer than 127 bytes: each comes back from the file as it went
+// in, as the start folder and inside the external player's command line. Paths that
+// code page 932 holds are stored in it; nothing is stored as "?".
+TEST(Settings, PathsSurviveASaveAndALoadWhateverTheirNames)
+{
+    TempDir dir;
+    const QString file = dir.path(QStringLiteral("calvane.ini"));
+    const QString root = dir.root();
+    const QString deep =
+        root + u'/' + QString(100, u'a') + u'/' + QString(40, u'曲') + u'/' + QString(20, u'b');
+    struct Case
+    {
+        QString folder;
+        QByteArray stored; ///< the bytes after the temporary folder in the file
+    };
+    const Case cases[] = {
+        {root + QStringLiteral("/Café"), "/Caf\xC3\xA9"},
+        {root + QStringLiteral("/Müsik"), "/M\xC3\xBCsik"},
+        {root + QStringLiteral("/曲名"), "/\x8B\xC8\x96\xBC"},             // UTF-8 on disk
+        {root + PathFromNative("/\x8B\xC8\x96\xBC"), "/\x8B\xC8\x96\xBC"}, // 曲名 as Shift_JIS bytes on disk
+        {deep, EncodeCp932(deep.sliced(root.size()))},
+    };
+    // By their bytes: QDir would write a name that is not UTF-8 as another one.
+    const auto make = [](const QString& path, bool folder) {
+        const QByteArray native = NativePath(path);
+        const int fd =
+            folder ? ::mkdir(native.constData(), 0755) : ::open(native.constData(), O_CREAT | O_WRONLY, 0755);
+        if (!folder && fd >= 0) {
+            ::close(fd);
+        }
+        return fd >= 0;
+    };
+    ASSERT_TRUE(make(root + u'/' + QString(100, u'a'), true));
+    ASSERT_TRUE(make(root + u'/' + QString(100, u'a') + u'/' + QString(40, u'曲'), true));
+    for (const Case& c : cases) {
+        ASSERT_TRUE(make(c.folder, true)) << c.folder.toStdString();
+        ASSERT_TRUE(make(c.folder + QStringLiteral("/player"), false)) << c.folder.toStdString();
+    }
+    // The two 曲名 folders are stored alike, in code page 932. While the UTF-8 one
+    // exists that reading names it and is taken; once it is gone the Shift_JIS one
+    // is found by its bytes.
+    for (const Case& c : cases) {
+        const std::string what = c.folder.toStdString();
+        if (c.folder == root + PathFromNative("/\x8B\xC8\x96\xBC")) {
+            ASSERT_TRUE(QDir(root + QStringLiteral("/曲名")).removeRecursively());
+        }
+        StoredSettings s;
+        s.settings.ExePath = u'"' + c.folder + QStringLiteral("/player\" --flag");
+        SaveSettings(file, s, c.folder);
+        const QByteArray content = TempDir::read(file);
+        EXPECT_TRUE(content.contains("FastFolderPath=" + QFile::encodeName(root) + c.stored + "\r\n"))
+            << what;
+        EXPECT_FALSE(content.contains('?')) << what;
+        const StoredSettings back = LoadSettings(file);
+        EXPECT_EQ(back.settings.FastFolderPath, c.folder) << what;
+        EXPECT_EQ(back.settings.ExePath, s.settings.ExePath) << what;
+    }
+    EXPECT_GT(EncodeCp932(deep).size(), 200);
+    const QByteArray sjis = NativePath(root + PathFromNative("/\x8B\xC8\x96\xBC"));
+    ::unlink((sjis + "/player").constData()); // the temporary folder's clean-up cannot name them
+    ::rmdir(sjis.constData());
 }
 
 } // namespace

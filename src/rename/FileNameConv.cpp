@@ -44,7 +44,9 @@ ConvOutcome FileNameConv(const QString& folder, const QString& fileName, const Q
         outcome.title.chop(1);
     }
     try {
-        if (fileName.isEmpty()) {
+        // No name, or a file another program moved or deleted since it was listed
+        // (then its title could not be read either: "no file" says what happened).
+        if (fileName.isEmpty() || !PathExists(FullPathOf(folder, fileName))) {
             outcome.result = ConvResult::NoFile;
             return outcome;
         }

@@ -32,15 +32,15 @@ struct ConvOutcome
 };
 
 /// Renames folder/fileName to the title plus ".mid" in the same folder, after the
-/// checks in their fixed order (NULs that end the title are dropped first): file
-/// name, title, the Space and LastSpace rules,
-/// refused characters (U+0000 included: no file name can hold it; a leading "."
-/// too, and a title that the trimming empties: either would make a hidden file). A title
-/// longer than 32,767 characters with no refused character in its first 32,767 is
-/// AccessFailure, as any name too long for the file system is. Never replaces
-/// an existing file. A file that is gone (53) is NoFile; failures 58 and 75 become
-/// NameExists and AccessFailure; any
-/// other goes to ReportError with the given procedure name. fileName is lossless
+/// checks in their fixed order (NULs that end the title are dropped first): the
+/// file (no name, or no such file: NoFile), the title, the Space and LastSpace
+/// rules, refused characters (U+0000 included: no file name can hold it; a leading
+/// "." too, and a title that the trimming empties: either would make a hidden
+/// file). A title longer than 32,767 characters with no refused character in its
+/// first 32,767 is AccessFailure, as any name too long for the file system is.
+/// Never replaces an existing file. A file gone by the time of the rename (53) is
+/// NoFile too; failures 58 and 75 become NameExists and AccessFailure; any other
+/// goes to ReportError with the given procedure name. fileName is lossless
 /// (PathFromNative); the new name is written as UTF-8.
 ConvOutcome FileNameConv(const QString& folder, const QString& fileName, const QString& title,
                          const Settings& settings, ErrorReporter& reporter, const char* procedure);

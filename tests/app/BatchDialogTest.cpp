@@ -293,19 +293,27 @@ TEST_F(BatchTest, DuringARunStartedAgainEnterConvAndSkipStartNothingAndATickCoun
                                      QStringLiteral("D.mid"), QStringLiteral("c.mid")}));
 }
 
-TEST_F(BatchTest, AFileMovedAwayWhileTheRunStandsAtItIsNoFile)
+TEST_F(BatchTest, AFileMovedAwayBeforeTheRunOrWhileItStandsAtTheFileIsNoFile)
 {
+    addMidi(QStringLiteral("0.mid"), "Zero");
     addMidi(QStringLiteral("a.mid"), "A|");
     addMidi(QStringLiteral("b.mid"), "B");
     open();
+    const auto moveAway = [&](const QString& name) { QFile::rename(music + u'/' + name, dir.path(name)); };
+    moveAway(QStringLiteral("0.mid"));
+    click(dialog->cmdConv);
+    EXPECT_EQ(shownBoxes(),
+              QStringList({QStringLiteral("GetMIDIInfo: MIDI情報の取得に失敗しました"), kNoFile}));
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("すべて変換 - MIDIファイルが選択されていません"));
+
+    boxes.shown.clear();
     boxes.onShow = [&](const ShownBox&) {
-        QFile::rename(music + QStringLiteral("/a.mid"), dir.path(QStringLiteral("a.mid")));
+        moveAway(QStringLiteral("a.mid"));
         boxes.onShow = nullptr;
     };
-    click(dialog->cmdConv);
+    click(dialog->cmdSkip); // a stops at its title; meanwhile it is moved away
     enterTitle(QStringLiteral("A"));
     EXPECT_EQ(shownBoxes(), QStringList({kRefused, kNoFile}));
-    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("すべて変換 - MIDIファイルが選択されていません"));
     EXPECT_TRUE(reporter.reports.empty());
     click(dialog->cmdSkip);
     EXPECT_EQ(onDisk(), QStringList{QStringLiteral("B.mid")});

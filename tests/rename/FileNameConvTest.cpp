@@ -156,11 +156,15 @@ TEST_F(FileNameConvTest, AVanishedFileIsNoFileAndAnyOtherFailureGoesToTheErrorHa
     EXPECT_TRUE(reporter.reports.empty());
 
     dir.write(QStringLiteral("plain.mid"), "x"); // a file where a folder is needed
-    EXPECT_THROW(conv(QStringLiteral("plain.mid/inner.mid"), QStringLiteral("Title")), ProgramEnded);
+    EXPECT_EQ(conv(QStringLiteral("plain.mid/inner.mid"), QStringLiteral("Title")).result,
+              ConvResult::NoFile);
+
+    // The folder's own parent exists but can never be renamed (EBUSY).
+    EXPECT_THROW(conv(QStringLiteral(".."), QStringLiteral("Title")), ProgramEnded);
     ASSERT_EQ(reporter.reports.size(), 1u);
-    EXPECT_EQ(reporter.reports[0].number, ErrNo::PathNotFound);
+    EXPECT_EQ(reporter.reports[0].number, ErrNo::PermissionDenied);
     EXPECT_EQ(reporter.reports[0].procedure, QStringLiteral("frmMain_FileNameConv"));
-    EXPECT_EQ(reporter.reports[0].text, ErrorText(ErrNo::PathNotFound));
+    EXPECT_EQ(reporter.reports[0].text, ErrorText(ErrNo::PermissionDenied));
     EXPECT_EQ(files(), QStringList{QStringLiteral("plain.mid")});
 }
 

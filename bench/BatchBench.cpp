@@ -17,6 +17,7 @@
 #include "platform/PlaybackTimer.h"
 #include "platform/ProcessEnd.h"
 #include "platform/ProcessStarter.h"
+#include "platform/UrlOpener.h"
 
 #include <QApplication>
 #include <QDir>
@@ -119,6 +120,12 @@ public:
     QString last;
 };
 
+class NoUrlOpener final : public UrlOpener
+{
+public:
+    bool openUrl(const QUrl&) override { return false; }
+};
+
 class StderrReporter final : public ErrorReporter
 {
 public:
@@ -140,7 +147,8 @@ double dialogRun(const QString& folder, const QString& ini, int& renamed)
     QtPlaybackTimer timer;
     ProgramState state;
     QDir::setCurrent(folder);
-    frmMain window(state, {boxes, reporter, end, *device, starter, timer, ini});
+    NoUrlOpener opener;
+    frmMain window(state, {boxes, reporter, end, *device, starter, timer, opener, ini});
     window.Form_Load({});
     window.show();
     QCoreApplication::processEvents();

@@ -4,6 +4,7 @@
 #include "platform/MessageBoxes.h"
 #include "platform/PlaybackTimer.h"
 #include "platform/ProcessEnd.h"
+#include "platform/UrlOpener.h"
 
 #include <QString>
 
@@ -103,6 +104,19 @@ public:
 private:
     std::function<void()> m_handler;
     int m_interval = 0;
+};
+
+/// Records every address it is asked to open; opens nothing.
+class FakeUrlOpener final : public UrlOpener
+{
+public:
+    bool openUrl(const QUrl& url) override
+    {
+        opened.push_back(url);
+        return opens;
+    }
+    std::vector<QUrl> opened;
+    bool opens = true;
 };
 
 } // namespace calvane::test

@@ -1,5 +1,7 @@
 #include "app/SingleInstance.h"
 
+#include "platform/NativeFile.h"
+
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -12,7 +14,9 @@
 namespace calvane {
 namespace {
 
+// One line per request; a file's bytes travel as hex, so any name fits on a line.
 const QByteArray kRaise = "raise\n";
+const QByteArray kOpen = "open ";
 
 } // namespace
 
@@ -26,7 +30,7 @@ QString SingleInstance::DefaultFolder()
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QStringLiteral("/calvane");
 }
 
-SingleInstance::Role SingleInstance::claim()
+SingleInstance::Role SingleInstance::claim(const QString& file)
 {
     QDir().mkpath(m_folder);
     QFile::setPermissions(m_folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -36,7 +40,8 @@ SingleInstance::Role SingleInstance::claim()
     m_lock->setStaleLockTime(0); // stale only when its process is gone, never by age
     if (!m_lock->tryLock(0)) {
         if (m_lock->error() == QLockFile::LockFailedError) {
-            askToRaise(socketPath);
+            tellRunningInstance(socketPath,
+                                file.isEmpty() ? kRaise : kOpen + NativePath(file).toHex() + '\n');
             return Role::Second;
         }
         // The folder cannot hold a lock: run alone rather than not at all.
@@ -55,14 +60,14 @@ SingleInstance::Role SingleInstance::claim()
     return Role::First;
 }
 
-void SingleInstance::askToRaise(const QString& socketPath)
+void SingleInstance::tellRunningInstance(const QString& socketPath, const QByteArray& message)
 {
     // The running instance may be between taking the lock and listening: retry a while.
     for (int attempt = 0; attempt < 20; ++attempt) {
         QLocalSocket socket;
         socket.connectToServer(socketPath);
         if (socket.waitForConnected(500)) {
-            socket.write(kRaise);
+            socket.write(message);
             socket.waitForBytesWritten(1000);
             socket.disconnectFromServer();
             return;
@@ -78,8 +83,14 @@ void SingleInstance::acceptConnection()
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             while (socket->canReadLine()) {
-                if (socket->readLine() == kRaise) {
+                const QByteArray line = socket->readLine();
+                if (line == kRaise) {
                     emit raiseRequested();
+                } else if (line.startsWith(kOpen) && line.endsWith('\n')) {
+                    const QByteArray native = QByteArray::fromHex(line.sliced(kOpen.size()).chopped(1));
+                    if (!native.isEmpty()) {
+                        emit openRequested(PathFromNative(native));
+                    }
                 }
             }
         });

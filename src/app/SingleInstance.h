@@ -12,8 +12,9 @@ namespace calvane {
 
 /// One running instance per user. The first instance holds a lock file and
 /// listens on a local socket beside it; a later start finds the lock held,
-/// connects, asks the running instance to raise its window and is told to end.
-/// A lock or socket left behind by an instance that died is taken over.
+/// connects, asks the running instance to raise its window (or to open the file
+/// it was started with) and is told to end. A lock or socket left behind by an
+/// instance that died is taken over.
 class SingleInstance : public QObject
 {
     Q_OBJECT
@@ -28,7 +29,9 @@ public:
     explicit SingleInstance(QString folder, QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    Role claim();
+    /// file: the path a later start hands to the running instance (absolute,
+    /// lossless), or empty for only raising its window.
+    Role claim(const QString& file = {});
 
     /// The user's runtime folder (private to the user) plus "calvane".
     static QString DefaultFolder();
@@ -36,10 +39,12 @@ public:
 signals:
     /// A later start asked for the running instance's window.
     void raiseRequested();
+    /// A later start named a file (lossless) for the running instance to open.
+    void openRequested(const QString& file);
 
 private:
     void acceptConnection();
-    static void askToRaise(const QString& socketPath);
+    static void tellRunningInstance(const QString& socketPath, const QByteArray& message);
 
     QString m_folder;
     std::unique_ptr<QLockFile> m_lock;

@@ -1,21 +1,42 @@
 #include "app/basSubMain.h"
 
+#include "app/AppIcon.h"
 #include "app/CalvaneApplication.h"
+#include "app/DesktopUrlOpener.h"
 #include "app/MediaDeviceFactory.h"
 #include "app/QtMessageBoxes.h"
 #include "app/SingleInstance.h"
 #include "app/WindowRaiser.h"
 #include "app/frmMain.h"
 #include "errors/basModule1.h"
+#include "platform/Directory.h"
 #include "platform/NativeFile.h"
 #include "platform/PlaybackTimer.h"
 #include "platform/ProcessEnd.h"
 #include "platform/ProcessStarter.h"
+#include "rename/basFileNameControl.h"
 
 #include <QFont>
 #include <QScopeGuard>
 
 namespace calvane {
+namespace {
+
+/// The command line's file as the running instance must see it: a relative path
+/// is this process's, so it goes over absolute.
+QString absoluteFile(const QString& file)
+{
+    if (file.isEmpty() || file.startsWith(u'/')) {
+        return file;
+    }
+    try {
+        return WithTrailingSeparator(CurrentFolder()) + file;
+    } catch (const RuntimeError&) {
+        return file; // no current folder: the running instance will not find it either
+    }
+}
+
+} // namespace
 
 int RunCalvane(int argc, char** argv, const StartOptions& options)
 {
@@ -26,10 +47,13 @@ int RunCalvane(int argc, char** argv, const StartOptions& options)
     // A Japanese UI font: the captions are Japanese and the fields are sized for it.
     QFont font(QStringList{QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic")}, 9);
     QApplication::setFont(font);
+    QApplication::setWindowIcon(AppIcon());
 
+    // The argument's bytes as they are: a file name need not be UTF-8.
+    const QString commandLine = argc > 1 ? PathFromNative(argv[1]) : QString();
     SingleInstance instance(options.instanceFolder.isEmpty() ? SingleInstance::DefaultFolder()
                                                              : options.instanceFolder);
-    if (instance.claim() == SingleInstance::Role::Second) {
+    if (instance.claim(absoluteFile(commandLine)) == SingleInstance::Role::Second) {
         return 0;
     }
 
@@ -41,16 +65,22 @@ int RunCalvane(int argc, char** argv, const StartOptions& options)
     MciDevice& device = options.device ? *options.device : *created;
     PosixProcessStarter starter;
     QtPlaybackTimer timer;
+    DesktopUrlOpener opener;
     ProgramState state;
-    frmMain window(state, {boxes, reporter, end, device, starter, timer, iniPath});
+    frmMain window(state, {boxes, reporter, end, device, starter, timer, opener, iniPath});
     reporter.setContext(window.failureContext());
     const auto forgetWindow = qScopeGuard([&reporter] { reporter.setContext({}); });
     boxes.setParent(&window);
     WindowRaiser raiser(window);
     QObject::connect(&instance, &SingleInstance::raiseRequested, &raiser, &WindowRaiser::raiseLastActive);
+    // "Open with" while the program runs: the file is loaded once the main window
+    // takes input; the window the user can act in comes to the front at once.
+    QObject::connect(&instance, &SingleInstance::openRequested, &window, [&](const QString& file) {
+        window.openFromAnotherStart(file);
+        raiser.raiseLastActive();
+    });
 
-    // The argument's bytes as they are: a file name need not be UTF-8.
-    window.Form_Load(argc > 1 ? PathFromNative(argv[1]) : QString());
+    window.Form_Load(commandLine);
     window.show();
     if (options.whenShown) {
         options.whenShown(window);

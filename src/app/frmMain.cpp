@@ -4,9 +4,11 @@
 #include "app/DriveList.h"
 #include "app/FileList.h"
 #include "app/FolderList.h"
+#include "app/Help.h"
 #include "app/PositionSlider.h"
 #include "app/StatusTexts.h"
 #include "app/frmAllConv.h"
+#include "app/frmVerInfo.h"
 #include "errors/basModule1.h"
 #include "midi/basMIDIInfo.h"
 #include "platform/Directory.h"
@@ -14,6 +16,7 @@
 #include "platform/NativeFile.h"
 #include "platform/PlaybackTimer.h"
 #include "platform/ProcessEnd.h"
+#include "platform/UrlOpener.h"
 #include "player/FormatPlayTime.h"
 #include "rename/basFileNameControl.h"
 
@@ -28,6 +31,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
+
+#include <utility>
 
 namespace calvane {
 namespace {
@@ -450,15 +455,32 @@ frmAllConv* frmMain::allConvWindow() const
     return m_allConv;
 }
 
+frmVerInfo* frmMain::verInfoWindow() const
+{
+    return m_verInfo;
+}
+
+namespace {
+
+template <class W> bool isOpen(const QPointer<W>& window)
+{
+    return window && !window->isUnloaded();
+}
+
+} // namespace
+
 bool frmMain::takesInput() const
 {
-    return !m_allConv;
+    return !isOpen(m_allConv) && !isOpen(m_verInfo);
 }
 
 void frmMain::secondaryWindowClosed()
 {
     activateWindow();
     setFocus();
+    if (!m_pendingOpen.isEmpty() && takesInput()) {
+        openFromAnotherStart(std::exchange(m_pendingOpen, QString()));
+    }
 }
 
 void frmMain::unloadSecondaryWindows()
@@ -466,6 +488,46 @@ void frmMain::unloadSecondaryWindows()
     if (m_allConv) {
         m_allConv->close();
     }
+    if (m_verInfo) {
+        m_verInfo->close();
+    }
+}
+
+void frmMain::openFromAnotherStart(const QString& path)
+{
+    if (!takesInput()) {
+        m_pendingOpen = path; // the latest one wins
+        return;
+    }
+    try {
+        openCommandLineFile(path);
+    } catch (const RuntimeError& failure) {
+        // Its folder cannot be opened: say so, as the folder list does.
+        m_services.boxes.show(failure.text(), QStringLiteral("ファイル"), MsgIcon::Critical, MsgButtons::Ok);
+    }
+}
+
+// --- About box and help ---------------------------------------------------------
+
+void frmMain::mnuVer_Click()
+{
+    auto* box =
+        new frmVerInfo(*this, ProgramHelpUrl().toString(), mnuFront->isChecked(), m_services.reporter);
+    m_verInfo = box;
+    connect(box, &SecondaryWindow::Unloaded, this, &frmMain::secondaryWindowClosed);
+    box->Form_Load();
+    box->showOverOwner();
+}
+
+void frmMain::mnuShowHelp_Click()
+{
+    const QString help = ProgramHelpFile();
+    if (help.isEmpty()) {
+        m_services.boxes.show(QStringLiteral("ヘルプファイルが見つかりませんでした"),
+                              QStringLiteral("ヘルプの表示"), MsgIcon::Critical, MsgButtons::Ok);
+        return;
+    }
+    m_services.opener.openUrl(QUrl::fromLocalFile(help)); // a page that will not open says nothing
 }
 
 void frmMain::clearSelectionDisplay()

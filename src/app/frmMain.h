@@ -22,6 +22,7 @@ namespace calvane {
 class DriveList;
 class ErrorReporter;
 class frmAllConv;
+class frmVerInfo;
 struct FailureContext;
 class FileList;
 class FolderList;
@@ -31,6 +32,7 @@ class PlaybackTimer;
 class PositionSlider;
 class ProcessEnd;
 class ProcessStarter;
+class UrlOpener;
 
 /// The program's shared state: the settings in memory and the file the main
 /// window loaded last (empty until then). The view options are the check marks
@@ -50,6 +52,7 @@ struct MainWindowServices
     MciDevice& device;
     ProcessStarter& starter; ///< the external player's start
     PlaybackTimer& timer;    ///< becomes timMIDIStop
+    UrlOpener& opener;       ///< the help page
     QString iniPath;         ///< the settings file
 };
 
@@ -79,10 +82,20 @@ public:
     void mnuShowMIDIInfo_Click();
     void mnuPreview_Click();
 
+    /// Opens the about box.
+    void mnuVer_Click();
+    /// Opens the help page with the desktop's browser.
+    void mnuShowHelp_Click();
+
     /// The batch dialog while it is open, else null.
     frmAllConv* allConvWindow() const;
+    /// The about box while it is open, else null.
+    frmVerInfo* verInfoWindow() const;
     /// No secondary window is open: the main window takes input.
     bool takesInput() const;
+    /// A later start of the program named this file: it is loaded as a
+    /// command-line file is, at once or as soon as no secondary window is open.
+    void openFromAnotherStart(const QString& path);
     /// What the error handler reads at the moment of a failure: CurrentMIDIPath,
     /// the title box's text, the device and timMIDIStop.
     FailureContext failureContext();
@@ -216,6 +229,8 @@ private:
     QString m_fileName;                     ///< the file txtFileName shows, as the file system names it
     QHash<QString, QString> m_driveFolders; ///< the last folder shown on each drive
     QPointer<frmAllConv> m_allConv;
+    QPointer<frmVerInfo> m_verInfo;
+    QString m_pendingOpen;           ///< named by a later start while a secondary window was open
     QHash<QWidget*, QRect> m_places; ///< each control's place in twips
     int m_clientWidth = 0;           ///< twips
     int m_clientHeight = 0;          ///< twips

@@ -2,6 +2,7 @@
 // change them. Places and sizes are in twips (1/1440 inch), converted at the
 // screen's logical DPI.
 
+#include "app/AppIcon.h"
 #include "app/BackdropLabel.h"
 #include "app/ButtonPictures.h"
 #include "app/DriveList.h"
@@ -69,6 +70,7 @@ void frmMain::createControls()
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Calvane"));
+    setWindowIcon(AppIcon());
     auto* client = new QWidget(this);
     setCentralWidget(client);
 
@@ -210,6 +212,7 @@ void frmMain::createMenus()
     mnuHelp = named(bar->addMenu(QStringLiteral("ヘルプ(&H)")), "mnuHelp");
     mnuShowHelp = item(mnuHelp, "mnuShowHelp", QStringLiteral("ヘルプの表示(&S)..."),
                        QKeySequence(Qt::CTRL | Qt::Key_H));
+    mnuShowHelp->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_H), QKeySequence(Qt::Key_F1)});
     mnuBar1 = separator(mnuHelp, "mnuBar1");
     mnuVer = item(mnuHelp, "mnuVer", QStringLiteral("バージョン情報(&V)..."));
 }
@@ -236,6 +239,8 @@ void frmMain::connectEvents()
     connect(mnuReLoad, &QAction::triggered, this, &frmMain::cmdReLoad_Click);
     connect(mnuConv, &QAction::triggered, this, &frmMain::cmdConv_Click);
     connect(mnuAllConv, &QAction::triggered, this, &frmMain::cmdAllConv_Click);
+    connect(mnuShowHelp, &QAction::triggered, this, &frmMain::mnuShowHelp_Click);
+    connect(mnuVer, &QAction::triggered, this, &frmMain::mnuVer_Click);
     connect(mnuEdit_Play, &QAction::triggered, this, &frmMain::cmdPlay_Click);
     connect(mnuEdit_Pause, &QAction::triggered, this, &frmMain::cmdPlay_Click);
     connect(mnuEdit_Stop, &QAction::triggered, this, &frmMain::cmdStop_Click);

@@ -87,7 +87,7 @@ protected:
     {
         window = std::make_unique<frmMain>(
             state, MainWindowServices{boxes, handler ? static_cast<ErrorReporter&>(*handler) : reporter, end,
-                                      device, starter, timer, ini});
+                                      device, starter, timer, opener, ini});
         if (handler) {
             handler->setContext(window->failureContext());
         }
@@ -154,6 +154,7 @@ protected:
     FakeMciDevice device;
     PosixProcessStarter starter;
     FakePlaybackTimer timer;
+    FakeUrlOpener opener;
     ProgramState state;
     std::unique_ptr<frmMain> window;
 

@@ -29,7 +29,7 @@ protected:
         song.write(TwoSecondSong());
         song.close();
         window = std::make_unique<frmMain>(
-            state, MainWindowServices{boxes, reporter, end, realDevice, starter, timer, ini});
+            state, MainWindowServices{boxes, reporter, end, realDevice, starter, timer, opener, ini});
         window->Form_Load({});
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -78,7 +78,7 @@ TEST_F(RealDevicePlayerTest, WithRepeatTheSongStartsAgainFromTheBeginning)
     load();
     state.settings.Repeat = 1; // after the load step, which reads the settings file
     QTest::mouseClick(window->cmdPlay, Qt::LeftButton);
-    playFor(2100); // past the end: this tick sends it back to the start and plays again
+    playFor(2100);  // past the end: this tick sends it back to the start and plays again
     clock.Settle(); // the sequencer has sent what is due at the new start
     EXPECT_EQ(window->lblStatus->text(), QStringLiteral("再生中です"));
     EXPECT_EQ(picture(), 101);

@@ -2,25 +2,62 @@
 // the program does and reports on stdout what happens to it.
 //
 //   single_instance_probe FOLDER [--dialog]
+//   single_instance_probe FOLDER --program
 //
 // A later start prints "second" and ends. The first prints "first", shows a
 // window (and with --dialog a modal dialog over it), minimises the window,
 // prints "ready" and waits; when a later start asks for it, it raises the last
 // active window, prints "raised NAME minimized=0|1" and ends.
+// With --program it is the program itself over that instance folder: it prints
+// "ready" once the main window shows, then "loaded NAME" whenever the file name
+// box changes, and ends when its standard input closes.
 
 #include "app/SingleInstance.h"
 #include "app/WindowRaiser.h"
+#include "app/basSubMain.h"
+#include "app/frmMain.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QLineEdit>
+#include <QSocketNotifier>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
 #include <cstring>
 
+namespace {
+
+int runProgram(char** argv)
+{
+    using namespace calvane;
+    StartOptions options;
+    options.instanceFolder = QString::fromLocal8Bit(argv[1]);
+    options.iniPath = options.instanceFolder + QStringLiteral("/calvane.ini");
+    options.whenShown = [](frmMain& window) {
+        std::puts("ready");
+        std::fflush(stdout);
+        QObject::connect(window.txtFileName, &QLineEdit::textChanged, [](const QString& name) {
+            std::printf("loaded %s\n", qPrintable(name));
+            std::fflush(stdout);
+        });
+        auto* input = new QSocketNotifier(0, QSocketNotifier::Read, &window);
+        QObject::connect(input, &QSocketNotifier::activated, [] { std::_Exit(0); });
+    };
+    char* programArgv[] = {argv[0], nullptr};
+    int programArgc = 1;
+    return RunCalvane(programArgc, programArgv, options);
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     using namespace calvane;
+    if (argc > 2 && std::strcmp(argv[2], "--program") == 0) {
+        return runProgram(argv);
+    }
     QApplication app(argc, argv);
     if (argc < 2) {
         return 2;

@@ -158,4 +158,23 @@ TEST_F(SingleInstanceTest, TheProgramsSecondStartEndsWithoutTouchingTheSettings)
     EXPECT_EQ(QFileInfo(ini).lastModified(), iniTime);
 }
 
+// "Open with" while the program runs: the later start hands its file over, the
+// running program loads it and the later start ends.
+TEST_F(SingleInstanceTest, ALaterStartWithAFileHasTheRunningProgramLoadIt)
+{
+    QProcess& first = launch(QStringLiteral(PROBE_EXE),
+                             {runtime + QStringLiteral("/calvane"), QStringLiteral("--program")});
+    ASSERT_EQ(nextLine(first), QStringLiteral("ready")) << first.readAllStandardError().toStdString();
+
+    QDir().mkpath(dir.path(QStringLiteral("songs")));
+    dir.write(QStringLiteral("songs/b.mid"), QByteArray("MThd\0\0\0\x06\0\0\0\x01\x01\xe0", 14));
+    // A relative path, from the later start's own folder.
+    QProcess& second = launch(QStringLiteral(CALVANE_EXE), {QStringLiteral("songs/b.mid")});
+    EXPECT_TRUE(ended(second));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(nextLine(first), QStringLiteral("loaded b.mid"));
+    first.closeWriteChannel();
+    EXPECT_TRUE(ended(first));
+}
+
 } // namespace

@@ -11,6 +11,7 @@
 #include "platform/PlaybackTimer.h"
 #include "platform/ProcessEnd.h"
 #include "platform/ProcessStarter.h"
+#include "platform/Trash.h"
 
 #include <QFont>
 #include <QScopeGuard>
@@ -41,8 +42,9 @@ int RunCalvane(int argc, char** argv, const StartOptions& options)
     MciDevice& device = options.device ? *options.device : *created;
     PosixProcessStarter starter;
     QtPlaybackTimer timer;
+    GioTrash trash;
     ProgramState state;
-    frmMain window(state, {boxes, reporter, end, device, starter, timer, iniPath});
+    frmMain window(state, {boxes, reporter, end, device, starter, timer, trash, iniPath});
     reporter.setContext(window.failureContext());
     const auto forgetWindow = qScopeGuard([&reporter] { reporter.setContext({}); });
     boxes.setParent(&window);

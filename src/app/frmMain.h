@@ -31,6 +31,7 @@ class PlaybackTimer;
 class PositionSlider;
 class ProcessEnd;
 class ProcessStarter;
+class Trash;
 
 /// The program's shared state: the settings in memory and the file the main
 /// window loaded last (empty until then). The view options are the check marks
@@ -50,6 +51,7 @@ struct MainWindowServices
     MciDevice& device;
     ProcessStarter& starter; ///< the external player's start
     PlaybackTimer& timer;    ///< becomes timMIDIStop
+    Trash& trash;            ///< where deleted files go when Del is 0
     QString iniPath;         ///< the settings file
 };
 
@@ -176,6 +178,9 @@ private:
     void filFile_OLEDragDrop(const QMimeData* data);
     void mnuExit_Click();
     ConvResult FileNameConv(const QString& fileName);
+
+    // Deletion (frmMain_Delete.cpp): the Delete key in the file list, also run by mnuDel.
+    void filFile_KeyDown(int KeyCode, Qt::KeyboardModifiers Shift);
 
     // The player panel and the external player (frmMain_Player.cpp).
     void cmdPrev_Click();

@@ -27,7 +27,7 @@ void frmMain::filFile_KeyDown(int KeyCode, Qt::KeyboardModifiers Shift)
     Q_UNUSED(Shift);
     const int index = filFile->listIndex();
     if (KeyCode != Qt::Key_Delete || index < 0) {
-        return; // nothing selected: nothing to delete
+        return; // another key, or nothing selected to delete
     }
     const QString fileName = filFile->fileName(index);
     bool playing = false;

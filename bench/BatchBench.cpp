@@ -17,6 +17,7 @@
 #include "platform/PlaybackTimer.h"
 #include "platform/ProcessEnd.h"
 #include "platform/ProcessStarter.h"
+#include "platform/Trash.h"
 #include "platform/UrlOpener.h"
 
 #include <QApplication>
@@ -148,7 +149,8 @@ double dialogRun(const QString& folder, const QString& ini, int& renamed)
     ProgramState state;
     QDir::setCurrent(folder);
     NoUrlOpener opener;
-    frmMain window(state, {boxes, reporter, end, *device, starter, timer, opener, ini});
+    GioTrash trash;
+    frmMain window(state, {boxes, reporter, end, *device, starter, timer, opener, trash, ini});
     window.Form_Load({});
     window.show();
     QCoreApplication::processEvents();

@@ -9,6 +9,7 @@ packages=(
     qt6-base-dev libgl-dev            # Qt 6 (Gui needs the GL headers to configure)
     libfluidsynth-dev librtmidi-dev   # preview playback
     libasound2-dev                    # ALSA: quiet its messages, find the sequencer
+    libglib2.0-dev                    # GIO: the desktop trash, for any file name
     timgm6mb-soundfont                # a small General MIDI SoundFont
     fonts-ipafont-gothic              # Japanese captions
     libgtest-dev libgmock-dev libbenchmark-dev

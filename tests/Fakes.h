@@ -5,11 +5,16 @@
 #include "platform/PlaybackTimer.h"
 #include "platform/ProcessEnd.h"
 #include "platform/UrlOpener.h"
+#include "platform/Trash.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <deque>
 #include <functional>
 #include <vector>
@@ -117,6 +122,26 @@ public:
     }
     std::vector<QUrl> opened;
     bool opens = true;
+};
+
+/// A trash that records every file it is given and moves it into `folder` (a
+/// plain folder of the test), or refuses it with the errno in `failWith`.
+class FakeTrash final : public Trash
+{
+public:
+    int MoveToTrash(const QByteArray& nativePath) override
+    {
+        given.append(nativePath);
+        if (failWith != 0) {
+            return failWith;
+        }
+        const QByteArray to = folder + nativePath.mid(nativePath.lastIndexOf('/'));
+        return std::rename(nativePath.constData(), to.constData()) == 0 ? 0 : errno;
+    }
+
+    QByteArray folder;
+    QList<QByteArray> given;
+    int failWith = 0;
 };
 
 } // namespace calvane::test

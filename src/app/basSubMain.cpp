@@ -15,6 +15,7 @@
 #include "platform/ProcessEnd.h"
 #include "platform/ProcessStarter.h"
 #include "rename/basFileNameControl.h"
+#include "platform/Trash.h"
 
 #include <QFont>
 #include <QScopeGuard>
@@ -66,8 +67,9 @@ int RunCalvane(int argc, char** argv, const StartOptions& options)
     PosixProcessStarter starter;
     QtPlaybackTimer timer;
     DesktopUrlOpener opener;
+    GioTrash trash;
     ProgramState state;
-    frmMain window(state, {boxes, reporter, end, device, starter, timer, opener, iniPath});
+    frmMain window(state, {boxes, reporter, end, device, starter, timer, opener, trash, iniPath});
     reporter.setContext(window.failureContext());
     const auto forgetWindow = qScopeGuard([&reporter] { reporter.setContext({}); });
     boxes.setParent(&window);

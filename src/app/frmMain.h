@@ -33,6 +33,7 @@ class PositionSlider;
 class ProcessEnd;
 class ProcessStarter;
 class UrlOpener;
+class Trash;
 
 /// The program's shared state: the settings in memory and the file the main
 /// window loaded last (empty until then). The view options are the check marks
@@ -53,6 +54,7 @@ struct MainWindowServices
     ProcessStarter& starter; ///< the external player's start
     PlaybackTimer& timer;    ///< becomes timMIDIStop
     UrlOpener& opener;       ///< the help page
+    Trash& trash;            ///< where deleted files go when Del is 0
     QString iniPath;         ///< the settings file
 };
 
@@ -189,6 +191,9 @@ private:
     void filFile_OLEDragDrop(const QMimeData* data);
     void mnuExit_Click();
     ConvResult FileNameConv(const QString& fileName);
+
+    // Deletion (frmMain_Delete.cpp): the Delete key in the file list, also run by mnuDel.
+    void filFile_KeyDown(int KeyCode, Qt::KeyboardModifiers Shift);
 
     // The player panel and the external player (frmMain_Player.cpp).
     void cmdPrev_Click();

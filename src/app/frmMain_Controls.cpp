@@ -226,6 +226,7 @@ void frmMain::connectEvents()
     connect(filFile, &FileList::DblClick, this, &frmMain::filFile_DblClick);
     connect(filFile, &FileList::MouseDown, this, &frmMain::filFile_MouseDown);
     connect(filFile, &FileList::OLEDragDrop, this, &frmMain::filFile_OLEDragDrop);
+    connect(filFile, &FileList::KeyDown, this, &frmMain::filFile_KeyDown);
     connect(cmdReLoad, &QPushButton::clicked, this, &frmMain::cmdReLoad_Click);
     connect(cmdConv, &QPushButton::clicked, this, &frmMain::cmdConv_Click);
     connect(cmdAllConv, &QPushButton::clicked, this, &frmMain::cmdAllConv_Click);
@@ -245,6 +246,7 @@ void frmMain::connectEvents()
     connect(mnuEdit_Pause, &QAction::triggered, this, &frmMain::cmdPlay_Click);
     connect(mnuEdit_Stop, &QAction::triggered, this, &frmMain::cmdStop_Click);
     connect(mnuUsePlayer, &QAction::triggered, this, &frmMain::mnuUsePlayer_Click);
+    connect(mnuDel, &QAction::triggered, this, [this] { filFile_KeyDown(Qt::Key_Delete, Qt::NoModifier); });
     // Qt ticks a checkable item before it reports the click; the click procedures
     // turn the option over themselves (the load step runs them too), so the tick
     // is taken back first.

@@ -43,8 +43,9 @@ inline QByteArray MidiWithTitle(const QByteArray& title, const QByteArray& copyr
 
 /// The main window over a temporary folder "music" (the process's current
 /// folder while the test runs), with recording fakes for message boxes, the
-/// error handler, the process end and the media device, a playback timer that
-/// ticks only when told, and the real process starter.
+/// error handler, the process end, the media device and the trash (a folder
+/// "trash" beside "music"), a playback timer that ticks only when told, and the
+/// real process starter.
 class MainWindowTest : public ::testing::Test
 {
 protected:
@@ -54,6 +55,8 @@ protected:
         music = dir.root() + QStringLiteral("/music");
         QDir().mkpath(music);
         QDir::setCurrent(music);
+        QDir().mkpath(dir.path(QStringLiteral("trash")));
+        trash.folder = NativePath(dir.path(QStringLiteral("trash")));
         ini = dir.path(QStringLiteral("calvane.ini"));
         device.replies[QStringLiteral("status Midi length")] = QStringLiteral("83456");
         device.replies[QStringLiteral("status midi tempo")] = QStringLiteral("120");
@@ -87,7 +90,7 @@ protected:
     {
         window = std::make_unique<frmMain>(
             state, MainWindowServices{boxes, handler ? static_cast<ErrorReporter&>(*handler) : reporter, end,
-                                      device, starter, timer, opener, ini});
+                                      device, starter, timer, opener, trash, ini});
         if (handler) {
             handler->setContext(window->failureContext());
         }
@@ -155,6 +158,7 @@ protected:
     PosixProcessStarter starter;
     FakePlaybackTimer timer;
     FakeUrlOpener opener;
+    FakeTrash trash;
     ProgramState state;
     std::unique_ptr<frmMain> window;
 

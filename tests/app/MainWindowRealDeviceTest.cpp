@@ -29,7 +29,7 @@ protected:
         song.write(TwoSecondSong());
         song.close();
         window = std::make_unique<frmMain>(
-            state, MainWindowServices{boxes, reporter, end, realDevice, starter, timer, opener, ini});
+            state, MainWindowServices{boxes, reporter, end, realDevice, starter, timer, opener, trash, ini});
         window->Form_Load({});
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace calvane {
 
@@ -32,6 +33,9 @@ MsgResult QtMessageBoxes::show(const QString& text, const QString& caption, MsgI
     if (buttons == MsgButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
+        // The program speaks Japanese; Qt's own button texts would be English.
+        box.button(QMessageBox::Yes)->setText(QStringLiteral("はい(&Y)"));
+        box.button(QMessageBox::No)->setText(QStringLiteral("いいえ(&N)"));
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }

@@ -14,6 +14,7 @@ packages=(
     fonts-ipafont-gothic              # Japanese captions
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth                        # a real window without a display
+    dpkg-dev desktop-file-utils appstream  # the Debian package, the menu entry and metadata checked
 )
 
 missing=()

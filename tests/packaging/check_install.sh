@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and checks the layout a desktop needs,
+# validates the menu entry and the software-centre description, then builds the
+# Debian package and checks what it holds and depends on.
+#   check_install.sh BUILD_DIR
+set -euo pipefail
+build=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+cmake --install "$build" --prefix "$work/usr" >/dev/null
+expected=(
+    usr/bin/calvane
+    usr/bin/calvane-info
+    usr/share/calvane/calvane.html
+    usr/share/applications/org.calvane.Calvane.desktop
+    usr/share/metainfo/org.calvane.Calvane.metainfo.xml
+    usr/share/icons/hicolor/scalable/apps/org.calvane.Calvane.svg
+)
+for size in 16 24 32 48 64 128 256; do
+    expected+=("usr/share/icons/hicolor/${size}x${size}/apps/org.calvane.Calvane.png")
+done
+status=0
+for f in "${expected[@]}"; do
+    if [ ! -f "$work/$f" ]; then
+        echo "missing from the installed tree: $f"
+        status=1
+    fi
+done
+for program in calvane calvane-info; do
+    [ -x "$work/usr/bin/$program" ] || { echo "not executable: $program"; status=1; }
+done
+# Nothing of the build's own (tests, benchmarks, libraries) is installed.
+extra=$(cd "$work" && find . -type f | sed 's|^\./||' | grep -v -x -F -f <(printf '%s\n' "${expected[@]}") || true)
+if [ -n "$extra" ]; then
+    echo "installed but not expected:"
+    echo "$extra"
+    status=1
+fi
+
+desktop-file-validate "$work/usr/share/applications/org.calvane.Calvane.desktop" || status=1
+appstreamcli validate --no-net "$work/usr/share/metainfo/org.calvane.Calvane.metainfo.xml" || status=1
+
+(cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >/dev/null) || status=1
+deb=$(ls "$work"/package/calvane_*.deb 2>/dev/null | head -n 1)
+if [ -z "$deb" ]; then
+    echo "cpack made no Debian package"
+    exit 1
+fi
+control=$(dpkg-deb -f "$deb")
+for want in "Package: calvane" "Depends: .*libqt6widgets6" "Depends: .*libfluidsynth" "Recommends: .*soundfont"; do
+    grep -q -E "^$want" <<<"$control" || { echo "package control lacks: $want"; status=1; }
+done
+contents=$(dpkg-deb -c "$deb")
+for f in "${expected[@]}"; do
+    grep -q -F "./$f" <<<"$contents" || { echo "package lacks: $f"; status=1; }
+done
+exit $status

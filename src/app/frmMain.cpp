@@ -7,6 +7,7 @@
 #include "app/PositionSlider.h"
 #include "app/StatusTexts.h"
 #include "app/frmAllConv.h"
+#include "app/frmEdit.h"
 #include "errors/basModule1.h"
 #include "midi/basMIDIInfo.h"
 #include "platform/Directory.h"
@@ -37,6 +38,7 @@ const QString kFileChanged = QStringLiteral("ファイルが変更されまし�
 const QString kFileReloaded = QStringLiteral("ファイルが再読み込みされました(停止中)");
 const QString kFileSpecified = QStringLiteral("MIDIファイルが指定されました (停止中)");
 const QString kStoppedForConv = QStringLiteral("変換作業のため停止します");
+const QString kDeviceChanged = QStringLiteral("デバイスが変更されました (停止中)");
 const QString kSelectionError = QStringLiteral("選択エラー");
 
 /// Text set by the program shows from its beginning, not scrolled to its end.
@@ -398,6 +400,20 @@ void frmMain::cmdAllConv_Click()
     dialog->showOverOwner();
 }
 
+void frmMain::mnuSet_Click()
+{
+    if (m_edit) {
+        return; // one settings dialog at a time
+    }
+    auto* dialog = new frmEdit(*this, m_state.settings, mnuFront->isChecked(),
+                               {m_services.outputs, m_services.pickers, m_services.boxes, m_services.reporter,
+                                [this] { haltPlaybackForDeviceChange(); }});
+    m_edit = dialog;
+    connect(dialog, &SecondaryWindow::Unloaded, this, &frmMain::secondaryWindowClosed);
+    dialog->Form_Load();
+    dialog->showOverOwner();
+}
+
 ConvResult frmMain::FileNameConv(const QString& fileName)
 {
     const ConvOutcome outcome =
@@ -434,6 +450,22 @@ void frmMain::haltPlaybackForRename()
     timMIDIStop->setInterval(0);
 }
 
+/// The settings dialog chose another output device: what plays stops and goes
+/// back to the start; a paused file keeps the device it started on.
+void frmMain::haltPlaybackForDeviceChange()
+{
+    if (!basMIDIControl::IsPlaying(m_control.GetMIDIMode())) {
+        return;
+    }
+    m_control.MIDIControl(u"stop");
+    m_control.MIDIControl(u"prev");
+    setPicture(cmdPlay, 102);
+    lblStatus->setText(kDeviceChanged);
+    timMIDIStop->setInterval(0);
+    sldPosition->setValue(0);
+    showPosition(0);
+}
+
 /// After a rename: the list shows the new names, nothing is selected.
 void frmMain::showListAfterRename()
 {
@@ -446,9 +478,14 @@ frmAllConv* frmMain::allConvWindow() const
     return m_allConv;
 }
 
+frmEdit* frmMain::editWindow() const
+{
+    return m_edit;
+}
+
 bool frmMain::takesInput() const
 {
-    return !m_allConv;
+    return !m_allConv && !m_edit;
 }
 
 void frmMain::secondaryWindowClosed()
@@ -461,6 +498,9 @@ void frmMain::unloadSecondaryWindows()
 {
     if (m_allConv) {
         m_allConv->close();
+    }
+    if (m_edit) {
+        m_edit->close();
     }
 }
 

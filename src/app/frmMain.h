@@ -22,11 +22,14 @@ namespace calvane {
 class DriveList;
 class ErrorReporter;
 class frmAllConv;
+class frmEdit;
 struct FailureContext;
 class FileList;
 class FolderList;
 class MciDevice;
 class MessageBoxes;
+class MidiOutputs;
+class Pickers;
 class PlaybackTimer;
 class PositionSlider;
 class ProcessEnd;
@@ -50,6 +53,8 @@ struct MainWindowServices
     MciDevice& device;
     ProcessStarter& starter; ///< the external player's start
     PlaybackTimer& timer;    ///< becomes timMIDIStop
+    MidiOutputs& outputs;    ///< the ones the device plays through: the settings dialog lists them
+    Pickers& pickers;        ///< the settings dialog's folder and program pickers
     QString iniPath;         ///< the settings file
 };
 
@@ -78,9 +83,13 @@ public:
     void mnuFront_Click();
     void mnuShowMIDIInfo_Click();
     void mnuPreview_Click();
+    /// Opens the settings dialog.
+    void mnuSet_Click();
 
     /// The batch dialog while it is open, else null.
     frmAllConv* allConvWindow() const;
+    /// The settings dialog while it is open, else null.
+    frmEdit* editWindow() const;
     /// No secondary window is open: the main window takes input.
     bool takesInput() const;
     /// What the error handler reads at the moment of a failure: CurrentMIDIPath,
@@ -198,6 +207,7 @@ private:
     void setFileNameBox(const QString& name);
     void clearSelectionDisplay();
     void haltPlaybackForRename();
+    void haltPlaybackForDeviceChange();
     void showListAfterRename();
     void secondaryWindowClosed();
     void unloadSecondaryWindows();
@@ -216,6 +226,7 @@ private:
     QString m_fileName;                     ///< the file txtFileName shows, as the file system names it
     QHash<QString, QString> m_driveFolders; ///< the last folder shown on each drive
     QPointer<frmAllConv> m_allConv;
+    QPointer<frmEdit> m_edit;
     QHash<QWidget*, QRect> m_places; ///< each control's place in twips
     int m_clientWidth = 0;           ///< twips
     int m_clientHeight = 0;          ///< twips

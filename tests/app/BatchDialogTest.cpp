@@ -387,7 +387,7 @@ TEST_F(BatchTest, TheDialogsBoxesAreItsOwnAndItIsPinnedOnTopWithTheMainWindow)
     addMidi(QStringLiteral("a.mid"), "A|");
     QtMessageBoxes screenBoxes;
     window = std::make_unique<frmMain>(
-        state, MainWindowServices{screenBoxes, reporter, end, device, starter, timer, ini});
+        state, MainWindowServices{screenBoxes, reporter, end, device, starter, timer, outputs, pickers, ini});
     screenBoxes.setParent(window.get());
     window->Form_Load({});
     window->mnuFront->trigger();

@@ -5,6 +5,7 @@
 #include "../TempDir.h"
 #include "../midi/MidiBytes.h"
 #include "../player/FakeMciDevice.h"
+#include "../player/RecordingMidiOutput.h"
 #include "app/DriveList.h"
 #include "app/FileList.h"
 #include "app/FolderList.h"
@@ -43,8 +44,8 @@ inline QByteArray MidiWithTitle(const QByteArray& title, const QByteArray& copyr
 
 /// The main window over a temporary folder "music" (the process's current
 /// folder while the test runs), with recording fakes for message boxes, the
-/// error handler, the process end and the media device, a playback timer that
-/// ticks only when told, and the real process starter.
+/// error handler, the process end, the media device, the MIDI outputs and the
+/// pickers, a playback timer that ticks only when told, and the real process starter.
 class MainWindowTest : public ::testing::Test
 {
 protected:
@@ -87,7 +88,7 @@ protected:
     {
         window = std::make_unique<frmMain>(
             state, MainWindowServices{boxes, handler ? static_cast<ErrorReporter&>(*handler) : reporter, end,
-                                      device, starter, timer, ini});
+                                      device, starter, timer, outputs, pickers, ini});
         if (handler) {
             handler->setContext(window->failureContext());
         }
@@ -154,6 +155,8 @@ protected:
     FakeMciDevice device;
     PosixProcessStarter starter;
     FakePlaybackTimer timer;
+    FakeMidiOutputs outputs;
+    FakePickers pickers;
     ProgramState state;
     std::unique_ptr<frmMain> window;
 

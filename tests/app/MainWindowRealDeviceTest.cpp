@@ -28,8 +28,8 @@ protected:
         ASSERT_TRUE(song.open(QIODevice::WriteOnly));
         song.write(TwoSecondSong());
         song.close();
-        window = std::make_unique<frmMain>(
-            state, MainWindowServices{boxes, reporter, end, realDevice, starter, timer, ini});
+        window = std::make_unique<frmMain>(state, MainWindowServices{boxes, reporter, end, realDevice,
+                                                                     starter, timer, outputs, pickers, ini});
         window->Form_Load({});
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -45,9 +45,8 @@ protected:
 
     int picture() const { return window->cmdPlay->property("picture").toInt(); }
 
-    FakeMidiOutputs outputs;
     FakeClock clock;
-    MediaDevice realDevice{outputs, clock, [](const QString&) {}};
+    MediaDevice realDevice{outputs, clock, [](const QString&) {}}; // over the fixture's outputs
 };
 
 TEST_F(RealDevicePlayerTest, PlaysToTheEndWhileThePositionFollowsAndThenStops)
@@ -78,7 +77,7 @@ TEST_F(RealDevicePlayerTest, WithRepeatTheSongStartsAgainFromTheBeginning)
     load();
     state.settings.Repeat = 1; // after the load step, which reads the settings file
     QTest::mouseClick(window->cmdPlay, Qt::LeftButton);
-    playFor(2100); // past the end: this tick sends it back to the start and plays again
+    playFor(2100);  // past the end: this tick sends it back to the start and plays again
     clock.Settle(); // the sequencer has sent what is due at the new start
     EXPECT_EQ(window->lblStatus->text(), QStringLiteral("再生中です"));
     EXPECT_EQ(picture(), 101);

@@ -34,6 +34,7 @@ const QString kCancel = QStringLiteral("Cancel");
 /// Linux programs carry no extension: the program picker lists every file.
 const QString kProgramFilter = QStringLiteral("実行ファイル (*)");
 constexpr int kDialogHeight = 5750; // twips
+constexpr int kPathBoxWidth = 240;  // pixels: room for a path of some depth
 
 template <class T> T* named(T* control, const QString& name)
 {
@@ -80,6 +81,13 @@ QRadioButton* option(const std::array<QRadioButton*, 2>& options, std::int16_t v
 std::int16_t chosenOption(const std::array<QRadioButton*, 2>& options)
 {
     return !options[0]->isChecked() && options[1]->isChecked() ? 1 : 0;
+}
+
+/// Text set by the program shows from its beginning.
+void showText(QLineEdit* box, const QString& text)
+{
+    box->setText(text);
+    box->setCursorPosition(0);
 }
 
 /// A text box that can be typed into shows the window background, a disabled
@@ -188,6 +196,7 @@ QFrame* frmEdit::createGeneralPage()
     chkAppointFolder =
         named(new QCheckBox(QStringLiteral("最初に開くフォルダを指定(&A)"), fraFolder), "chkAppointFolder");
     txtPath = named(new QLineEdit(fraFolder), "txtPath");
+    txtPath->setMinimumWidth(kPathBoxWidth);
     cmdSearch = named(new QPushButton(QStringLiteral("参照(&C)"), fraFolder), "cmdSearch");
     chkSaveLastFolder = named(new QCheckBox(QStringLiteral("最後に開いたフォルダを記憶(&L)"), fraFolder),
                               "chkSaveLastFolder");
@@ -247,6 +256,7 @@ QFrame* frmEdit::createPlayerPage()
         named(new QCheckBox(QStringLiteral("外部プレイヤーを使用する"), fraPlayer), "chkUsePlayer");
     Label3 = named(new QLabel(QStringLiteral("外部プレイヤーの場所(&O)"), fraPlayer), "Label3");
     txtExePath = named(new QLineEdit(fraPlayer), "txtExePath");
+    txtExePath->setMinimumWidth(kPathBoxWidth);
     Label3->setBuddy(txtExePath);
     cmdExeSearch = named(new QPushButton(QStringLiteral("参照(&C)"), fraPlayer), "cmdExeSearch");
     auto* player = new QGridLayout(fraPlayer);
@@ -307,7 +317,7 @@ void frmEdit::Form_Load()
         setCheck(chkLastSpace, BoolToCheck(s.LastSpace));
         setCheck(chkSaveLastFolder, s.SaveLastFolder);
         chkSaveLastFolder_Click();
-        txtPath->setText(s.FastFolderPath);
+        showText(txtPath, s.FastFolderPath);
         setCheck(chkAppointFolder, s.AppointFolder);
         chkAppointFolder_Click();
         option(optDel, s.Del)->setChecked(true);
@@ -317,7 +327,7 @@ void frmEdit::Form_Load()
         setCheck(chkRepeat, s.Repeat);
         setCheck(chkUsePlayer, s.UsePlayer);
         chkUsePlayer_Click();
-        txtExePath->setText(s.ExePath);
+        showText(txtExePath, s.ExePath);
 
         if (m_topmost) {
             SetTopmost(*this, true);
@@ -395,7 +405,7 @@ void frmEdit::cmdSearch_Click()
     Guarded(m_services.reporter, "frmEdit.cmdSearch_Click", [&] {
         const QString chosen = m_services.pickers.ShowFolderDialog(*this);
         if (chosen != kCancel) {
-            txtPath->setText(chosen);
+            showText(txtPath, chosen);
         }
     });
 }
@@ -404,7 +414,7 @@ void frmEdit::cmdExeSearch_Click()
 {
     const QString chosen = m_services.pickers.ShowOpenDialog(*this, kProgramFilter);
     if (chosen != kCancel) {
-        txtExePath->setText(chosen);
+        showText(txtExePath, chosen);
     }
 }
 

@@ -314,7 +314,7 @@ TEST_F(SettingsDialogTest, LeavingAPageWithABadPathComesBackOnceAndTheNextTabCli
     EXPECT_EQ(shownBoxes(), QStringList{kNoFolder});
     EXPECT_EQ(shown(), QStringLiteral("tab 0 page 0"));
     EXPECT_TRUE(dialog->txtPath->hasFocus());
-    clickTab(2);
+    QTest::keyClick(dialog->txtPath, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier); // to tab 2
     EXPECT_EQ(shownBoxes(), QStringList({kNoFolder, kNoFolder}));
     EXPECT_EQ(shown(), QStringLiteral("tab 0 page 0"));
 
@@ -324,6 +324,8 @@ TEST_F(SettingsDialogTest, LeavingAPageWithABadPathComesBackOnceAndTheNextTabCli
     EXPECT_EQ(shown(), QStringLiteral("tab 2 page 2"));
     EXPECT_TRUE(dialog->txtExePath->hasFocus());
     type(dialog->txtExePath, file);
+    QTest::keyClick(dialog->txtExePath, Qt::Key_Tab, Qt::ControlModifier); // round to tab 0
+    EXPECT_EQ(shown(), QStringLiteral("tab 0 page 0"));
     clickTab(1);
     EXPECT_EQ(shown(), QStringLiteral("tab 1 page 1"));
 

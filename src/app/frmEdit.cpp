@@ -26,6 +26,8 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace calvane {
 namespace {
 

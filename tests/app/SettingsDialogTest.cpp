@@ -193,7 +193,9 @@ TEST_F(SettingsDialogTest, ADoubleClickOrDeletionValueThatNamesNoOptionFailsTheL
     for (auto stored : {+[](Settings& s) { s.DClick = 2; }, +[](Settings& s) { s.Del = -1; }}) {
         start();
         stored(state.settings);
-        EXPECT_THROW(QTest::keyClick(window.get(), Qt::Key_E, Qt::ControlModifier), ProgramEnded);
+        // The menu's procedure itself: an end thrown through Qt's key handling would leak
+        // what Qt holds on the way (the real program ends there).
+        EXPECT_THROW(window->mnuSet_Click(), ProgramEnded);
         ASSERT_EQ(reporter.reports.size(), 1u);
         EXPECT_EQ(reporter.reports[0].number, 340);
         EXPECT_EQ(reporter.reports[0].procedure, QStringLiteral("frmEdit.Form_Load"));

@@ -38,15 +38,10 @@ const QString kProgramFilter = QStringLiteral("実行ファイル (*)");
 constexpr int kDialogHeight = 5750; // twips
 constexpr int kPathBoxWidth = 240;  // pixels: room for a path of some depth
 
-template <class T> T* named(T* control, const QString& name)
-{
-    control->setObjectName(name);
-    return control;
-}
-
 template <class T> T* named(T* control, const char* name)
 {
-    return named(control, QString::fromLatin1(name));
+    control->setObjectName(QString::fromLatin1(name));
+    return control;
 }
 
 int BoolToCheck(bool value)

@@ -436,7 +436,7 @@ TEST_F(SettingsDialogTest, AnotherDeviceStopsWhatPlaysAndLeavesAPausedFileAsItIs
     }
 }
 
-TEST_F(SettingsDialogTest, OkTakesEveryControlAndEnterIsOkAlsoRightAfterAnAccessKey)
+TEST_F(SettingsDialogTest, OkTakesEveryControlWithThePickersChoicesAndEnterIsOkAlsoRightAfterAnAccessKey)
 {
     start(); // loads the settings file: the values below come after it
     state.settings.FastFolderPath = folder;
@@ -450,8 +450,12 @@ TEST_F(SettingsDialogTest, OkTakesEveryControlAndEnterIsOkAlsoRightAfterAnAccess
     EXPECT_EQ(LoadSettings(ini).settings.SaveLastFolder, 0);
 
     start();
-    pickers.answers = {file};
+    pickers.answers = {music};
     open();
+    const QWidget* const owner = dialog;
+    click(dialog->cmdSearch);
+    click(dialog->cmdSearch); // cancelled: the text stays
+    EXPECT_EQ(dialog->txtPath->text(), music);
     click(dialog->optDClick[1]);
     click(dialog->optDel[1]);
     click(dialog->chkdel);
@@ -462,6 +466,8 @@ TEST_F(SettingsDialogTest, OkTakesEveryControlAndEnterIsOkAlsoRightAfterAnAccess
     }
     clickTab(2);
     click(dialog->chkUsePlayer);
+    click(dialog->cmdExeSearch); // cancelled
+    pickers.answers = {file};
     click(dialog->cmdExeSearch);
     click(dialog->chkRepeat);
     QTest::keyClick(dialog->txtExePath, Qt::Key_Enter);
@@ -472,7 +478,7 @@ TEST_F(SettingsDialogTest, OkTakesEveryControlAndEnterIsOkAlsoRightAfterAnAccess
     expected.chkDel = 0;
     expected.AppointFolder = 0;
     expected.SaveLastFolder = 0;
-    expected.FastFolderPath = folder;
+    expected.FastFolderPath = music;
     expected.Space = expected.LastSpace = false;
     expected.Start = expected.ErrSkip = true;
     expected.UsePlayer = 1;
@@ -481,6 +487,13 @@ TEST_F(SettingsDialogTest, OkTakesEveryControlAndEnterIsOkAlsoRightAfterAnAccess
     expected.DeviceName = QStringLiteral("Synth");
     EXPECT_EQ(state.settings, expected);
     EXPECT_TRUE(boxes.shown.empty());
+    ASSERT_EQ(pickers.shown.size(), 4u);
+    for (const FakePickers::Shown& shown : pickers.shown) {
+        EXPECT_EQ(shown.owner, owner);
+    }
+    EXPECT_EQ(pickers.shown[1].kind, QStringLiteral("folder"));
+    EXPECT_EQ(pickers.shown[3].kind, QStringLiteral("file"));
+    EXPECT_EQ(pickers.shown[3].filter, QStringLiteral("実行ファイル (*)"));
 }
 
 TEST_F(SettingsDialogTest, EveryWayOfClosingWithoutOkKeepsTheSettingsAndGivesTheMainWindowBack)
@@ -546,34 +559,6 @@ TEST_F(SettingsDialogTest, EveryWayOfClosingWithoutOkKeepsTheSettingsAndGivesThe
         boxes.shown.clear();
         window.reset();
     }
-}
-
-TEST_F(SettingsDialogTest, TheBrowseButtonsAskTheirPickersOverTheDialogAndKeepTheTextOnCancel)
-{
-    start(); // loads the settings file: the values below come after it
-    state.settings.SaveLastFolder = 0;
-    state.settings.FastFolderPath = folder;
-    state.settings.UsePlayer = 1;
-    state.settings.ExePath = file;
-    open();
-    pickers.answers = {QStringLiteral("/chosen/folder")};
-    click(dialog->cmdSearch);
-    EXPECT_EQ(dialog->txtPath->text(), QStringLiteral("/chosen/folder"));
-    click(dialog->cmdSearch); // cancelled
-    EXPECT_EQ(dialog->txtPath->text(), QStringLiteral("/chosen/folder"));
-    clickTab(2);
-    EXPECT_EQ(boxes.shown.size(), 1u); // the chosen folder does not exist
-    type(dialog->txtPath, folder);
-    clickTab(2);
-    click(dialog->cmdExeSearch); // cancelled
-    EXPECT_EQ(dialog->txtExePath->text(), file);
-    ASSERT_EQ(pickers.shown.size(), 3u);
-    for (const FakePickers::Shown& shown : pickers.shown) {
-        EXPECT_EQ(shown.owner, dialog.data());
-    }
-    EXPECT_EQ(pickers.shown[0].kind, QStringLiteral("folder"));
-    EXPECT_EQ(pickers.shown[2].kind, QStringLiteral("file"));
-    EXPECT_EQ(pickers.shown[2].filter, QStringLiteral("実行ファイル (*)"));
 }
 
 /// The real pickers: their titles, what they offer, a choice and a cancel.

@@ -10,6 +10,7 @@
 // Uses the display of the environment (QT_QPA_PLATFORM=offscreen, or xvfb-run).
 
 #include "app/MediaDeviceFactory.h"
+#include "app/QtPickers.h"
 #include "app/frmAllConv.h"
 #include "app/frmMain.h"
 #include "errors/basModule1.h"
@@ -19,6 +20,7 @@
 #include "platform/ProcessStarter.h"
 #include "platform/Trash.h"
 #include "platform/UrlOpener.h"
+#include "player/MidiOutput.h"
 
 #include <QApplication>
 #include <QDir>
@@ -143,14 +145,17 @@ double dialogRun(const QString& folder, const QString& ini, int& renamed)
     AnsweringBoxes boxes;
     StderrReporter reporter;
     ImmediateProcessEnd end;
-    const std::unique_ptr<MciDevice> device = CreateMediaDevice();
+    NoMidiOutputs outputs; // the run never plays
+    const std::unique_ptr<MciDevice> device = CreateMediaDevice(outputs);
     PosixProcessStarter starter;
     QtPlaybackTimer timer;
     ProgramState state;
     QDir::setCurrent(folder);
     NoUrlOpener opener;
     GioTrash trash;
-    frmMain window(state, {boxes, reporter, end, *device, starter, timer, opener, trash, ini});
+    QtPickers pickers;
+    frmMain window(state,
+                   {boxes, reporter, end, *device, starter, timer, opener, trash, outputs, pickers, ini});
     window.Form_Load({});
     window.show();
     QCoreApplication::processEvents();

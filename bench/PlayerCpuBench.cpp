@@ -20,6 +20,7 @@
 #include "errors/basModule1.h"
 #include "platform/PlaybackTimer.h"
 #include "platform/ProcessEnd.h"
+#include "platform/audio/PlatformMidiOutputs.h"
 #include "player/basMIDIControl.h"
 
 #include <QCoreApplication>
@@ -130,13 +131,14 @@ struct ProbeDevice
         : fake(simulated ? std::make_unique<test::FakeMciDevice>() : nullptr),
           playback(simulated ? std::make_unique<test::FakePlayback>(*fake, [this] { return clock.elapsed(); })
                              : nullptr),
-          real(simulated ? nullptr : CreateMediaDevice()),
+          real(simulated ? nullptr : CreateMediaDevice(outputs)),
           counted(fake ? static_cast<MciDevice&>(*fake) : *real)
     {
         clock.start();
     }
 
     QElapsedTimer clock;
+    PlatformMidiOutputs outputs;
     std::unique_ptr<test::FakeMciDevice> fake;
     std::unique_ptr<test::FakePlayback> playback;
     std::unique_ptr<MciDevice> real;

@@ -2,6 +2,7 @@
 
 #include "errors/basModule1.h"
 #include "platform/MessageBoxes.h"
+#include "platform/Pickers.h"
 #include "platform/PlaybackTimer.h"
 #include "platform/ProcessEnd.h"
 #include "platform/UrlOpener.h"
@@ -58,6 +59,43 @@ public:
     std::vector<ShownBox> shown;
     std::deque<MsgResult> answers;
     std::function<void(const ShownBox&)> onShow;
+};
+
+/// Records each picker shown (its kind, owner and filter) and answers with the
+/// scripted paths; "Cancel" once the script is used up.
+class FakePickers final : public Pickers
+{
+public:
+    struct Shown
+    {
+        QString kind; ///< "folder" or "file"
+        const QWidget* owner;
+        QString filter;
+    };
+
+    QString ShowFolderDialog(QWidget& owner) override
+    {
+        return answer({QStringLiteral("folder"), &owner, {}});
+    }
+    QString ShowOpenDialog(QWidget& owner, const QString& filter) override
+    {
+        return answer({QStringLiteral("file"), &owner, filter});
+    }
+
+    std::vector<Shown> shown;
+    std::deque<QString> answers;
+
+private:
+    QString answer(Shown question)
+    {
+        shown.push_back(std::move(question));
+        if (answers.empty()) {
+            return QStringLiteral("Cancel");
+        }
+        QString path = answers.front();
+        answers.pop_front();
+        return path;
+    }
 };
 
 class FakeProcessEnd final : public ProcessEnd

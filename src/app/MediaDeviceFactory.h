@@ -6,7 +6,10 @@
 
 namespace calvane {
 
-/// The media device the program plays through.
-std::unique_ptr<MciDevice> CreateMediaDevice();
+class MidiOutputs;
+
+/// The media device the program plays through, over the given outputs (which
+/// must outlive it) and the real clock.
+std::unique_ptr<MciDevice> CreateMediaDevice(MidiOutputs& outputs);
 
 } // namespace calvane

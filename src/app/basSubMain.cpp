@@ -5,6 +5,7 @@
 #include "app/DesktopUrlOpener.h"
 #include "app/MediaDeviceFactory.h"
 #include "app/QtMessageBoxes.h"
+#include "app/QtPickers.h"
 #include "app/SingleInstance.h"
 #include "app/WindowRaiser.h"
 #include "app/frmMain.h"
@@ -14,8 +15,9 @@
 #include "platform/PlaybackTimer.h"
 #include "platform/ProcessEnd.h"
 #include "platform/ProcessStarter.h"
-#include "rename/basFileNameControl.h"
 #include "platform/Trash.h"
+#include "platform/audio/PlatformMidiOutputs.h"
+#include "rename/basFileNameControl.h"
 
 #include <QFont>
 #include <QScopeGuard>
@@ -62,14 +64,18 @@ int RunCalvane(int argc, char** argv, const StartOptions& options)
     // main window shows once the window exists.
     const QString iniPath = options.iniPath.isEmpty() ? DefaultIniPath() : options.iniPath;
     CentralErrorHandler reporter(boxes, end, iniPath);
-    const std::unique_ptr<MciDevice> created = options.device ? nullptr : CreateMediaDevice();
+    // One set of outputs: the device plays through them, the settings dialog lists them.
+    PlatformMidiOutputs outputs;
+    const std::unique_ptr<MciDevice> created = options.device ? nullptr : CreateMediaDevice(outputs);
     MciDevice& device = options.device ? *options.device : *created;
     PosixProcessStarter starter;
     QtPlaybackTimer timer;
     DesktopUrlOpener opener;
     GioTrash trash;
+    QtPickers pickers;
     ProgramState state;
-    frmMain window(state, {boxes, reporter, end, device, starter, timer, opener, trash, iniPath});
+    frmMain window(state,
+                   {boxes, reporter, end, device, starter, timer, opener, trash, outputs, pickers, iniPath});
     reporter.setContext(window.failureContext());
     const auto forgetWindow = qScopeGuard([&reporter] { reporter.setContext({}); });
     boxes.setParent(&window);

@@ -8,6 +8,7 @@
 #include "app/PositionSlider.h"
 #include "app/StatusTexts.h"
 #include "app/frmAllConv.h"
+#include "app/frmEdit.h"
 #include "app/frmVerInfo.h"
 #include "errors/basModule1.h"
 #include "midi/basMIDIInfo.h"
@@ -41,6 +42,7 @@ const QString kFileChanged = QStringLiteral("ファイルが変更されまし�
 const QString kFileReloaded = QStringLiteral("ファイルが再読み込みされました(停止中)");
 const QString kFileSpecified = QStringLiteral("MIDIファイルが指定されました (停止中)");
 const QString kStoppedForConv = QStringLiteral("変換作業のため停止します");
+const QString kDeviceChanged = QStringLiteral("デバイスが変更されました (停止中)");
 const QString kSelectionError = QStringLiteral("選択エラー");
 
 /// Text set by the program shows from its beginning, not scrolled to its end.
@@ -407,6 +409,20 @@ void frmMain::cmdAllConv_Click()
     dialog->showOverOwner();
 }
 
+void frmMain::mnuSet_Click()
+{
+    if (m_edit) {
+        return; // one settings dialog at a time
+    }
+    auto* dialog = new frmEdit(*this, m_state.settings, mnuFront->isChecked(),
+                               {m_services.outputs, m_services.pickers, m_services.boxes, m_services.reporter,
+                                [this] { haltPlaybackForDeviceChange(); }});
+    m_edit = dialog;
+    connect(dialog, &SecondaryWindow::Unloaded, this, &frmMain::secondaryWindowClosed);
+    dialog->Form_Load();
+    dialog->showOverOwner();
+}
+
 ConvResult frmMain::FileNameConv(const QString& fileName)
 {
     const ConvOutcome outcome =
@@ -443,6 +459,22 @@ void frmMain::haltPlaybackForRename()
     timMIDIStop->setInterval(0);
 }
 
+/// The settings dialog chose another output device: what plays stops and goes
+/// back to the start; a paused file keeps the device it started on.
+void frmMain::haltPlaybackForDeviceChange()
+{
+    if (!basMIDIControl::IsPlaying(m_control.GetMIDIMode())) {
+        return;
+    }
+    m_control.MIDIControl(u"stop");
+    m_control.MIDIControl(u"prev");
+    setPicture(cmdPlay, 102);
+    lblStatus->setText(kDeviceChanged);
+    timMIDIStop->setInterval(0);
+    sldPosition->setValue(0);
+    showPosition(0);
+}
+
 /// After a rename: the list shows the new names, nothing is selected.
 void frmMain::showListAfterRename()
 {
@@ -453,6 +485,11 @@ void frmMain::showListAfterRename()
 frmAllConv* frmMain::allConvWindow() const
 {
     return m_allConv;
+}
+
+frmEdit* frmMain::editWindow() const
+{
+    return m_edit;
 }
 
 frmVerInfo* frmMain::verInfoWindow() const
@@ -471,7 +508,7 @@ template <class W> bool isOpen(const QPointer<W>& window)
 
 bool frmMain::takesInput() const
 {
-    return !isOpen(m_allConv) && !isOpen(m_verInfo);
+    return !isOpen(m_allConv) && !isOpen(m_edit) && !isOpen(m_verInfo);
 }
 
 void frmMain::secondaryWindowClosed()
@@ -487,6 +524,9 @@ void frmMain::unloadSecondaryWindows()
 {
     if (m_allConv) {
         m_allConv->close();
+    }
+    if (m_edit) {
+        m_edit->close();
     }
     if (m_verInfo) {
         m_verInfo->close();

@@ -22,12 +22,15 @@ namespace calvane {
 class DriveList;
 class ErrorReporter;
 class frmAllConv;
+class frmEdit;
 class frmVerInfo;
 struct FailureContext;
 class FileList;
 class FolderList;
 class MciDevice;
 class MessageBoxes;
+class MidiOutputs;
+class Pickers;
 class PlaybackTimer;
 class PositionSlider;
 class ProcessEnd;
@@ -55,6 +58,8 @@ struct MainWindowServices
     PlaybackTimer& timer;    ///< becomes timMIDIStop
     UrlOpener& opener;       ///< the help page
     Trash& trash;            ///< where deleted files go when Del is 0
+    MidiOutputs& outputs;    ///< the ones the device plays through: the settings dialog lists them
+    Pickers& pickers;        ///< the settings dialog's folder and program pickers
     QString iniPath;         ///< the settings file
 };
 
@@ -83,6 +88,8 @@ public:
     void mnuFront_Click();
     void mnuShowMIDIInfo_Click();
     void mnuPreview_Click();
+    /// Opens the settings dialog.
+    void mnuSet_Click();
 
     /// Opens the about box.
     void mnuVer_Click();
@@ -91,6 +98,8 @@ public:
 
     /// The batch dialog while it is open, else null.
     frmAllConv* allConvWindow() const;
+    /// The settings dialog while it is open, else null.
+    frmEdit* editWindow() const;
     /// The about box while it is open, else null.
     frmVerInfo* verInfoWindow() const;
     /// No secondary window is open: the main window takes input.
@@ -216,6 +225,7 @@ private:
     void setFileNameBox(const QString& name);
     void clearSelectionDisplay();
     void haltPlaybackForRename();
+    void haltPlaybackForDeviceChange();
     void showListAfterRename();
     void secondaryWindowClosed();
     void unloadSecondaryWindows();
@@ -234,6 +244,7 @@ private:
     QString m_fileName;                     ///< the file txtFileName shows, as the file system names it
     QHash<QString, QString> m_driveFolders; ///< the last folder shown on each drive
     QPointer<frmAllConv> m_allConv;
+    QPointer<frmEdit> m_edit;
     QPointer<frmVerInfo> m_verInfo;
     QString m_pendingOpen;           ///< named by a later start while a secondary window was open
     QHash<QWidget*, QRect> m_places; ///< each control's place in twips

@@ -247,6 +247,7 @@ void frmMain::connectEvents()
     connect(mnuEdit_Stop, &QAction::triggered, this, &frmMain::cmdStop_Click);
     connect(mnuUsePlayer, &QAction::triggered, this, &frmMain::mnuUsePlayer_Click);
     connect(mnuDel, &QAction::triggered, this, [this] { filFile_KeyDown(Qt::Key_Delete, Qt::NoModifier); });
+    connect(mnuSet, &QAction::triggered, this, &frmMain::mnuSet_Click);
     // Qt ticks a checkable item before it reports the click; the click procedures
     // turn the option over themselves (the load step runs them too), so the tick
     // is taken back first.

@@ -36,6 +36,8 @@ QString ErrorText(std::int32_t number)
         return QStringLiteral("パスまたはファイルにアクセスできません");
     case ErrNo::PathNotFound:
         return QStringLiteral("パスがありません");
+    case ErrNo::NoSuchControlArrayElement:
+        return QStringLiteral("コントロール配列の要素が存在しません");
     case ErrNo::FormatNotAvailable:
         return QStringLiteral("そのデータ形式は使えません");
     default:

@@ -24,6 +24,7 @@ constexpr std::int32_t TooManyFiles = 67;
 constexpr std::int32_t PermissionDenied = 70;
 constexpr std::int32_t PathFileAccessError = 75;
 constexpr std::int32_t PathNotFound = 76;
+constexpr std::int32_t NoSuchControlArrayElement = 340;
 constexpr std::int32_t FormatNotAvailable = 461;
 } // namespace ErrNo
 

@@ -395,7 +395,7 @@ TEST_F(BatchTest, TheDialogsBoxesAreItsOwnAndItIsPinnedOnTopWithTheMainWindow)
     addMidi(QStringLiteral("a.mid"), "A|");
     QtMessageBoxes screenBoxes;
     window = std::make_unique<frmMain>(
-        state, MainWindowServices{screenBoxes, reporter, end, device, starter, timer, opener, trash, ini});
+        state, MainWindowServices{screenBoxes, reporter, end, device, starter, timer, opener, trash, outputs, pickers, ini});
     screenBoxes.setParent(window.get());
     window->Form_Load({});
     window->mnuFront->trigger();

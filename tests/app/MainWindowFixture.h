@@ -5,6 +5,7 @@
 #include "../TempDir.h"
 #include "../midi/MidiBytes.h"
 #include "../player/FakeMciDevice.h"
+#include "../player/RecordingMidiOutput.h"
 #include "app/DriveList.h"
 #include "app/FileList.h"
 #include "app/FolderList.h"
@@ -43,9 +44,9 @@ inline QByteArray MidiWithTitle(const QByteArray& title, const QByteArray& copyr
 
 /// The main window over a temporary folder "music" (the process's current
 /// folder while the test runs), with recording fakes for message boxes, the
-/// error handler, the process end, the media device and the trash (a folder
-/// "trash" beside "music"), a playback timer that ticks only when told, and the
-/// real process starter.
+/// error handler, the process end, the media device, the trash (a folder "trash"
+/// beside "music"), the MIDI outputs and the pickers, a playback timer that ticks
+/// only when told, and the real process starter.
 class MainWindowTest : public ::testing::Test
 {
 protected:
@@ -90,7 +91,7 @@ protected:
     {
         window = std::make_unique<frmMain>(
             state, MainWindowServices{boxes, handler ? static_cast<ErrorReporter&>(*handler) : reporter, end,
-                                      device, starter, timer, opener, trash, ini});
+                                      device, starter, timer, opener, trash, outputs, pickers, ini});
         if (handler) {
             handler->setContext(window->failureContext());
         }
@@ -159,6 +160,8 @@ protected:
     FakePlaybackTimer timer;
     FakeUrlOpener opener;
     FakeTrash trash;
+    FakeMidiOutputs outputs;
+    FakePickers pickers;
     ProgramState state;
     std::unique_ptr<frmMain> window;
 

@@ -29,7 +29,7 @@ protected:
         song.write(TwoSecondSong());
         song.close();
         window = std::make_unique<frmMain>(
-            state, MainWindowServices{boxes, reporter, end, realDevice, starter, timer, opener, trash, ini});
+            state, MainWindowServices{boxes, reporter, end, realDevice, starter, timer, opener, trash, outputs, pickers, ini});
         window->Form_Load({});
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -45,9 +45,8 @@ protected:
 
     int picture() const { return window->cmdPlay->property("picture").toInt(); }
 
-    FakeMidiOutputs outputs;
     FakeClock clock;
-    MediaDevice realDevice{outputs, clock, [](const QString&) {}};
+    MediaDevice realDevice{outputs, clock, [](const QString&) {}}; // over the fixture's outputs
 };
 
 TEST_F(RealDevicePlayerTest, PlaysToTheEndWhileThePositionFollowsAndThenStops)

@@ -46,10 +46,11 @@ private:
 };
 
 /// Outputs that record into one log; the ports in `failing` cannot be opened.
+/// The device list is `devices`.
 class FakeMidiOutputs final : public MidiOutputs
 {
 public:
-    MidiOutputDeviceList Devices() override { return {QStringLiteral("Synth"), {QStringLiteral("Port A")}}; }
+    MidiOutputDeviceList Devices() override { return devices; }
     std::unique_ptr<MidiOutput> Open(int port, QString* why) override
     {
         opened.push_back(port);
@@ -60,6 +61,7 @@ public:
         return std::make_unique<RecordingMidiOutput>(log);
     }
 
+    MidiOutputDeviceList devices{QStringLiteral("Synth"), {QStringLiteral("Port A")}};
     MidiLog log;
     std::vector<int> opened;
     std::vector<int> failing;

@@ -1,6 +1,7 @@
 #include "app/frmAllConv.h"
 
 #include "app/BusyPointer.h"
+#include "app/Controls.h"
 #include "app/PaintThrottle.h"
 #include "app/Topmost.h"
 #include "errors/basModule1.h"
@@ -51,19 +52,6 @@ QString stopCaption(ConvResult result)
         break;
     }
     return {};
-}
-
-template <class T> T* named(T* control, const char* name)
-{
-    control->setObjectName(QString::fromLatin1(name));
-    return control;
-}
-
-/// Text set by the program shows from its beginning.
-void showText(QLineEdit* box, const QString& text)
-{
-    box->setText(text);
-    box->setCursorPosition(0);
 }
 
 } // namespace
@@ -149,7 +137,7 @@ void frmAllConv::Form_Load()
         lstTemp.assign(m_files.begin(), m_files.end());
         prgProgress->setRange(0, static_cast<int>(m_files.size()));
         showProgress();
-        showText(txtFileName, lstTemp.empty() ? QString() : ShownName(lstTemp.front()));
+        ShowText(txtFileName, lstTemp.empty() ? QString() : ShownName(lstTemp.front()));
         cmdSkip->setEnabled(false);
         if (m_topmost) {
             SetTopmost(*this, true);
@@ -284,9 +272,9 @@ ConvResult frmAllConv::FileNameConv(const QString& fileName)
 void frmAllConv::showHead()
 {
     const QString& head = lstTemp.front();
-    showText(txtFileName, ShownName(head));
+    ShowText(txtFileName, ShownName(head));
     const MidiFileInfo info = GetMIDIInfo(FullPathOf(m_folder, head), m_boxes, m_reporter);
-    showText(txtConvFileName, info.Title);
+    ShowText(txtConvFileName, info.Title);
 }
 
 void frmAllConv::showProgress()
@@ -334,10 +322,7 @@ void frmAllConv::stopAt(ConvResult result, BusyPointer& pointer)
 void frmAllConv::setTitleBoxEditable(bool editable)
 {
     txtConvFileName->setReadOnly(!editable);
-    QPalette palette = txtConvFileName->palette();
-    palette.setColor(QPalette::Base,
-                     QApplication::palette().color(editable ? QPalette::Base : QPalette::Button));
-    txtConvFileName->setPalette(palette);
+    ShowTypable(txtConvFileName, editable);
 }
 
 bool frmAllConv::eventFilter(QObject* watched, QEvent* event)

@@ -1,5 +1,6 @@
 #include "app/frmEdit.h"
 
+#include "app/Controls.h"
 #include "app/Topmost.h"
 #include "errors/basModule1.h"
 #include "platform/Directory.h"
@@ -38,12 +39,6 @@ const QString kProgramFilter = QStringLiteral("実行ファイル (*)");
 constexpr int kDialogHeight = 5750; // twips
 constexpr int kPathBoxWidth = 240;  // pixels: room for a path of some depth
 
-template <class T> T* named(T* control, const char* name)
-{
-    control->setObjectName(QString::fromLatin1(name));
-    return control;
-}
-
 int BoolToCheck(bool value)
 {
     return value ? 1 : 0;
@@ -80,22 +75,12 @@ std::int16_t chosenOption(const std::array<QRadioButton*, 2>& options)
     return !options[0]->isChecked() && options[1]->isChecked() ? 1 : 0;
 }
 
-/// Text set by the program shows from its beginning.
-void showText(QLineEdit* box, const QString& text)
-{
-    box->setText(text);
-    box->setCursorPosition(0);
-}
-
 /// A text box that can be typed into shows the window background, a disabled
 /// one the button face.
 void setBoxUsable(QLineEdit* box, bool usable)
 {
     box->setEnabled(usable);
-    QPalette palette = box->palette();
-    palette.setColor(QPalette::Base,
-                     QApplication::palette().color(usable ? QPalette::Base : QPalette::Button));
-    box->setPalette(palette);
+    ShowTypable(box, usable);
 }
 
 bool isHiddenEntry(const QString& path)
@@ -314,7 +299,7 @@ void frmEdit::Form_Load()
         setCheck(chkLastSpace, BoolToCheck(s.LastSpace));
         setCheck(chkSaveLastFolder, s.SaveLastFolder);
         chkSaveLastFolder_Click();
-        showText(txtPath, s.FastFolderPath);
+        ShowText(txtPath, s.FastFolderPath);
         setCheck(chkAppointFolder, s.AppointFolder);
         chkAppointFolder_Click();
         option(optDel, s.Del)->setChecked(true);
@@ -324,7 +309,7 @@ void frmEdit::Form_Load()
         setCheck(chkRepeat, s.Repeat);
         setCheck(chkUsePlayer, s.UsePlayer);
         chkUsePlayer_Click();
-        showText(txtExePath, s.ExePath);
+        ShowText(txtExePath, s.ExePath);
 
         if (m_topmost) {
             SetTopmost(*this, true);
@@ -402,7 +387,7 @@ void frmEdit::cmdSearch_Click()
     Guarded(m_services.reporter, "frmEdit.cmdSearch_Click", [&] {
         const QString chosen = m_services.pickers.ShowFolderDialog(*this);
         if (chosen != kCancel) {
-            showText(txtPath, chosen);
+            ShowText(txtPath, chosen);
         }
     });
 }
@@ -411,7 +396,7 @@ void frmEdit::cmdExeSearch_Click()
 {
     const QString chosen = m_services.pickers.ShowOpenDialog(*this, kProgramFilter);
     if (chosen != kCancel) {
-        showText(txtExePath, chosen);
+        ShowText(txtExePath, chosen);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "app/frmMain.h"
 
 #include "app/BusyPointer.h"
+#include "app/Controls.h"
 #include "app/DriveList.h"
 #include "app/FileList.h"
 #include "app/FolderList.h"
@@ -44,13 +45,6 @@ const QString kFileSpecified = QStringLiteral("MIDIファイルが指定され�
 const QString kStoppedForConv = QStringLiteral("変換作業のため停止します");
 const QString kDeviceChanged = QStringLiteral("デバイスが変更されました (停止中)");
 const QString kSelectionError = QStringLiteral("選択エラー");
-
-/// Text set by the program shows from its beginning, not scrolled to its end.
-void showText(QLineEdit* box, const QString& text)
-{
-    box->setText(text);
-    box->setCursorPosition(0);
-}
 
 /// The "mid" test: the last three characters, without regard to letter case.
 bool namesMidiFile(const QString& path)
@@ -340,18 +334,18 @@ void frmMain::cmdReLoad_Click()
 
         // The panel and the title box show the file even when the device cannot open it.
         const MidiFileInfo info = GetMIDIInfo(m_state.CurrentMIDIPath, m_services.boxes, m_services.reporter);
-        showText(txtFormat, QString::number(info.Format));
-        showText(txtTrack, QString::number(info.Tracks));
-        showText(txtDivision, QString::number(info.Division));
-        showText(txtCopyright, info.Copyright);
-        showText(txtConvFileName, info.Title);
+        ShowText(txtFormat, QString::number(info.Format));
+        ShowText(txtTrack, QString::number(info.Tracks));
+        ShowText(txtDivision, QString::number(info.Division));
+        ShowText(txtCopyright, info.Copyright);
+        ShowText(txtConvFileName, info.Title);
 
         m_control.MIDIControl(u"close");
         if (m_control.MIDIControl(u"open") == 1) {
             showDeviceError();
             return;
         }
-        showText(txtTime, FormatPlayTime(m_control.GetMIDILength()));
+        ShowText(txtTime, FormatPlayTime(m_control.GetMIDILength()));
         showPosition(0);
         sldPosition->setMaximum(m_control.GetMIDILength());
         sldPosition->setValue(0);
@@ -443,7 +437,7 @@ ConvResult frmMain::FileNameConv(const QString& fileName)
 void frmMain::setFileNameBox(const QString& name)
 {
     m_fileName = name;
-    showText(txtFileName, ShownName(name));
+    ShowText(txtFileName, ShownName(name));
 }
 
 /// Before a rename: playback stops and the file is released, whatever the outcome.

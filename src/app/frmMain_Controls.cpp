@@ -5,6 +5,7 @@
 #include "app/AppIcon.h"
 #include "app/BackdropLabel.h"
 #include "app/ButtonPictures.h"
+#include "app/Controls.h"
 #include "app/DriveList.h"
 #include "app/FileList.h"
 #include "app/FolderList.h"
@@ -29,12 +30,6 @@ constexpr int kNarrowClientWidth = 5130;
 constexpr int kTallClientHeight = 5085;
 constexpr int kShortClientHeight = 3730;
 
-template <class T> T* named(T* control, const char* name)
-{
-    control->setObjectName(QString::fromLatin1(name));
-    return control;
-}
-
 QLabel* label(QWidget* parent, const char* name, const QString& caption)
 {
     return named(new QLabel(caption, parent), name);
@@ -46,9 +41,7 @@ QLineEdit* readOnlyBox(QWidget* parent, const char* name, const QString& text)
     auto* box = named(new QLineEdit(text, parent), name);
     box->setReadOnly(true);
     box->setFrame(false);
-    QPalette palette = box->palette();
-    palette.setColor(QPalette::Base, palette.color(QPalette::Button));
-    box->setPalette(palette);
+    ShowTypable(box, false);
     return box;
 }
 

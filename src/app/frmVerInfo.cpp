@@ -1,6 +1,7 @@
 #include "app/frmVerInfo.h"
 
 #include "app/AppIcon.h"
+#include "app/Controls.h"
 #include "app/Topmost.h"
 #include "errors/basModule1.h"
 
@@ -12,12 +13,6 @@
 
 namespace calvane {
 namespace {
-
-template <class T> T* named(T* control, const char* name)
-{
-    control->setObjectName(QString::fromLatin1(name));
-    return control;
-}
 
 QLineEdit* readOnlyLine(QWidget* parent, const char* name)
 {

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QString>
+
+namespace calvane {
+
+/// Gives a control its design name as its object name (tests find controls by it).
+template <class T> T* named(T* control, const char* name)
+{
+    control->setObjectName(QString::fromLatin1(name));
+    return control;
+}
+
+/// Text set by the program shows from its beginning, not scrolled to its end.
+inline void ShowText(QLineEdit* box, const QString& text)
+{
+    box->setText(text);
+    box->setCursorPosition(0);
+}
+
+/// A text box the user can type into shows the window background, any other the
+/// button face.
+inline void ShowTypable(QLineEdit* box, bool typable)
+{
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Base,
+                     QApplication::palette().color(typable ? QPalette::Base : QPalette::Button));
+    box->setPalette(palette);
+}
+
+} // namespace calvane

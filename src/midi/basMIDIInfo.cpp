@@ -155,7 +155,7 @@ template <class Bytes> QString metaText(Bytes& bytes, Offset prefix)
         return {};
     }
     const auto count = static_cast<unsigned char>(countByte[0]);
-    return DecodeCp932(bytes.window(prefix + 3, count));
+    return DecodeMetaText(bytes.window(prefix + 3, count));
 }
 
 struct Scan
@@ -218,6 +218,16 @@ template <class Bytes> Scan scan(Bytes& bytes)
 }
 
 } // namespace
+
+QString DecodeMetaText(QByteArrayView bytes)
+{
+    const bool beyondAscii =
+        std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (beyondAscii && IsWellFormedUtf8(bytes)) {
+        return QString::fromUtf8(bytes);
+    }
+    return DecodeCp932(bytes);
+}
 
 MidiFileInfo ParseMIDIInfo(QByteArrayView buf)
 {

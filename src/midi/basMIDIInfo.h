@@ -24,6 +24,13 @@ struct MidiFileInfo
     bool operator==(const MidiFileInfo&) const = default;
 };
 
+/// The text of a title or copyright event. Bytes that are well-formed UTF-8 and
+/// hold at least one character beyond ASCII are read as UTF-8 (what files written
+/// today store); any other bytes as code page 932 (DecodeCp932), as old Japanese
+/// files store them. The few Shift_JIS texts that are also well-formed UTF-8
+/// (half-width katakana in pairs such as C3 BD) are therefore read as UTF-8.
+QString DecodeMetaText(QByteArrayView bytes);
+
 /// The byte-pattern reading of a whole file's bytes. Never fails: bytes without a
 /// header chunk, or with one cut short, give the empty record; a header without a
 /// track gives the numbers with empty texts.

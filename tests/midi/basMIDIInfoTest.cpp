@@ -259,6 +259,13 @@ TEST(ReadMIDIInfo, AnyPieceSizeReadsAsTheWholeBuffer)
             EXPECT_EQ(read.error, 0) << i << " piece " << piece;
             EXPECT_EQ(read.info, expected.info) << i << " piece " << piece;
             EXPECT_EQ(read.hasHeader, expected.hasHeader) << i << " piece " << piece;
+            const MidiInfoRead title = ReadMIDIInfo(NativePath(path), piece, MidiTexts::TitleOnly);
+            EXPECT_EQ(title.info, MidiFileInfo({expected.info.Format,
+                                                expected.info.Tracks,
+                                                expected.info.Division,
+                                                expected.info.Title,
+                                                {}}))
+                << i << " piece " << piece;
         }
     }
 }

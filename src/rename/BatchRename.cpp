@@ -69,19 +69,23 @@ public:
         const qsizetype slash = path.lastIndexOf('/');
         const QByteArray shown = path.first(slash + 1);
         const QByteArray name = path.sliced(slash + 1);
-        const QByteArray real = realFolder(shown);
-        if (real.isEmpty()) {
-            fail(path, ErrorNumberFromErrno(errno));
-            return;
+        if (shown != m_fileFolderShown ||
+            m_fileFolder.isEmpty()) { // files of one folder (a shell's *.mid) share it
+            m_fileFolder = realFolder(shown);
+            if (m_fileFolder.isEmpty()) {
+                fail(path, ErrorNumberFromErrno(errno));
+                return;
+            }
+            m_fileFolderShown = shown;
+            batch.addFolder(shown, m_fileFolder);
         }
         // Once only: given before, or in a folder listed before.
-        const bool listed = m_folders.contains(real) && S_ISREG(st.st_mode) && !name.startsWith('.') &&
-                            endsWithMidNoCase(name);
-        if (listed || m_given.contains(real + name)) {
+        const bool listed = m_folders.contains(m_fileFolder) && S_ISREG(st.st_mode) &&
+                            !name.startsWith('.') && endsWithMidNoCase(name);
+        if (listed || m_given.contains(m_fileFolder + name)) {
             return;
         }
-        m_given.insert(real + name);
-        batch.addFolder(shown, real);
+        m_given.insert(m_fileFolder + name);
         batch.add(name);
     }
 
@@ -92,6 +96,7 @@ private:
     {
         batch.addFolder({}, {});
         batch.add(path, error);
+        m_fileFolder.clear();
     }
 
     void addFolder(const QByteArray& shown, const QByteArray& real)
@@ -110,6 +115,7 @@ private:
                 return;
             }
             batch.addFolder(shown, real);
+            m_fileFolder.clear();
             for (const ListedName& file : listing.files) {
                 const QByteArray name = NativePath(file.name);
                 if (m_given.isEmpty() || !m_given.contains(real + name)) {
@@ -133,8 +139,10 @@ private:
 
     const bool m_recursive;
     const std::function<bool()>& m_stop;
-    QSet<QByteArray> m_given;   ///< files given by their paths
-    QSet<QByteArray> m_folders; ///< folders listed
+    QSet<QByteArray> m_given;     ///< files given by their paths
+    QSet<QByteArray> m_folders;   ///< folders listed
+    QByteArray m_fileFolderShown; ///< the folder of the last file given, as given
+    QByteArray m_fileFolder;      ///< and as the batch's last folder holds it; empty when that is another
 };
 
 } // namespace

@@ -251,7 +251,11 @@ TEST_F(RenameToolTest, ReplacedCharactersAndNumberedConflictsAndASecondRunChange
     write("music/e.mid", MidiWithTitle("Same"));
     write("music/Same (2).mid", MidiWithTitle("Same (2)"));
     const QList<QByteArray> options{"--replace-refused", "--on-conflict=number", "music"};
+    // A file reached again, by its own path or its folder's other spelling, counts once.
+    const ToolRun plan =
+        tool(QList<QByteArray>{"-n"} + options + QList<QByteArray>{"music/c.mid", "./music/"});
     const ToolRun run = tool(options);
+    EXPECT_EQ(run.out, plan.out);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(lines(run.out), QStringList({
                                   QStringLiteral("music/a.mid -> Who？ ＂Me＂.mid"),

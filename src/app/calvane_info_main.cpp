@@ -25,8 +25,9 @@ smf is false for a file without a whole header chunk ("MThd" and its numbers);
 such a file prints zeros and empty texts.
 format, tracks and division are the header chunk's numbers as signed 16-bit
 values (an SMPTE division such as E7 28 prints as -6360). title and copyright
-come from the first track, decoded from Shift_JIS (code page 932); bytes that
-are not valid there print as U+FFFD.
+come from the first track: bytes that are UTF-8 and hold a character beyond
+ASCII are read as UTF-8, any others as Shift_JIS (code page 932), where bytes
+that are not valid print as U+FFFD.
 length_ms and tempo are what the media device plays: the time of the last event
 in milliseconds, and the tempo at the start in whole beats per minute (120 when
 the file sets none). Both are null when the device refuses the file (not a

@@ -155,7 +155,7 @@ template <class Bytes> QString metaText(Bytes& bytes, Offset prefix)
         return {};
     }
     const auto count = static_cast<unsigned char>(countByte[0]);
-    return DecodeCp932(bytes.window(prefix + 3, count));
+    return DecodeMetaText(bytes.window(prefix + 3, count));
 }
 
 struct Scan
@@ -164,7 +164,7 @@ struct Scan
     bool hasHeader = false;
 };
 
-template <class Bytes> Scan scan(Bytes& bytes)
+template <class Bytes> Scan scan(Bytes& bytes, MidiTexts texts)
 {
     Scan out;
     MidiFileInfo& info = out.info;
@@ -188,15 +188,17 @@ template <class Bytes> Scan scan(Bytes& bytes)
 
     // One pass over the FF bytes from the first "MTrk" on finds the first FF 01 or
     // FF 03 (the title prefix, whichever comes first) and the first FF 02; -1 for none.
+    // Without the copyright the pass ends at the title prefix.
+    const bool wantCopyright = texts == MidiTexts::TitleAndCopyright;
     Offset p = -1;
     Offset p2 = -1;
     forEachFF(bytes, *t1, [&](Offset k, char type) {
         if (p < 0 && (type == 0x01 || type == 0x03)) {
             p = k;
-        } else if (p2 < 0 && type == 0x02) {
+        } else if (wantCopyright && p2 < 0 && type == 0x02) {
             p2 = k;
         }
-        return p < 0 || p2 < 0;
+        return p < 0 || (wantCopyright && p2 < 0);
     });
     if (p < 0 && p2 < 0) {
         return out;
@@ -219,13 +221,23 @@ template <class Bytes> Scan scan(Bytes& bytes)
 
 } // namespace
 
+QString DecodeMetaText(QByteArrayView bytes)
+{
+    const bool beyondAscii =
+        std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (beyondAscii && IsWellFormedUtf8(bytes)) {
+        return QString::fromUtf8(bytes);
+    }
+    return DecodeCp932(bytes);
+}
+
 MidiFileInfo ParseMIDIInfo(QByteArrayView buf)
 {
     MemoryBytes bytes(buf);
-    return scan(bytes).info;
+    return scan(bytes, MidiTexts::TitleAndCopyright).info;
 }
 
-MidiInfoRead ReadMIDIInfo(const QByteArray& nativePath, qint64 pieceBytes)
+MidiInfoRead ReadMIDIInfo(const QByteArray& nativePath, qint64 pieceBytes, MidiTexts texts)
 {
     MidiInfoRead result;
     const OrdinaryFile file(nativePath);
@@ -239,7 +251,7 @@ MidiInfoRead ReadMIDIInfo(const QByteArray& nativePath, qint64 pieceBytes)
     case OrdinaryFile::Status::Ok:
         try {
             FileBytes bytes(file, pieceBytes);
-            Scan scanned = scan(bytes);
+            Scan scanned = scan(bytes, texts);
             result.info = std::move(scanned.info);
             result.hasHeader = scanned.hasHeader;
         } catch (const RuntimeError& failure) {

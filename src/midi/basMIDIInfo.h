@@ -24,6 +24,13 @@ struct MidiFileInfo
     bool operator==(const MidiFileInfo&) const = default;
 };
 
+/// The text of a title or copyright event. Bytes that are well-formed UTF-8 and
+/// hold at least one character beyond ASCII are read as UTF-8 (what files written
+/// today store); any other bytes as code page 932 (DecodeCp932), as old Japanese
+/// files store them. The few Shift_JIS texts that are also well-formed UTF-8
+/// (half-width katakana in pairs such as C3 BD) are therefore read as UTF-8.
+QString DecodeMetaText(QByteArrayView bytes);
+
 /// The byte-pattern reading of a whole file's bytes. Never fails: bytes without a
 /// header chunk, or with one cut short, give the empty record; a header without a
 /// track gives the numbers with empty texts.
@@ -39,11 +46,21 @@ struct MidiInfoRead
     bool hasHeader = false;
 };
 
+/// Which texts a read looks for. Without the copyright a read ends at the title,
+/// mostly within the first piece: a file without a copyright notice is not read
+/// to its end.
+enum class MidiTexts
+{
+    TitleAndCopyright,
+    TitleOnly, ///< Copyright stays empty
+};
+
 /// Reads the file in bounded pieces, whatever its size, and parses it as
 /// ParseMIDIInfo does; the holes of a sparse file are skipped. A read that fails
 /// part way is an error like an unreadable file. Throws RuntimeError only for the
 /// truly unexpected (out of memory). pieceBytes is the most read at once.
-MidiInfoRead ReadMIDIInfo(const QByteArray& nativePath, qint64 pieceBytes = qint64{1} << 20);
+MidiInfoRead ReadMIDIInfo(const QByteArray& nativePath, qint64 pieceBytes = qint64{1} << 20,
+                          MidiTexts texts = MidiTexts::TitleAndCopyright);
 
 /// The reader as the windows use it: a missing or unreadable file shows
 /// "MIDI情報の取得に失敗しました" and gives the empty record; anything unexpected

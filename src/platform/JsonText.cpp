@@ -7,10 +7,15 @@ namespace calvane {
 
 QByteArray JsonString(const QString& text)
 {
+    return JsonStringOfUtf8(text.toUtf8());
+}
+
+QByteArray JsonStringOfUtf8(QByteArrayView utf8)
+{
     QByteArray out;
-    out.reserve(text.size() + 2);
+    out.reserve(utf8.size() + 2);
     out += '"';
-    for (const char c : text.toUtf8()) {
+    for (const char c : utf8) {
         switch (c) {
         case '"':
             out += "\\\"";
@@ -42,13 +47,12 @@ QByteArray JsonString(const QString& text)
 
 QByteArray JsonPathFields(const char* field, QByteArrayView nativePath)
 {
-    const QString path = PathFromNative(nativePath);
-    QByteArray out = JsonString(QString::fromLatin1(field)) + ": " + JsonString(ShownPath(path));
-    if (HasEscapedBytes(path)) {
-        out += ", " + JsonString(QString::fromLatin1(field) + QStringLiteral("_hex")) + ": \"" +
-               nativePath.toByteArray().toHex() + '"';
+    const QByteArray name = JsonStringOfUtf8(field);
+    if (IsWellFormedUtf8(nativePath)) {
+        return name + ": " + JsonStringOfUtf8(nativePath); // shown as it is
     }
-    return out;
+    return name + ": " + JsonString(ShownPath(PathFromNative(nativePath))) + ", " +
+           JsonStringOfUtf8(QByteArray(field) + "_hex") + ": \"" + nativePath.toByteArray().toHex() + '"';
 }
 
 } // namespace calvane

@@ -68,37 +68,50 @@ QByteArray NativePath(QStringView path)
     return out;
 }
 
+namespace {
+
+/// The length of the well-formed UTF-8 sequence at p[i] (no overlongs, no
+/// surrogates, nothing above U+10FFFF) and its code point; 0 when there is none.
+qsizetype utf8SequenceAt(const unsigned char* p, qsizetype i, qsizetype n, char32_t& cp)
+{
+    auto cont = [&](qsizetype at, unsigned char lo = 0x80, unsigned char hi = 0xBF) {
+        return at < n && p[at] >= lo && p[at] <= hi;
+    };
+    const unsigned char b = p[i];
+    if (b < 0x80) {
+        cp = b;
+        return 1;
+    }
+    if (b >= 0xC2 && b <= 0xDF && cont(i + 1)) {
+        cp = (b & 0x1Fu) << 6 | (p[i + 1] & 0x3Fu);
+        return 2;
+    }
+    if (b >= 0xE0 && b <= 0xEF && cont(i + 1, b == 0xE0 ? 0xA0 : 0x80, b == 0xED ? 0x9F : 0xBF) &&
+        cont(i + 2)) {
+        cp = (b & 0x0Fu) << 12 | (p[i + 1] & 0x3Fu) << 6 | (p[i + 2] & 0x3Fu);
+        return 3;
+    }
+    if (b >= 0xF0 && b <= 0xF4 && cont(i + 1, b == 0xF0 ? 0x90 : 0x80, b == 0xF4 ? 0x8F : 0xBF) &&
+        cont(i + 2) && cont(i + 3)) {
+        cp = (b & 0x07u) << 18 | (p[i + 1] & 0x3Fu) << 12 | (p[i + 2] & 0x3Fu) << 6 | (p[i + 3] & 0x3Fu);
+        return 4;
+    }
+    return 0;
+}
+
+} // namespace
+
 QString PathFromNative(QByteArrayView native)
 {
     QString out;
     out.reserve(native.size());
     const auto* p = reinterpret_cast<const unsigned char*>(native.data());
     const qsizetype n = native.size();
-    auto cont = [&](qsizetype at, unsigned char lo = 0x80, unsigned char hi = 0xBF) {
-        return at < n && p[at] >= lo && p[at] <= hi;
-    };
     for (qsizetype i = 0; i < n;) {
-        const unsigned char b = p[i];
         char32_t cp = 0;
-        qsizetype len = 0;
-        // Well-formed UTF-8 only (no overlongs, no surrogates, nothing above U+10FFFF).
-        if (b < 0x80) {
-            cp = b;
-            len = 1;
-        } else if (b >= 0xC2 && b <= 0xDF && cont(i + 1)) {
-            cp = (b & 0x1Fu) << 6 | (p[i + 1] & 0x3Fu);
-            len = 2;
-        } else if (b >= 0xE0 && b <= 0xEF && cont(i + 1, b == 0xE0 ? 0xA0 : 0x80, b == 0xED ? 0x9F : 0xBF) &&
-                   cont(i + 2)) {
-            cp = (b & 0x0Fu) << 12 | (p[i + 1] & 0x3Fu) << 6 | (p[i + 2] & 0x3Fu);
-            len = 3;
-        } else if (b >= 0xF0 && b <= 0xF4 && cont(i + 1, b == 0xF0 ? 0x90 : 0x80, b == 0xF4 ? 0x8F : 0xBF) &&
-                   cont(i + 2) && cont(i + 3)) {
-            cp = (b & 0x07u) << 18 | (p[i + 1] & 0x3Fu) << 12 | (p[i + 2] & 0x3Fu) << 6 | (p[i + 3] & 0x3Fu);
-            len = 4;
-        }
+        const qsizetype len = utf8SequenceAt(p, i, n, cp);
         if (len == 0) {
-            out += QChar(static_cast<char16_t>(0xDC00 + b));
+            out += QChar(static_cast<char16_t>(0xDC00 + p[i]));
             ++i;
             continue;
         }
@@ -111,6 +124,21 @@ QString PathFromNative(QByteArrayView native)
         i += len;
     }
     return out;
+}
+
+bool IsWellFormedUtf8(QByteArrayView bytes)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        char32_t cp = 0;
+        const qsizetype len = utf8SequenceAt(p, i, n, cp);
+        if (len == 0) {
+            return false;
+        }
+        i += len;
+    }
+    return true;
 }
 
 bool HasEscapedBytes(QStringView path)

@@ -21,6 +21,10 @@ QString PathFromNative(QByteArrayView native);
 /// True when the path holds bytes that were not valid UTF-8 on disk.
 bool HasEscapedBytes(QStringView path);
 
+/// True when every byte belongs to well-formed UTF-8: no overlong form, no
+/// surrogate, nothing above U+10FFFF, no sequence cut short (as PathFromNative reads it).
+bool IsWellFormedUtf8(QByteArrayView bytes);
+
 /// True when something exists under the lossless path (a file of any kind or a
 /// folder, links followed).
 bool PathExists(QStringView path);

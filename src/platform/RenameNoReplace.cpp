@@ -24,19 +24,6 @@ int renameOnce(const QByteArray& from, const QByteArray& to)
     return err;
 }
 
-/// True when both names lead to one directory entry: the same name, or a
-/// spelling that a case-blind file system takes for it. A second hard link is a
-/// file of its own name and does not count.
-bool sameEntry(const QByteArray& a, const QByteArray& b)
-{
-    struct stat sa
-    {};
-    struct stat sb
-    {};
-    return ::lstat(a.constData(), &sa) == 0 && ::lstat(b.constData(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino && sa.st_nlink == 1;
-}
-
 /// A case-only rename where the file system ignores case: move the file to a
 /// free temporary name beside it, then to the new name; back on failure.
 int renameThroughTemporary(const QByteArray& from, const QByteArray& to)
@@ -65,6 +52,16 @@ int renameThroughTemporary(const QByteArray& from, const QByteArray& to)
 
 } // namespace
 
+bool IsSameDirectoryEntry(const QByteArray& a, const QByteArray& b)
+{
+    struct stat sa
+    {};
+    struct stat sb
+    {};
+    return ::lstat(a.constData(), &sa) == 0 && ::lstat(b.constData(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino && sa.st_nlink == 1;
+}
+
 namespace detail {
 
 int RenameByLinkErrno(const QByteArray& from, const QByteArray& to)
@@ -89,7 +86,7 @@ int RenameNoReplaceErrno(const QByteArray& from, const QByteArray& to)
     if (from == to) {
         return 0; // the file has that name already
     }
-    return sameEntry(from, to) ? renameThroughTemporary(from, to) : err;
+    return IsSameDirectoryEntry(from, to) ? renameThroughTemporary(from, to) : err;
 }
 
 } // namespace detail

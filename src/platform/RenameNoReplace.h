@@ -20,6 +20,11 @@ void RenameNoReplace(const QByteArray& from, const QByteArray& to);
 /// name the medium cannot hold.
 std::int32_t RenameErrorNumber(int err);
 
+/// True when both names lead to one directory entry: the same name, or a
+/// spelling that a case-blind file system takes for it. A second hard link is a
+/// file of its own name and does not count.
+bool IsSameDirectoryEntry(const QByteArray& a, const QByteArray& b);
+
 namespace detail {
 /// The steps of RenameNoReplace, each giving 0 or the errno of its failure.
 int RenameNoReplaceErrno(const QByteArray& from, const QByteArray& to);

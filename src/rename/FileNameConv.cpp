@@ -33,8 +33,7 @@ qsizetype refusedCharAt(QStringView title)
 
 } // namespace
 
-ConvOutcome FileNameConv(const QString& folder, const QString& fileName, const QString& title,
-                         const Settings& settings, ErrorReporter& reporter, const char* procedure)
+ConvOutcome CheckConvTitle(const QString& fileName, const QString& title, const Settings& settings)
 {
     ConvOutcome outcome;
     outcome.title = title;
@@ -43,74 +42,94 @@ ConvOutcome FileNameConv(const QString& folder, const QString& fileName, const Q
     while (outcome.title.endsWith(QChar(u'\0'))) {
         outcome.title.chop(1);
     }
+    if (fileName.isEmpty()) {
+        outcome.result = ConvResult::NoFile;
+        return outcome;
+    }
+    if (outcome.title.isEmpty()) {
+        outcome.result = ConvResult::NoTitle;
+        return outcome;
+    }
+    if (settings.Space && onlySpaces(outcome.title)) {
+        outcome.title.clear();
+        outcome.result = ConvResult::NoTitle;
+        return outcome;
+    }
+    if (settings.LastSpace) {
+        qsizetype end = outcome.title.size();
+        while (end > 0 && outcome.title.at(end - 1) == u' ') {
+            --end;
+        }
+        outcome.title.truncate(end);
+    }
+    // A name that starts with "." is hidden here: the renamed file would vanish
+    // from the list and could no longer be loaded. An empty title would give
+    // ".mid"; a leading period is refused like any other refused character.
+    if (outcome.title.isEmpty()) {
+        outcome.result = ConvResult::NoTitle;
+        return outcome;
+    }
+    outcome.refusedAt =
+        outcome.title.startsWith(u'.')
+            ? 0
+            : refusedCharAt(
+                  QStringView(outcome.title).first(std::min(outcome.title.size(), kLongestCheckedTitle)));
+    if (outcome.refusedAt >= 0) {
+        outcome.result = ConvResult::RefusedChar;
+        return outcome;
+    }
+    if (outcome.title.size() > kLongestCheckedTitle) {
+        // Far beyond any file name the file system takes: a name too long.
+        outcome.result = ConvResult::AccessFailure;
+        return outcome;
+    }
+    outcome.result = ConvResult::Renamed;
+    return outcome;
+}
+
+ConvResult ConvResultOfFailure(std::int32_t number)
+{
+    switch (number) {
+    case ErrNo::FileNotFound:
+        return ConvResult::NoFile; // moved or deleted by another program since it was listed
+    case ErrNo::FileAlreadyExists:
+        return ConvResult::NameExists;
+    case ErrNo::PathFileAccessError:
+        return ConvResult::AccessFailure;
+    default:
+        return ConvResult::OtherFailure;
+    }
+}
+
+ConvOutcome FileNameConv(const QString& folder, const QString& fileName, const QString& title,
+                         const Settings& settings, ErrorReporter& reporter, const char* procedure)
+{
+    ConvOutcome outcome;
+    outcome.title = title;
     try {
-        // No name, or a file another program moved or deleted since it was listed
-        // (then its title could not be read either: "no file" says what happened).
-        if (fileName.isEmpty() || !PathExists(FullPathOf(folder, fileName))) {
+        // A file another program moved or deleted since it was listed: "no file" says
+        // what happened (its title could not be read either).
+        if (!fileName.isEmpty() && !PathExists(FullPathOf(folder, fileName))) {
             outcome.result = ConvResult::NoFile;
             return outcome;
         }
-        if (outcome.title.isEmpty()) {
-            outcome.result = ConvResult::NoTitle;
-            return outcome;
-        }
-        if (settings.Space && onlySpaces(outcome.title)) {
-            outcome.title.clear();
-            outcome.result = ConvResult::NoTitle;
-            return outcome;
-        }
-        if (settings.LastSpace) {
-            qsizetype end = outcome.title.size();
-            while (end > 0 && outcome.title.at(end - 1) == u' ') {
-                --end;
-            }
-            outcome.title.truncate(end);
-        }
-        // A name that starts with "." is hidden here: the renamed file would vanish
-        // from the list and could no longer be loaded. An empty title would give
-        // ".mid"; a leading period is refused like any other refused character.
-        if (outcome.title.isEmpty()) {
-            outcome.result = ConvResult::NoTitle;
-            return outcome;
-        }
-        outcome.refusedAt =
-            outcome.title.startsWith(u'.')
-                ? 0
-                : refusedCharAt(
-                      QStringView(outcome.title).first(std::min(outcome.title.size(), kLongestCheckedTitle)));
-        if (outcome.refusedAt >= 0) {
-            outcome.result = ConvResult::RefusedChar;
-            return outcome;
-        }
-        if (outcome.title.size() > kLongestCheckedTitle) {
-            // Far beyond any file name the file system takes: a name too long.
-            outcome.result = ConvResult::AccessFailure;
+        outcome = CheckConvTitle(fileName, title, settings);
+        if (outcome.result != ConvResult::Renamed) {
             return outcome;
         }
         const QByteArray nativeFolder = NativePath(WithTrailingSeparator(folder));
         RenameNoReplace(nativeFolder + NativePath(fileName),
                         nativeFolder + (outcome.title + QStringLiteral(".mid")).toUtf8());
-        outcome.result = ConvResult::Renamed;
         return outcome;
     } catch (const std::exception&) {
         const RuntimeError failure = CurrentFailure();
-        if (failure.number() == ErrNo::FileNotFound) {
-            // Moved or deleted by another program since it was listed.
-            outcome.result = ConvResult::NoFile;
-            return outcome;
-        }
-        if (failure.number() == ErrNo::FileAlreadyExists) {
-            outcome.result = ConvResult::NameExists;
-            return outcome;
-        }
-        if (failure.number() == ErrNo::PathFileAccessError) {
-            outcome.result = ConvResult::AccessFailure;
+        outcome.result = ConvResultOfFailure(failure.number());
+        if (outcome.result != ConvResult::OtherFailure) {
             return outcome;
         }
         reporter.ReportError(failure.number(), failure.text(), QString::fromUtf8(procedure));
     }
-    outcome.result = ConvResult::OtherFailure; // not reached: ReportError ends the program
-    return outcome;
+    return outcome; // not reached: ReportError ends the program
 }
 
 QString ConvResultMessage(ConvResult result)

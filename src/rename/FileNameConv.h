@@ -31,6 +31,14 @@ struct ConvOutcome
     qsizetype refusedAt = -1;
 };
 
+/// The checks of FileNameConv, in their order, without the rename: Renamed when
+/// the title passes them, and then outcome.title + ".mid" is the new name.
+ConvOutcome CheckConvTitle(const QString& fileName, const QString& title, const Settings& settings);
+
+/// The result of a rename that failed with this run-time error number: a file that
+/// is gone (53) is NoFile, 58 NameExists, 75 AccessFailure, any other OtherFailure.
+ConvResult ConvResultOfFailure(std::int32_t number);
+
 /// Renames folder/fileName to the title plus ".mid" in the same folder, after the
 /// checks in their fixed order (NULs that end the title are dropped first): the
 /// file (no name, or no such file: NoFile), the title, the Space and LastSpace

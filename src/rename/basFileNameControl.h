@@ -24,6 +24,11 @@ enum class PathRules
 /// there is none. Throws RuntimeError 6 when the position does not fit 16 bits.
 std::int16_t FindInvalidTitleChar(QStringView title);
 
+/// The title with each character FindInvalidTitleChar refuses put in a form a
+/// name may hold: its full-width look-alike (＂＊，／：；＜＞？＼｜), and one space
+/// for each line break (CR LF, or a CR or LF alone).
+QString ReplaceRefusedChars(QStringView title);
+
 /// The text after the last separator; empty when there is none.
 QString GetFileNamePart(QStringView path, PathRules rules = PathRules::Native);
 

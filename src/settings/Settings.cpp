@@ -176,14 +176,24 @@ QString IniFileName()
 
 } // namespace
 
-QString ChooseSettingsFolder(const QString& appFolder, const QString& iniName, const QString& configHome,
-                             const QString& home)
+namespace {
+
+QString settingsFolderFor(const QString& appFolder, const QString& iniName, const QString& configHome,
+                          const QString& home)
 {
     if (QFileInfo::exists(WithTrailingSeparator(appFolder) + iniName)) {
         return WithTrailingSeparator(appFolder);
     }
     const QString base = QDir::isAbsolutePath(configHome) ? configHome : home + QStringLiteral("/.config");
-    const QString folder = WithTrailingSeparator(base) + QStringLiteral("calvane/");
+    return WithTrailingSeparator(base) + QStringLiteral("calvane/");
+}
+
+} // namespace
+
+QString ChooseSettingsFolder(const QString& appFolder, const QString& iniName, const QString& configHome,
+                             const QString& home)
+{
+    const QString folder = settingsFolderFor(appFolder, iniName, configHome, home);
     QDir().mkpath(folder); // a folder that cannot be made shows later: no settings kept, no report written
     return folder;
 }
@@ -197,6 +207,14 @@ QString SettingsFolder()
 QString DefaultIniPath()
 {
     return SettingsFolder() + IniFileName();
+}
+
+QString ProgramIniPath()
+{
+    const QString name = QStringLiteral("calvane.ini");
+    return settingsFolderFor(GetAppFolder(), name, qEnvironmentVariable("XDG_CONFIG_HOME"),
+                             QDir::homePath()) +
+           name;
 }
 
 } // namespace calvane

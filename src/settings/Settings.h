@@ -77,4 +77,8 @@ QString SettingsFolder();
 /// The settings file: SettingsFolder(), the executable's base name, ".ini".
 QString DefaultIniPath();
 
+/// The desktop program's settings file, calvane.ini, as a tool installed beside
+/// it finds it: by the rule of ChooseSettingsFolder, but nothing is made.
+QString ProgramIniPath();
+
 } // namespace calvane

@@ -129,6 +129,7 @@ TEST_F(BatchTest, StartTickedRunsOnceByItselfAndTheSkipTicksLeaveWhatCannotBeRen
     addMidi(QStringLiteral("04.mid"), "One");
     addMidi(QStringLiteral("05.mid"), "Song\0\0");
     dir.writeNative("music/\x8b\xc8.mid", MidiWithTitle("\x8b\xc8\x82\xcc\x96\xbc")); // 曲.mid: 曲の名
+    addMidi(QStringLiteral("06.mid"), "\xe6\x98\xa5\xe3\x81\xae\xe6\xb5\xb7");        // 春の海 in UTF-8
     start();
     state.settings.Start = true;
     state.settings.ErrSkip = true;
@@ -139,12 +140,13 @@ TEST_F(BatchTest, StartTickedRunsOnceByItselfAndTheSkipTicksLeaveWhatCannotBeRen
 
     EXPECT_EQ(shownBoxes(), QStringList{kDone});
     EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Information);
-    EXPECT_EQ(onDisk(), QStringList({QStringLiteral("02.mid"), QStringLiteral("03.mid"),
-                                     QStringLiteral("04.mid"), QStringLiteral("One.mid"),
-                                     QStringLiteral("Song.mid"), QStringLiteral("曲の名.mid")}));
+    EXPECT_EQ(onDisk(),
+              QStringList({QStringLiteral("02.mid"), QStringLiteral("03.mid"), QStringLiteral("04.mid"),
+                           QStringLiteral("One.mid"), QStringLiteral("Song.mid"),
+                           QStringLiteral("春の海.mid"), QStringLiteral("曲の名.mid")}));
     EXPECT_EQ(controls(), QStringLiteral("- - 閉じる(&X) | すべて変換 - 完了"));
     EXPECT_TRUE(dialog->txtConvFileName->isReadOnly());
-    EXPECT_EQ(dialog->prgProgress->value(), 6);
+    EXPECT_EQ(dialog->prgProgress->value(), 7);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(reporter.reports.empty());
 

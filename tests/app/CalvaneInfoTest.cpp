@@ -101,8 +101,8 @@ TEST(CalvaneInfo, PrintsOneLinePerFileAndGoesOnAfterFailures)
     const QString noTrack = dir.write(QStringLiteral("notrack.mid"), header(1, 4, 96));
     const QString missing = dir.path(QStringLiteral("missing.mid"));
     const QString japanese =
-        dir.write(QStringLiteral("jp.mid"),
-                  header(1, 1, 480) + track(meta(0x03, hex("8BC8 96BC")) + meta(0x02, "(c) \"Q\"")));
+        dir.write(QStringLiteral("jp.mid"), header(1, 1, 480) + track(meta(0x03, hex("8BC8 96BC")) +
+                                                                      meta(0x02, "(c) \"Q\" \xe6\x98\xa5")));
 
     // The tool runs without root, so that a file of mode 000 really cannot be read.
     const QString locked = WriteLockedFile(dir, QStringLiteral("locked.mid"), header(1, 1, 480));
@@ -143,7 +143,8 @@ TEST(CalvaneInfo, PrintsOneLinePerFileAndGoesOnAfterFailures)
 
     const QJsonObject jp = object(run.lines[7]);
     EXPECT_EQ(jp[QStringLiteral("title")].toString(), QString::fromUtf16(u"曲名"));
-    EXPECT_EQ(jp[QStringLiteral("copyright")].toString(), QStringLiteral("(c) \"Q\""));
+    // Each text is read on its own: a Shift_JIS title beside a UTF-8 copyright.
+    EXPECT_EQ(jp[QStringLiteral("copyright")].toString(), QStringLiteral("(c) \"Q\" 春"));
 }
 
 // Two Shift_JIS names print as the window shows them, told apart by their bytes;

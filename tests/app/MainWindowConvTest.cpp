@@ -78,6 +78,17 @@ TEST_F(ConvTest, TheRoadOfOneRename)
     EXPECT_EQ(theMessage(), QStringLiteral("変換: MIDIファイルが選択されていません "));
 }
 
+TEST_F(ConvTest, ATitleStoredInUtf8IsShownAndBecomesTheName)
+{
+    addMidi(QStringLiteral("utf8.mid"), "\xe3\x81\x95\xe3\x81\x8f\xe3\x82\x89"); // さくら
+    start();
+    clickEntry(QStringLiteral("utf8.mid"));
+    EXPECT_EQ(window->txtConvFileName->text(), QStringLiteral("さくら"));
+    convert();
+    EXPECT_TRUE(listed().contains(QStringLiteral("さくら.mid")));
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
 TEST_F(ConvTest, NoFileSelectedIsRefusedAndTheTitleBoxGetsTheFocus)
 {
     start();

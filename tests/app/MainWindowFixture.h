@@ -32,16 +32,6 @@
 
 namespace calvane::test {
 
-/// A Standard MIDI File with the given title and copyright (code page 932 bytes).
-inline QByteArray MidiWithTitle(const QByteArray& title, const QByteArray& copyright = {})
-{
-    QByteArray events = meta(0x03, title);
-    if (!copyright.isEmpty()) {
-        events += meta(0x02, copyright);
-    }
-    return header(1, 1, 480) + track(events + kEndOfTrack);
-}
-
 /// The main window over a temporary folder "music" (the process's current
 /// folder while the test runs), with recording fakes for message boxes, the
 /// error handler, the process end, the media device, the trash (a folder "trash"

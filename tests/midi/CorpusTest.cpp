@@ -43,4 +43,26 @@ TEST(Corpus, EveryRealFileReadsCleanly)
     EXPECT_GT(titled, 0);
 }
 
+// Real texts of both kinds: titles written in UTF-8 by a tool of today, and a
+// track name in Shift_JIS (in a later track, so taken from its event's bytes).
+TEST(Corpus, Utf8AndShiftJisTextsReadAsTheirWritersMeant)
+{
+    const QString corpus = SharedCorpusDir();
+    if (corpus.isEmpty()) {
+        GTEST_SKIP() << "no shared corpus in this clone";
+    }
+    const auto read = [&](const char* file) { return ReadMIDIInfo(NativePath(corpus + u'/' + file)).info; };
+    EXPECT_EQ(read("kujirahand-sakuramml-c/sakura2.mid").Title, QStringLiteral("\"さくらさくら\""));
+    EXPECT_EQ(read("kujirahand-sakuramml-c/4u.mid").Title, QStringLiteral("\"騎士団は荒野を行く\""));
+    EXPECT_TRUE(read("FluidSynth-fluidsynth/circled-TEST.mid").Copyright.endsWith(u"Pedro López-Cabanillas"));
+    EXPECT_EQ(read("Tonejs-Midi/bach_846.mid").Copyright, QStringLiteral("Copyright ｩ 1996  Bernd Krueger."));
+
+    const QByteArray bytes =
+        ReadWholeOrdinaryFile(NativePath(corpus + "/VOICEVOX-voicevox/timeSig.mid")).bytes;
+    const qsizetype name = bytes.indexOf("\xFF\x03", bytes.indexOf("MTrk", bytes.indexOf("MTrk") + 1));
+    ASSERT_GT(name, 0);
+    EXPECT_EQ(DecodeMetaText(bytes.sliced(name + 3, static_cast<unsigned char>(bytes[name + 2]))),
+              QStringLiteral("トラック1"));
+}
+
 } // namespace

@@ -43,6 +43,16 @@ inline QByteArray meta(unsigned char type, const QByteArray& text)
 
 inline const QByteArray kEndOfTrack = hex("00FF2F00");
 
+/// A Standard MIDI File with the given title and copyright (their bytes as stored).
+inline QByteArray MidiWithTitle(const QByteArray& title, const QByteArray& copyright = {})
+{
+    QByteArray events = meta(0x03, title);
+    if (!copyright.isEmpty()) {
+        events += meta(0x02, copyright);
+    }
+    return header(1, 1, 480) + track(events + kEndOfTrack);
+}
+
 /// A variable-length quantity (delta time or length).
 inline QByteArray vlq(unsigned value)
 {

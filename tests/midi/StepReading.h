@@ -5,7 +5,6 @@
 // corpus tests hold the reader to it.
 
 #include "midi/basMIDIInfo.h"
-#include "platform/Cp932.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -32,7 +31,7 @@ inline StepReading ReadBySteps(std::string_view buf)
         }
         const std::size_t count = static_cast<unsigned char>(buf[prefix + 2]);
         const std::string_view bytes = buf.substr(prefix + 3, count);
-        return DecodeCp932(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+        return DecodeMetaText(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     };
 
     StepReading out;

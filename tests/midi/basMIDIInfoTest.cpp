@@ -129,7 +129,7 @@ TEST(ParseMIDIInfo, TheLengthIsOneByteAndTheTextStopsAtTheEnd)
     EXPECT_EQ(ParseMIDIInfo(header(0, 1, 96) + track(hex("00 FF 03 00"))).Title, QString());
 }
 
-TEST(ParseMIDIInfo, TextsAreCodePage932AndKeptAsTheyAre)
+TEST(ParseMIDIInfo, TextsAreKeptAsTheyAre)
 {
     // "  曲名 " with blanks around it, and a NUL inside the copyright.
     const QByteArray file = header(1, 1, 480) + track(meta(0x03, hex("20 20 8BC8 96BC 20")) +
@@ -137,6 +137,41 @@ TEST(ParseMIDIInfo, TextsAreCodePage932AndKeptAsTheyAre)
     const MidiFileInfo i = ParseMIDIInfo(file);
     EXPECT_EQ(i.Title, QString::fromUtf16(u"  曲名 "));
     EXPECT_EQ(i.Copyright, QString::fromUtf16(u"(C)\0X", 5));
+}
+
+// Well-formed UTF-8 with a character beyond ASCII is UTF-8; anything else code page 932.
+TEST(DecodeMetaText, Utf8WhenTheBytesAreUtf8BeyondAsciiElseShiftJis)
+{
+    struct Row
+    {
+        const char* bytes;
+        const char16_t* text;
+    };
+    const Row rows[] = {
+        {"8BC8 96BC", u"曲名"},              // Shift_JIS: 8B is no UTF-8 lead byte
+        {"E698A5 E381AE E6B5B7", u"春の海"}, // UTF-8
+        {"4CC3B37065 7A", u"López"},         // UTF-8, not "Lﾃｳpez"
+        {"536F6E67", u"Song"},               // ASCII reads alike either way
+        {"E698A5 00", u"春"},                // a C string's NUL is ASCII (checked below)
+        {"F09F8EB5", u"\U0001F3B5"},         // four bytes: a surrogate pair
+        {"C3BD", u"ý"},                      // half-width "ﾃｽ" in pairs: UTF-8 wins
+        {"CFB2 20 D2B2", u"ϲ Ҳ"},            // "ﾏｲ ﾒｲ" likewise
+        {"C3BD C4", u"ﾃｽﾄ"},                 // a kana without its pair: Shift_JIS
+        {"C0AF", u"ﾀｯ"},                     // an overlong form is no UTF-8
+        {"EDA080", u"恝\u0080"},             // nor is a surrogate
+        {"E69B", u"譖"},                     // a UTF-8 character cut short by the count
+    };
+    for (const Row& row : rows) {
+        const QByteArray bytes = hex(row.bytes);
+        QString expected = QString::fromUtf16(row.text);
+        if (bytes.endsWith('\0')) {
+            expected += QChar(u'\0');
+        }
+        EXPECT_EQ(DecodeMetaText(bytes), expected) << row.bytes;
+        EXPECT_EQ(ParseMIDIInfo(header(0, 1, 96) + track(meta(0x03, bytes) + meta(0x02, bytes))),
+                  info(0, 1, 96, expected, expected))
+            << row.bytes;
+    }
 }
 
 TEST(GetMIDIInfo, ReadsAFile)
@@ -224,6 +259,13 @@ TEST(ReadMIDIInfo, AnyPieceSizeReadsAsTheWholeBuffer)
             EXPECT_EQ(read.error, 0) << i << " piece " << piece;
             EXPECT_EQ(read.info, expected.info) << i << " piece " << piece;
             EXPECT_EQ(read.hasHeader, expected.hasHeader) << i << " piece " << piece;
+            const MidiInfoRead title = ReadMIDIInfo(NativePath(path), piece, MidiTexts::TitleOnly);
+            EXPECT_EQ(title.info, MidiFileInfo({expected.info.Format,
+                                                expected.info.Tracks,
+                                                expected.info.Division,
+                                                expected.info.Title,
+                                                {}}))
+                << i << " piece " << piece;
         }
     }
 }

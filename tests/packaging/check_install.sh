@@ -12,6 +12,7 @@ cmake --install "$build" --prefix "$work/usr" >/dev/null
 expected=(
     usr/bin/calvane
     usr/bin/calvane-info
+    usr/bin/calvane-rename
     usr/share/calvane/calvane.html
     usr/share/applications/org.calvane.Calvane.desktop
     usr/share/metainfo/org.calvane.Calvane.metainfo.xml
@@ -27,7 +28,7 @@ for f in "${expected[@]}"; do
         status=1
     fi
 done
-for program in calvane calvane-info; do
+for program in calvane calvane-info calvane-rename; do
     [ -x "$work/usr/bin/$program" ] || { echo "not executable: $program"; status=1; }
 done
 # Nothing of the build's own (tests, benchmarks, libraries) is installed.

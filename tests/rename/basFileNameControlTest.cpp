@@ -52,7 +52,8 @@ INSTANTIATE_TEST_SUITE_P(Titles, FindInvalidTitleCharTable,
                                            TitleCase{u"why?", 4}, TitleCase{u"a*", 2}, TitleCase{u"C:", 2},
                                            TitleCase{u"L\n", 2}));
 
-TEST(FindInvalidTitleChar, RefusesExactlyThirteenCharactersOfAsciiAndControls)
+// ReplaceRefusedChars puts a form a name may hold in place of exactly those.
+TEST(FindInvalidTitleChar, RefusesExactlyThirteenCharactersOfAsciiAndControlsWhichHaveLookAlikes)
 {
     const QString refused = QStringLiteral("\"*,/:;<>?\\|\r\n");
     int count = 0;
@@ -61,8 +62,13 @@ TEST(FindInvalidTitleChar, RefusesExactlyThirteenCharactersOfAsciiAndControls)
         const bool isRefused = FindInvalidTitleChar(one) == 1;
         EXPECT_EQ(isRefused, refused.contains(QChar{c})) << int(c);
         count += isRefused ? 1 : 0;
+        const QString replaced = ReplaceRefusedChars(one);
+        EXPECT_EQ(FindInvalidTitleChar(replaced), 0) << int(c);
+        EXPECT_EQ(replaced == one, !isRefused) << int(c);
     }
     EXPECT_EQ(count, 13);
+    EXPECT_EQ(ReplaceRefusedChars(refused), QStringLiteral("＂＊，／：；＜＞？＼｜ "));
+    EXPECT_EQ(ReplaceRefusedChars(u"1\r2\n3\n\r4\r\n"), QStringLiteral("1 2 3  4 "));
 }
 
 TEST(FindInvalidTitleChar, APositionBeyond16BitsOverflows)

@@ -1,0 +1,130 @@
+#pragma once
+
+#include "rename/FileNameConv.h"
+#include "settings/Settings.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QSet>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace calvane {
+
+/// Where the renames of a batch happen: on disk, or in a plan of them.
+class RenameSpace
+{
+public:
+    virtual ~RenameSpace() = default;
+    /// Renames without ever replacing a file (native paths): 0, or the run-time
+    /// error number of the failure (53 the file is gone, 58 the name exists, 75 ...).
+    virtual std::int32_t Rename(const QByteArray& from, const QByteArray& to) = 0;
+};
+
+/// The disk: RenameNoReplace.
+class DiskRenameSpace final : public RenameSpace
+{
+public:
+    std::int32_t Rename(const QByteArray& from, const QByteArray& to) override;
+};
+
+/// A plan: the disk is only looked at. The renames given so far count as done,
+/// and each answer is the one the disk would give after them: the file is gone,
+/// the name exists (also one an earlier rename took), the folder cannot be
+/// written, the name is too long for its file system.
+class PlannedRenameSpace final : public RenameSpace
+{
+public:
+    std::int32_t Rename(const QByteArray& from, const QByteArray& to) override;
+
+private:
+    bool exists(const QByteArray& path) const;
+    std::int32_t folderRefuses(const QByteArray& folder, qsizetype nameBytes);
+
+    QSet<QByteArray> m_gone; ///< names renamed away in the plan
+    QSet<QByteArray> m_made; ///< names made by it
+    QHash<QByteArray, std::int32_t> m_folderError;
+    QHash<QByteArray, long> m_nameMax;
+};
+
+enum class OnConflict
+{
+    Skip,   ///< a file whose name is taken keeps its own (NameExists)
+    Number, ///< " (2)", " (3)"... before ".mid" until a name is free
+};
+
+struct TitleRenameOptions
+{
+    Settings settings; ///< Space and LastSpace
+    bool replaceRefused = false;
+    OnConflict onConflict = OnConflict::Skip;
+};
+
+/// The highest number a name gets with OnConflict::Number; past it, NameExists.
+constexpr int kHighestConflictNumber = 9999;
+
+/// What became of one file.
+struct FileRename
+{
+    ConvResult result = ConvResult::Renamed;
+    bool unchanged = false; ///< Renamed, and it had that name already: nothing was done
+    QByteArray newName;     ///< the name afterwards when Renamed
+    QByteArray wantedName;  ///< the name that was taken or could not be made (NameExists, AccessFailure)
+    std::int32_t error = 0; ///< the run-time error behind NoFile and OtherFailure; 0 for a rule
+};
+
+/// Renames folder + name to its title plus ".mid" in the same folder: the title
+/// read as the windows read it (without the copyright), the refused characters
+/// replaced when asked, then FileNameConv's checks (CheckConvTitle) and a rename
+/// that never replaces a file. A file that cannot be read is NoFile when it is
+/// gone, else OtherFailure with the read's error. folder is native and ends in "/".
+FileRename RenameToTitle(RenameSpace& space, const QByteArray& folder, const QByteArray& name,
+                         const TitleRenameOptions& options);
+
+/// The files of a batch in order, kept compactly (a collection may hold a hundred
+/// thousand): each a MIDI file, or a path given that could not be used.
+class Batch
+{
+public:
+    qsizetype size() const { return static_cast<qsizetype>(m_items.size()); }
+    /// The folder as given, "" or ending in "/": for messages.
+    const QByteArray& shownFolder(qsizetype i) const { return m_folders[m_items[i].folder].shown; }
+    /// The folder's absolute path without links, ending in "/" (empty for a failure).
+    const QByteArray& folder(qsizetype i) const { return m_folders[m_items[i].folder].real; }
+    /// The file's name; for a failure, what could not be used.
+    QByteArray name(qsizetype i) const { return m_names.sliced(m_items[i].nameAt, m_items[i].nameSize); }
+    /// 0, or the run-time error of a path that is missing or a folder that cannot be listed.
+    std::int32_t error(qsizetype i) const { return m_items[i].error; }
+
+    /// Starts a folder for the items added after it.
+    void addFolder(const QByteArray& shown, const QByteArray& real) { m_folders.push_back({shown, real}); }
+    void add(const QByteArray& name, std::int32_t error = 0);
+
+private:
+    struct Folder
+    {
+        QByteArray shown;
+        QByteArray real;
+    };
+    struct Item
+    {
+        std::uint32_t folder;
+        std::uint32_t nameSize;
+        qsizetype nameAt;
+        std::int32_t error;
+    };
+    std::vector<Folder> m_folders;
+    QByteArray m_names;
+    std::vector<Item> m_items;
+};
+
+/// The files of the given paths in order: a file as it is named (whatever its
+/// name ends in); a folder's "*.mid" files in any letter case, sorted as the
+/// window lists them, and with `recursive` then each subfolder's in turn (links
+/// to folders are not followed, hidden names are left out). A file reached twice
+/// is listed once. `stop` is asked between folders.
+Batch CollectBatch(const std::vector<QByteArray>& paths, bool recursive, const std::function<bool()>& stop);
+
+} // namespace calvane

@@ -1,0 +1,185 @@
+#include "rename/RenameJournal.h"
+
+#include "platform/JsonText.h"
+#include "platform/NativeFile.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace calvane {
+namespace {
+
+constexpr const char* kJournalTag = "calvane-rename";
+constexpr int kVersion = 1;
+
+/// A path of an entry: its "_hex" bytes when given, else its text as UTF-8.
+std::optional<QByteArray> pathField(const QJsonObject& line, const QString& field)
+{
+    const QJsonValue hex = line.value(field + QStringLiteral("_hex"));
+    if (!hex.isUndefined()) {
+        const QString digits = hex.toString();
+        const bool valid = !digits.isEmpty() && digits.size() % 2 == 0 &&
+                           std::all_of(digits.begin(), digits.end(), [](QChar c) {
+                               return c.unicode() < 0x80 && std::isxdigit(c.unicode());
+                           });
+        return valid ? std::optional(QByteArray::fromHex(digits.toLatin1())) : std::nullopt;
+    }
+    const QJsonValue text = line.value(field);
+    return text.isString() ? std::optional(text.toString().toUtf8()) : std::nullopt;
+}
+
+/// An absolute path of a name other than "." and ".." without NUL.
+bool isRenamablePath(const QByteArray& path)
+{
+    if (!path.startsWith('/') || path.contains('\0')) {
+        return false;
+    }
+    const QByteArray name = path.sliced(path.lastIndexOf('/') + 1);
+    return !name.isEmpty() && name != "." && name != "..";
+}
+
+QByteArray folderOf(const QByteArray& path)
+{
+    return path.first(path.lastIndexOf('/') + 1);
+}
+
+} // namespace
+
+QByteArray JournalHeaderLine(const QString& startedIso, QByteArrayView undoOf)
+{
+    QByteArray line = QByteArray("{\"journal\": \"") + kJournalTag +
+                      "\", \"version\": " + QByteArray::number(kVersion) +
+                      ", \"started\": " + JsonString(startedIso);
+    if (!undoOf.isEmpty()) {
+        line += ", " + JsonPathFields("undo_of", undoOf);
+    }
+    return line + "}\n";
+}
+
+QByteArray JournalEntryLine(const JournalEntry& entry)
+{
+    return "{" + JsonPathFields("from", entry.from) + ", " + JsonPathFields("to", entry.to) + "}\n";
+}
+
+JournalRead ReadJournal(QByteArrayView text)
+{
+    JournalRead read;
+    const QList<QByteArray> lines = text.toByteArray().split('\n');
+    bool header = false;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QByteArray& line = lines[i];
+        if (line.trimmed().isEmpty()) {
+            continue;
+        }
+        // The text after the last line end: a line whose writing was cut off.
+        const bool unended = i == lines.size() - 1;
+        QJsonParseError parseError{};
+        const QJsonDocument doc = QJsonDocument::fromJson(line, &parseError);
+        const QJsonObject object = doc.object();
+        QString error;
+        if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
+            error = QStringLiteral("not a JSON object");
+        } else if (!header) {
+            if (object.value(QStringLiteral("journal")).toString() != QLatin1String(kJournalTag)) {
+                error = QStringLiteral("not a journal of calvane-rename");
+            } else if (object.value(QStringLiteral("version")).toInt(-1) != kVersion) {
+                error = QStringLiteral("a journal version this program does not know");
+            } else {
+                header = true;
+                continue;
+            }
+        } else {
+            const auto from = pathField(object, QStringLiteral("from"));
+            const auto to = pathField(object, QStringLiteral("to"));
+            if (!from || !to) {
+                error = QStringLiteral("an entry without its two paths");
+            } else if (!isRenamablePath(*from) || !isRenamablePath(*to) || folderOf(*from) != folderOf(*to)) {
+                error = QStringLiteral("an entry that is not a rename inside one folder");
+            } else {
+                read.entries.push_back({*from, *to});
+                continue;
+            }
+        }
+        if (unended && header) {
+            read.lastLineCut = true;
+            break;
+        }
+        read.entries.clear();
+        read.error = error;
+        read.errorLine = i + 1;
+        return read;
+    }
+    if (!header) {
+        read.error = QStringLiteral("not a journal of calvane-rename");
+        read.errorLine = 1;
+    }
+    return read;
+}
+
+JournalFile::~JournalFile()
+{
+    close();
+}
+
+int JournalFile::create(const QByteArray& nativePath, const QByteArray& headerLine)
+{
+    close();
+    m_fd = ::open(nativePath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
+    if (m_fd < 0) {
+        return errno;
+    }
+    m_size = 0;
+    return append(headerLine);
+}
+
+int JournalFile::append(const QByteArray& line)
+{
+    const ssize_t written = ::write(m_fd, line.constData(), static_cast<size_t>(line.size()));
+    if (written == line.size()) {
+        m_size += written;
+        return 0;
+    }
+    const int err = written < 0 ? errno : ENOSPC;
+    if (written > 0 && ::ftruncate(m_fd, m_size) != 0) {
+        // The part stays; the reader leaves out a last line it cannot read.
+    }
+    return err;
+}
+
+int JournalFile::close()
+{
+    if (m_fd < 0) {
+        return 0;
+    }
+    int err = ::fdatasync(m_fd) == 0 ? 0 : errno;
+    if (::close(m_fd) != 0 && err == 0) {
+        err = errno;
+    }
+    m_fd = -1;
+    return err == EINVAL ? 0 : err; // a file system without sync has nothing to flush
+}
+
+QByteArray JournalFolder()
+{
+    QByteArray base = qgetenv("XDG_STATE_HOME");
+    if (!base.startsWith('/')) {
+        base = NativePath(QDir::homePath()) + "/.local/state";
+    }
+    const QByteArray folder = base + "/calvane/";
+    // Each missing folder on the way made in turn; a failure shows when the journal is created.
+    for (qsizetype slash = folder.indexOf('/', 1); slash > 0; slash = folder.indexOf('/', slash + 1)) {
+        ::mkdir(folder.first(slash).constData(), 0700);
+    }
+    return folder;
+}
+
+} // namespace calvane

@@ -213,7 +213,7 @@ void frmMain::mnuUsePlayer_Click()
         // The built-in preview is left as it is: both may play.
         const QString path = FullPathOf(filFile->folder(), filFile->fileName(index));
         if (StartExternalPlayer(m_state.settings.ExePath, path, m_services.starter) ==
-            ExternalPlayerResult::ProgramNotFound) {
+            ExternalPlayerResult::CannotRun) {
             m_services.boxes.show(
                 QStringLiteral("外部プレイヤーが起動できません ファイルが存在しない可能性があります\r\n"
                                "設定でパスを確認してください"),

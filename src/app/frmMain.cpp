@@ -335,8 +335,9 @@ void frmMain::cmdReLoad_Click()
         showText(txtConvFileName, info.Title);
 
         m_control.MIDIControl(u"close");
-        if (m_control.MIDIControl(u"open") == 1) {
-            showDeviceError();
+        QString failure;
+        if (m_control.MIDIControl(u"open", &failure) == 1) {
+            showDeviceError(failure);
             return;
         }
         showText(txtTime, FormatPlayTime(m_control.GetMIDILength()));
@@ -431,10 +432,9 @@ void frmMain::clearSelectionDisplay()
     lblTempo->setText(QStringLiteral("0"));
 }
 
-void frmMain::showDeviceError()
+void frmMain::showDeviceError(const QString& text)
 {
-    m_services.boxes.show(QStringLiteral("内部エラーが発生しました"), QStringLiteral("デバイスエラー"),
-                          MsgIcon::Critical, MsgButtons::Ok);
+    m_services.boxes.show(text, QStringLiteral("デバイスエラー"), MsgIcon::Critical, MsgButtons::Ok);
 }
 
 void frmMain::warn(const QString& text, const QString& caption)

@@ -175,6 +175,7 @@ private:
     void showStatusNow(const QString& text);
     void showPosition(std::int32_t milliseconds);
     int frameMilliseconds() const;
+    void tellOnceIfSilent();
 
     void showProcessFolder();
     void showStartFolder();
@@ -187,7 +188,7 @@ private:
     void setPicture(QPushButton* button, int number);
     void setPlayItemsVisible(bool visible);
     void warn(const QString& text, const QString& caption);
-    void showDeviceError();
+    void showDeviceError(const QString& text);
 
     ProgramState& m_state;
     MainWindowServices m_services;
@@ -196,6 +197,7 @@ private:
     bool m_loading = false;
     bool m_dragging = false;                ///< a mouse button is held on sldPosition
     std::int32_t m_shownPosition = 0;       ///< the time lblPosition shows
+    bool m_toldSilentOutput = false;        ///< the user knows the output is silent (once a run)
     QString m_fileName;                     ///< the file txtFileName shows, as the file system names it
     QHash<QString, QString> m_driveFolders; ///< the last folder shown on each drive
     QHash<QWidget*, QRect> m_places;        ///< each control's place in twips

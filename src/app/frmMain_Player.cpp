@@ -62,12 +62,13 @@ void frmMain::cmdPlay_Click()
     } else {
         if (basMIDIControl::IsNothingOpen(mode)) {
             // The named file is not open (a refused rename closed it, or the
-            // device would not take it): open it again, and say so when that
+            // device would not take it): open it again, and say why when that
             // fails rather than show the playing form while nothing plays.
             m_control.MIDIControl(u"close");
-            if (m_control.MIDIControl(u"open") == 1 ||
-                basMIDIControl::IsNothingOpen(m_control.GetMIDIMode())) {
-                showDeviceError();
+            QString failure;
+            m_control.MIDIControl(u"open", &failure);
+            if (!failure.isEmpty()) {
+                showDeviceError(failure);
                 return;
             }
         }
@@ -79,7 +80,24 @@ void frmMain::cmdPlay_Click()
         timMIDIStop->setInterval(kPlayingPeriod);
         lblStatus->setText(kPlaying);
         setPicture(cmdPlay, 101);
+        tellOnceIfSilent();
     }
+}
+
+/// The first start of the run that goes to a silent output says so, and why: the
+/// song plays on without sound. The device writes the reason on stderr as well.
+void frmMain::tellOnceIfSilent()
+{
+    if (m_toldSilentOutput) {
+        return;
+    }
+    const QString why = m_control.SilentOutputReason();
+    if (why.isEmpty()) {
+        return;
+    }
+    m_toldSilentOutput = true;
+    m_services.boxes.show(QStringLiteral("MIDI出力を開けないため、音を出さずに再生します\r\n(%1)").arg(why),
+                          QStringLiteral("MIDIプレイヤー"), MsgIcon::Warning, MsgButtons::Ok);
 }
 
 void frmMain::cmdPrev_Click()

@@ -132,7 +132,7 @@ bool IsOrdinaryFile(const QByteArray& nativePath)
            S_ISREG(st.st_mode);
 }
 
-WholeFile ReadWholeOrdinaryFile(const QByteArray& nativePath)
+WholeFile ReadWholeOrdinaryFile(const QByteArray& nativePath, qint64 maxBytes)
 {
     WholeFile result;
     if (nativePath.isEmpty() || isHiddenName(nativePath) || nativePath.contains('\0')) {
@@ -160,6 +160,11 @@ WholeFile ReadWholeOrdinaryFile(const QByteArray& nativePath)
     }
     if (!S_ISREG(st.st_mode)) {
         result.err = ENOENT;
+        return result;
+    }
+    if (maxBytes >= 0 && st.st_size > maxBytes) {
+        result.status = WholeFile::Status::Unreadable;
+        result.err = EFBIG;
         return result;
     }
 

@@ -38,7 +38,8 @@ struct WholeFile
 };
 
 /// Opens, reads and closes the file. Never blocks on a FIFO or device: anything
-/// but a regular file is Absent. std::bad_alloc passes through.
-WholeFile ReadWholeOrdinaryFile(const QByteArray& nativePath);
+/// but a regular file is Absent. A file longer than maxBytes (when not negative) is
+/// Unreadable with EFBIG, and nothing of it is read. std::bad_alloc passes through.
+WholeFile ReadWholeOrdinaryFile(const QByteArray& nativePath, qint64 maxBytes = -1);
 
 } // namespace calvane

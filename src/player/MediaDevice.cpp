@@ -4,6 +4,7 @@
 #include "platform/NativeFile.h"
 #include "player/MidiOutput.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <utility>
 
@@ -152,9 +153,12 @@ int MediaDevice::open(const QString& command)
     if (!m_alias.isEmpty()) {
         return is(alias, m_alias) ? MciError::DuplicateAlias : MciError::DeviceOpen;
     }
-    const WholeFile file = ReadWholeOrdinaryFile(NativePath(path));
-    if (file.status != WholeFile::Status::Ok) {
+    const WholeFile file = ReadWholeOrdinaryFile(NativePath(path), kMaxPlayableFileBytes);
+    if (file.status == WholeFile::Status::Absent) {
         return MciError::FileNotFound;
+    }
+    if (file.status == WholeFile::Status::Unreadable) {
+        return file.err == EFBIG ? MciError::FileTooLarge : MciError::FileRead;
     }
     std::optional<SmfSong> song = ParseSmf(file.bytes);
     if (!song) {
@@ -188,6 +192,9 @@ std::unique_ptr<MidiOutput> MediaDevice::openOutput()
     if (m_outputWorks) {
         m_lastWhy.clear();
         return output;
+    }
+    if (why.isEmpty()) {
+        why = QStringLiteral("the MIDI output %1 cannot be opened").arg(m_port);
     }
     if (why != m_lastWhy) {
         m_lastWhy = why;

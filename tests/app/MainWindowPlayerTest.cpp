@@ -353,6 +353,44 @@ TEST_F(PlayerTest, WithoutAFileThePlayButtonOnlyAsksForOne)
     EXPECT_EQ(timer.interval(), 0);
 }
 
+TEST_F(PlayerTest, WhatTheDeviceCannotPlayIsToldWhyAndASilentOutputOnceARun)
+{
+    start();
+    const QString openA = QStringLiteral("Open \"%1/a.mid\" alias Midi").arg(music);
+    const std::pair<int, QString> refusals[] = {
+        {MciError::InvalidFile, QStringLiteral("標準MIDIファイルではないため再生できません")},
+        {MciError::FileTooLarge, QStringLiteral("ファイルが大きすぎるため再生できません (64 MiB まで)")},
+    };
+    for (const auto& [code, text] : refusals) {
+        device.refused[openA] = code;
+        clickEntry(QStringLiteral("b.mid"));
+        clickEntry(QStringLiteral("a.mid")); // the device refuses it, and nothing is said yet
+        EXPECT_TRUE(boxes.shown.empty());
+        click(window->cmdPlay);
+        EXPECT_EQ(shownBoxes(), QStringList({QStringLiteral("デバイスエラー: ") + text}));
+        EXPECT_EQ(picture(), 102);
+        EXPECT_EQ(timer.interval(), 0);
+        boxes.shown.clear();
+    }
+
+    // A song that plays without sound: told at the first start of the run, and played on.
+    device.refused.clear();
+    device.silentOutputReason = QStringLiteral("no General MIDI SoundFont");
+    click(window->cmdPlay);
+    EXPECT_EQ(shownBoxes(),
+              QStringList({QStringLiteral("MIDIプレイヤー: MIDI出力を開けないため、音を出さずに再生します\r\n"
+                                          "(no General MIDI SoundFont)")}));
+    EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Warning);
+    EXPECT_EQ(window->lblStatus->text(), kPlaying);
+    EXPECT_EQ(picture(), 101);
+    EXPECT_EQ(timer.interval(), 1);
+    click(window->cmdStop);
+    click(window->cmdPlay);
+    clickEntry(QStringLiteral("b.mid"));
+    click(window->cmdPlay);
+    EXPECT_EQ(boxes.shown.size(), 1u);
+}
+
 TEST_F(PlayerTest, ThePopUpMenuAndTheDoubleClickUseTheSameButtons)
 {
     state.settings.DClick = 0;
@@ -406,7 +444,9 @@ TEST_F(PlayerTest, HaltsByLoadingAndRenamingLeaveTheStoppedFormAndAClosedFileIsO
     QFile::remove(music + QStringLiteral("/b.mid"));
     boxes.shown.clear();
     click(window->cmdPlay);
-    EXPECT_EQ(shownBoxes(), QStringList({QStringLiteral("デバイスエラー: 内部エラーが発生しました")}));
+    EXPECT_EQ(shownBoxes(),
+              QStringList({QStringLiteral(
+                  "デバイスエラー: MIDIファイルが見つかりません (移動または削除された可能性があります)")}));
     EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Critical);
     EXPECT_FALSE(device.sent.contains(kPlay));
     EXPECT_EQ(picture(), 102);

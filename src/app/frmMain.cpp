@@ -135,7 +135,11 @@ void frmMain::Form_Unload()
 
 void frmMain::mnuExit_Click()
 {
-    // At once: no unload step, nothing written.
+    // At once: no unload step, nothing written. Only a song that plays is stopped
+    // first, which silences the output: an external synthesizer keeps no note on.
+    if (basMIDIControl::IsPlaying(m_control.GetMIDIMode())) {
+        m_control.MIDIControl(u"stop");
+    }
     m_services.end.endNow(0);
 }
 

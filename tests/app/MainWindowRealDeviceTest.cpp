@@ -78,7 +78,7 @@ TEST_F(RealDevicePlayerTest, WithRepeatTheSongStartsAgainFromTheBeginning)
     load();
     state.settings.Repeat = 1; // after the load step, which reads the settings file
     QTest::mouseClick(window->cmdPlay, Qt::LeftButton);
-    playFor(2100); // past the end: this tick sends it back to the start and plays again
+    playFor(2100);  // past the end: this tick sends it back to the start and plays again
     clock.Settle(); // the sequencer has sent what is due at the new start
     EXPECT_EQ(window->lblStatus->text(), QStringLiteral("再生中です"));
     EXPECT_EQ(picture(), 101);
@@ -110,6 +110,17 @@ TEST_F(RealDevicePlayerTest, PauseAndStopSilenceTheSongAndPlayResumesWhereItPaus
     EXPECT_EQ(picture(), 102);
     EXPECT_EQ(timer.interval(), 0);
     EXPECT_TRUE(outputs.log.take().contains(QStringLiteral("b0 7b 00")));
+}
+
+TEST_F(RealDevicePlayerTest, EndingAtOnceWhileASongPlaysSilencesTheOutputFirst)
+{
+    load();
+    QTest::mouseClick(window->cmdPlay, Qt::LeftButton);
+    playFor(500);
+    outputs.log.take();
+    EXPECT_THROW(QTest::keyClick(window.get(), Qt::Key_X, Qt::ControlModifier), ProgramEnded);
+    EXPECT_TRUE(end.ended);
+    EXPECT_EQ(outputs.log.take(), Silence()); // sent before the end, not later by the sequencer's thread
 }
 
 } // namespace

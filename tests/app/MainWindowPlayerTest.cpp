@@ -322,6 +322,20 @@ TEST_F(PlayerTest, ReleasingTheThumbPlaysOnFromThereOrWhilePausedStaysStoppedThe
     EXPECT_TRUE(status->drawnBeforeCommands().contains(QStringLiteral("Seeking... → set Midi port -1")));
     tickAfter(1000);
     EXPECT_EQ(window->sldPosition->value(), target + 1000);
+
+    // A press in the groove puts the thumb under the pointer at once; its release seeks there.
+    const QPoint groove(window->sldPosition->width() * 3 / 4, thumbCenter().y());
+    ASSERT_FALSE(window->sldPosition->thumbRect().contains(groove));
+    device.sent.clear();
+    QTest::mousePress(window->sldPosition, Qt::LeftButton, {}, groove);
+    EXPECT_LE(std::abs(thumbCenter().x() - groove.x()), 1);
+    const int pressed = window->sldPosition->value();
+    EXPECT_GT(pressed, target + 1000);
+    EXPECT_EQ(QToolTip::text(), FormatPlayTime(pressed));
+    EXPECT_TRUE(device.sent.isEmpty());
+    QTest::mouseRelease(window->sldPosition, Qt::LeftButton, {}, groove);
+    EXPECT_EQ(device.sent, QStringList({kMode, kMs, QStringLiteral("seek midi to %1").arg(pressed), kPlay}));
+    EXPECT_EQ(window->lblStatus->text(), kPlaying);
 }
 
 TEST_F(PlayerTest, TheKeyboardMovesOnlyTheThumbAndItsText)

@@ -1,6 +1,6 @@
 // CPU of the whole program while a song plays with the player panel shown,
-// beside the media device alone, with an empty 1 kHz timer, and polled at 1 kHz
-// without a window.
+// beside the media device alone, with an empty 1 kHz timer (without and with an
+// empty window on the display), and polled at 1 kHz without a window.
 // Each case runs as a fresh process (this program again, with --probe) that
 // reports the user + system CPU time of all its threads (getrusage) over the
 // playing time only, not the start-up.
@@ -22,7 +22,7 @@
 #include "platform/ProcessEnd.h"
 #include "player/basMIDIControl.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -32,6 +32,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <QWidget>
 
 #include <algorithm>
 #include <cstdio>
@@ -172,13 +173,23 @@ int probeWindow(int argc, char** argv, ProbeDevice& device, const QString& ini, 
     return RunCalvane(argc, argv, options);
 }
 
-/// The device playing without a window: alone ("device"), beside an empty 1 kHz
-/// timer ("timer": the floor of any program that ticks that often), or polled at
-/// 1 kHz with the queries of the window's timer ("polling").
+/// The device playing: alone ("device"), beside an empty 1 kHz timer ("timer": the
+/// floor of any program that ticks that often), beside the same timer in a program
+/// that shows an empty window ("screen": the floor of a windowed program, whose
+/// event loop also serves the display), or polled at 1 kHz with the queries of the
+/// window's timer ("polling").
 int probeDevice(int argc, char** argv, ProbeDevice& device, const QString& song, int seconds,
                 const QString& mode)
 {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = mode == u"screen"
+                                                      ? std::make_unique<QApplication>(argc, argv)
+                                                      : std::make_unique<QCoreApplication>(argc, argv);
+    std::unique_ptr<QWidget> window;
+    if (mode == u"screen") {
+        window = std::make_unique<QWidget>();
+        window->resize(640, 480);
+        window->show();
+    }
     ImmediateProcessEnd end;
     CentralErrorHandler reporter(end);
     basMIDIControl control(device.counted, song, reporter);
@@ -211,7 +222,7 @@ int probeDevice(int argc, char** argv, ProbeDevice& device, const QString& song,
     return 0;
 }
 
-/// --probe window|device|timer|polling SONG SECONDS SIMULATED INI INSTANCE
+/// --probe window|device|timer|screen|polling SONG SECONDS SIMULATED INI INSTANCE
 int probe(char** argv)
 {
     const QString mode = QString::fromLocal8Bit(argv[2]);
@@ -272,7 +283,7 @@ int main(int argc, char** argv)
     std::printf("%s device, %d s of play per run, median of %d runs, %% of one core\n",
                 simulated ? "stand-in" : "program's", seconds, runs);
     double device = 0;
-    for (const char* mode : {"device", "timer", "polling", "window"}) {
+    for (const char* mode : {"device", "timer", "screen", "polling", "window"}) {
         std::vector<Figure> figures;
         for (int run = 0; run < runs; ++run) {
             QProcess child;

@@ -41,7 +41,12 @@ void PositionSlider::mousePressEvent(QMouseEvent* event)
 
 void PositionSlider::sliderChange(SliderChange change)
 {
-    if (change == SliderValueChange && thumbRect() == m_paintedThumb) {
+    // Called at every tick while a file plays: the thumb's place is worked out from
+    // what the last paint measured, without asking the style again.
+    if (change == SliderValueChange && m_painted.span >= 0 && minimum() == m_painted.minimum &&
+        maximum() == m_painted.maximum &&
+        QStyle::sliderPositionFromValue(minimum(), maximum(), sliderPosition(), m_painted.span,
+                                        m_painted.upsideDown) == m_painted.pixel) {
         return;
     }
     QSlider::sliderChange(change);
@@ -49,7 +54,12 @@ void PositionSlider::sliderChange(SliderChange change)
 
 void PositionSlider::paintEvent(QPaintEvent* event)
 {
-    m_paintedThumb = thumbRect();
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+    m_painted = {minimum(), maximum(), groove.width() - thumbRect().width(), option.upsideDown, 0};
+    m_painted.pixel = QStyle::sliderPositionFromValue(minimum(), maximum(), sliderPosition(), m_painted.span,
+                                                      option.upsideDown);
     QSlider::paintEvent(event);
 }
 

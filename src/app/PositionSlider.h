@@ -27,7 +27,17 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QRect m_paintedThumb;
+    /// What the last paint measured: the range, the pixels the thumb can travel
+    /// (none yet: -1), the direction and where the thumb was drawn.
+    struct Painted
+    {
+        int minimum = 0;
+        int maximum = 0;
+        int span = -1;
+        bool upsideDown = false;
+        int pixel = 0;
+    };
+    Painted m_painted;
 };
 
 } // namespace calvane

@@ -74,6 +74,12 @@ public:
     void mnuShowMIDIInfo_Click();
     void mnuPreview_Click();
 
+    /// While a file plays, the time is drawn again once this much of it has passed:
+    /// 25 times a second, the rate of film. The tenths go through every digit and
+    /// the last digits change at every drawing, so the time runs evenly; no one
+    /// reads a time that changes faster, and each drawing costs more than a tick.
+    static constexpr int kTimeStepMilliseconds = 40;
+
     // The controls, by their design names; the window owns them through their Qt
     // parents. Public like a form's controls: the dialogs built on the main window
     // read and set them.
@@ -174,7 +180,6 @@ private:
     void mnuUsePlayer_Click();
     void showStatusNow(const QString& text);
     void showPosition(std::int32_t milliseconds);
-    int frameMilliseconds() const;
     void tellOnceIfSilent();
 
     void showProcessFolder();

@@ -18,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 
 #include <cstdlib>
 
@@ -148,15 +147,14 @@ void frmMain::timMIDIStop_Timer()
     }
     // One position query serves the slider and the time. The slider repaints
     // only when its thumb moves by a pixel, and a label set to the text it shows
-    // does not repaint. While the file plays, the time is drawn once a screen
-    // frame's worth of it has passed: the screen could not show more, and drawing
-    // the text at every tick would cost more than all the polling. In any other
-    // mode the exact time is shown at once.
+    // does not repaint. While the file plays, the time is drawn once
+    // kTimeStepMilliseconds of it have passed; in any other mode the exact time
+    // is shown at once.
     const std::int32_t position = m_control.GetMIDIPosition();
     if (!m_dragging) {
         sldPosition->setValue(position);
     }
-    if (!basMIDIControl::IsPlaying(mode) || std::abs(position - m_shownPosition) >= frameMilliseconds()) {
+    if (!basMIDIControl::IsPlaying(mode) || std::abs(position - m_shownPosition) >= kTimeStepMilliseconds) {
         showPosition(position);
     }
     lblTempo->setText(QString::number(m_control.GetMIDITempo()));
@@ -166,14 +164,6 @@ void frmMain::showPosition(std::int32_t milliseconds)
 {
     lblPosition->setText(FormatPlayTime(milliseconds));
     m_shownPosition = milliseconds;
-}
-
-/// The time one frame of the window's screen stays on view.
-int frmMain::frameMilliseconds() const
-{
-    const QScreen* shown = screen();
-    const double hertz = shown ? shown->refreshRate() : 0;
-    return hertz >= 1 ? static_cast<int>(1000 / hertz) : 16;
 }
 
 void frmMain::sldPosition_MouseDown()

@@ -11,7 +11,6 @@
 #include "MainWindowFixture.h"
 #include "player/FormatPlayTime.h"
 
-#include <QScreen>
 #include <QToolTip>
 
 using namespace calvane;
@@ -223,7 +222,7 @@ TEST_F(PlayerTest, WithoutRepeatTheEndStopsThereAndTheNextPlayStartsFromThere)
     load();
     click(window->cmdPlay);
     tickAfter(83450);
-    tickAfter(10); // ends less than a screen frame after the time shown: the end time is shown exactly
+    tickAfter(10); // ends less than a time step after the time shown: the end time is shown exactly
     EXPECT_EQ(device.sent, QStringList({kMode, QStringLiteral("Stop Midi")}) + kTickQueries.mid(1));
     EXPECT_EQ(window->lblStatus->text(), QStringLiteral("演奏が終了しました (停止中)"));
     EXPECT_EQ(picture(), 102);
@@ -478,7 +477,7 @@ TEST_F(PlayerTest, HaltsByLoadingAndRenamingLeaveTheStoppedFormAndAClosedFileIsO
               QStringList({QStringLiteral("MIDIプレイヤー: MIDIファイルが指定されていません")}));
 }
 
-TEST_F(PlayerTest, TicksRepaintOnlyWhatTheScreenCanShow)
+TEST_F(PlayerTest, TicksRepaintOnlyWhatTheEyeCanFollow)
 {
     load();
     click(window->cmdPlay);
@@ -494,10 +493,10 @@ TEST_F(PlayerTest, TicksRepaintOnlyWhatTheScreenCanShow)
     QCoreApplication::processEvents();
     EXPECT_EQ(position.paints.size() + tempo.paints.size() + slider.paints.size(), 0);
 
-    // Less than a screen frame later: a new time, but not one to draw yet, and
+    // Less than a time step later: a new time, but not one to draw yet, and
     // not a pixel of an 83-second slider.
-    const int frame = static_cast<int>(1000 / window->screen()->refreshRate());
-    tickAfter(frame - 1);
+    const int step = frmMain::kTimeStepMilliseconds;
+    tickAfter(step - 1);
     QCoreApplication::processEvents();
     EXPECT_EQ(position.paints.size() + slider.paints.size(), 0);
     EXPECT_EQ(window->lblPosition->text(), QStringLiteral("00:01.000"));
@@ -506,7 +505,7 @@ TEST_F(PlayerTest, TicksRepaintOnlyWhatTheScreenCanShow)
     QCoreApplication::processEvents();
     EXPECT_EQ(position.paints.size(), 1);
     EXPECT_EQ(preview.paints.size(), 0); // the time repaints alone, not the frame around it
-    EXPECT_EQ(window->lblPosition->text(), FormatPlayTime(1000 + frame));
+    EXPECT_EQ(window->lblPosition->text(), FormatPlayTime(1000 + step));
     EXPECT_EQ(slider.paints.size(), 0);
 
     tickAfter(20000);

@@ -16,6 +16,7 @@ public:
     {
         return m_device.SendString(command, reply, replySize);
     }
+    QString SilentOutputReason() const override { return m_device.SilentOutputReason(); }
 
 private:
     PlatformMidiOutputs m_outputs;

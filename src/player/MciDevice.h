@@ -42,7 +42,7 @@ public:
     /// Why the output chosen at the last start of play could not be opened (no sound
     /// card, no SoundFont, no port), so that the song plays silently; empty while the
     /// output sounds and before the first play.
-    virtual QString SilentOutputReason() const { return {}; }
+    virtual QString SilentOutputReason() const = 0;
 };
 
 } // namespace calvane

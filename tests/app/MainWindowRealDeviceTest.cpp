@@ -112,6 +112,20 @@ TEST_F(RealDevicePlayerTest, PauseAndStopSilenceTheSongAndPlayResumesWhereItPaus
     EXPECT_TRUE(outputs.log.take().contains(QStringLiteral("b0 7b 00")));
 }
 
+TEST_F(RealDevicePlayerTest, AnOutputThatCannotOpenIsToldOnceAndTheSongPlaysOnSilently)
+{
+    outputs.failing = {-1};
+    load();
+    QTest::mouseClick(window->cmdPlay, Qt::LeftButton);
+    QTest::mouseClick(window->cmdPlay, Qt::LeftButton); // pause
+    QTest::mouseClick(window->cmdPlay, Qt::LeftButton);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.shown[0].text.endsWith(QStringLiteral("(port -1 is broken)")));
+    playFor(500);
+    EXPECT_EQ(window->lblPosition->text(), QStringLiteral("00:00.500"));
+    EXPECT_TRUE(outputs.log.take().isEmpty());
+}
+
 TEST_F(RealDevicePlayerTest, EndingAtOnceWhileASongPlaysSilencesTheOutputFirst)
 {
     load();

@@ -33,14 +33,13 @@ public:
         return replies.contains(command) ? 0 : 263;
     }
 
-    QString SilentOutputReason() const override { return silentOutputReason; }
+    QString SilentOutputReason() const override { return {}; }
 
     void setMode(const QString& mode) { replies[QStringLiteral("status Midi mode")] = mode; }
 
     QStringList sent;
     QHash<QString, QString> replies;
     QHash<QString, int> refused; ///< commands the device refuses, with its code
-    QString silentOutputReason;
     std::function<void(const QString&)> onSend;
 };
 

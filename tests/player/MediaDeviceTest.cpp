@@ -213,42 +213,6 @@ TEST_F(MediaDeviceTest, StopAndCloseSilenceAPlayingSongBeforeTheyReturn)
     }
 }
 
-TEST_F(MediaDeviceTest, ASongPlayedAfterAnotherStartsFromTheDefaultsOnEveryChannel)
-{
-    // The first song sets program 30 and volume 20 on every channel.
-    QByteArray first;
-    for (int channel = 0; channel < 16; ++channel) {
-        first +=
-            vlq(0) + char(0xC0 | channel) + char(30) + vlq(0) + char(0xB0 | channel) + char(7) + char(20);
-    }
-    const QString firstSong =
-        dir.write(QStringLiteral("first.mid"),
-                  header(0, 1, 500) + track(first + event(0, "903C64") + event(500, "803C40") + kEndOfTrack));
-    ASSERT_EQ(send(openCommand(firstSong)), 0);
-    EXPECT_EQ(send(QStringLiteral("play Midi")), 0);
-    clock.Advance(500'000);
-    EXPECT_EQ(status(QStringLiteral("mode")), QStringLiteral("stopped"));
-    EXPECT_EQ(send(QStringLiteral("close Midi")), 0);
-    outputs.log.take();
-
-    // The second has no program or volume of its own.
-    ASSERT_EQ(send(openCommand(song)), 0);
-    EXPECT_EQ(send(QStringLiteral("play Midi")), 0);
-    clock.Settle();
-    const QStringList sent = outputs.log.take();
-    const qsizetype firstNote = sent.indexOf(QStringLiteral("90 3c 64"));
-    ASSERT_GE(firstNote, 0);
-    for (int channel = 0; channel < 16; ++channel) {
-        const QString c = QString::number(channel, 16);
-        const QStringList before = sent.first(firstNote);
-        EXPECT_TRUE(before.contains(QStringLiteral("c%1 00").arg(c))) << channel;
-        EXPECT_TRUE(before.contains(QStringLiteral("b%1 07 64").arg(c))) << channel;
-        EXPECT_FALSE(before.contains(QStringLiteral("c%1 1e").arg(c))) << channel;
-        EXPECT_FALSE(before.contains(QStringLiteral("b%1 07 14").arg(c))) << channel;
-    }
-    EXPECT_EQ(outputs.opened, std::vector<int>{-1}); // the same output throughout
-}
-
 // What callers of the command layer rely on, over the real device with a clock of the test's.
 class CommandLayerOverDevice : public MediaDeviceTest
 {

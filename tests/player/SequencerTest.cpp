@@ -171,8 +171,8 @@ TEST_F(SequencerTest, ChaseKeepsTheLastValuesTheOrderOfParameterSettingsAndTheBa
 
 TEST_F(SequencerTest, NothingOfTheEndOrOfAnotherSongCarriesOver)
 {
-    // A song that fades out and bends on channel 2: played again from its start, it
-    // starts from the defaults and its own start, not from the fade.
+    // A song with program 30 that fades to volume 20 and bends on channel 2: played
+    // again from its start, it starts from the defaults and its own start, not the fade.
     sequencer.Load(song(event(0, "C11E") + event(0, "913C64") + event(500, "B10714") + event(0, "E17F7F") +
                         event(500, "813C40")));
     sequencer.Play(output);
@@ -184,7 +184,8 @@ TEST_F(SequencerTest, NothingOfTheEndOrOfAnotherSongCarriesOver)
     clock.Settle();
     EXPECT_EQ(log.take(), ChannelDefaults() + QStringList({"c1 1e", "91 3c 64"}));
 
-    // The next song, without a program or volume of its own, plays on the defaults.
+    // The next song, without a program or volume of its own, plays on the defaults:
+    // program 0 and volume 100 on every channel before its first note.
     sequencer.Load(song(event(0, "903C64") + event(100, "803C40")));
     EXPECT_EQ(log.take(), Silence());
     sequencer.Play(output);

@@ -175,22 +175,25 @@ private:
     /// An F0 packet starts a system-exclusive message, F7 packets continue it while
     /// it is open; the packet that ends in F7 completes it, and the whole message is
     /// one event at that packet's time. With no message open, an F7 packet is an
-    /// escape: its bytes go out as they are, if they begin with a status byte (not F7).
+    /// escape: one that carries an F0 starts a message like an F0 packet; any other
+    /// goes out as it is if it begins with a status byte (not F7).
     void systemExclusive(std::uint8_t status, QByteArrayView data, std::uint64_t tick)
     {
-        if (status == 0xF0) {
+        const auto first = data.isEmpty() ? std::uint8_t{0} : static_cast<std::uint8_t>(data.front());
+        if (status == 0xF0 || (m_openSysex == kNothingOpen && first == 0xF0)) {
             abandonSysex();
             m_openSysex = m_sysex.size();
-            m_sysex.push_back(0xF0);
+            if (status == 0xF0) {
+                m_sysex.push_back(0xF0);
+            }
         } else if (m_openSysex == kNothingOpen) {
-            const auto first = data.isEmpty() ? std::uint8_t{0} : static_cast<std::uint8_t>(data.front());
             if ((first & 0x80) && first != 0xF7) { // the end of a message that never began is no start
                 appendSysexEvent(m_sysex.size(), data, tick);
             }
             return;
         }
         m_sysex.insert(m_sysex.end(), data.begin(), data.end());
-        if (m_sysex.back() == 0xF7) {
+        if (m_sysex.size() - m_openSysex > 1 && m_sysex.back() == 0xF7) {
             appendSysexEvent(std::exchange(m_openSysex, kNothingOpen), {}, tick);
         }
     }

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <span>
 
 namespace calvane {
 
@@ -42,12 +43,12 @@ public:
     QString SilentOutputReason() const override { return m_lastWhy; }
 
 private:
-    int execute(const QString& command, QString& reply);
-    int open(const QString& command);
+    int execute(QStringView command, QString& reply);
+    int open(QStringView command);
     int play();
-    int seek(const QStringList& args);
-    int status(const QStringList& args, QString& reply);
-    int set(const QStringList& args);
+    int seek(std::span<const QStringView> args);
+    int status(std::span<const QStringView> args, QString& reply);
+    int set(std::span<const QStringView> args);
     std::unique_ptr<MidiOutput> openOutput();
 
     MidiOutputs& m_outputs;

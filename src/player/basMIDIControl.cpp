@@ -36,9 +36,14 @@ double ReplyNumber(QStringView reply)
         ++i;
     }
     bool digits = false;
+    double whole = 0; // exact up to 2^53: every reply of a time or a tempo
     while (i < reply.size() && reply[i].isDigit() && reply[i].unicode() < 0x80) {
+        whole = whole * 10 + (reply[i].unicode() - u'0');
         ++i;
         digits = true;
+    }
+    if (digits && (i == reply.size() || reply[i] != u'.') && whole < 0x1p53) {
+        return reply[start] == u'-' ? -whole : whole; // the timer's queries: no text to convert
     }
     if (i < reply.size() && reply[i] == u'.') {
         ++i;

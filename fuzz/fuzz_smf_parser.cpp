@@ -1,5 +1,6 @@
 // The playback parser on arbitrary bytes: it must never crash, hang or read outside
-// the buffer, and every song it gives must be playable as it stands.
+// the buffer, and every song it gives must be playable as it stands: no output may
+// receive data bytes without their status.
 
 #include "midi/SmfParser.h"
 
@@ -34,6 +35,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } else if (e.sysexLength == 0 ||
                    std::size_t{e.sysexOffset} + e.sysexLength > song->sysexData.size()) {
             std::abort();
+        } else {
+            // Never data without its status: a whole message from F0 to F7, or an escape
+            // that begins with a status byte.
+            const std::span<const std::uint8_t> bytes = song->Sysex(e);
+            if (bytes.front() < 0x80 || bytes.front() == 0xF7 ||
+                (bytes.front() == 0xF0 && bytes.back() != 0xF7)) {
+                std::abort();
+            }
         }
     }
     for (const calvane::SmfTempo& t : song->tempos) {

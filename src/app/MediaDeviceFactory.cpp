@@ -17,6 +17,7 @@ public:
     {
         return m_device.SendString(command, reply, replySize);
     }
+    QString SilentOutputReason() const override { return m_device.SilentOutputReason(); }
 
 private:
     SteadyClock m_clock;

@@ -136,7 +136,11 @@ FailureContext frmMain::failureContext()
 
 void frmMain::mnuExit_Click()
 {
-    // At once: no unload step, nothing written.
+    // At once: no unload step, nothing written. Only a song that plays is stopped
+    // first, which silences the output: an external synthesizer keeps no note on.
+    if (basMIDIControl::IsPlaying(m_control.GetMIDIMode())) {
+        m_control.MIDIControl(u"stop");
+    }
     m_services.end.endNow(0);
 }
 
@@ -341,8 +345,9 @@ void frmMain::cmdReLoad_Click()
         ShowText(txtConvFileName, info.Title);
 
         m_control.MIDIControl(u"close");
-        if (m_control.MIDIControl(u"open") == 1) {
-            showDeviceError();
+        QString failure;
+        if (m_control.MIDIControl(u"open", &failure) == 1) {
+            showDeviceError(failure);
             return;
         }
         ShowText(txtTime, FormatPlayTime(m_control.GetMIDILength()));
@@ -576,10 +581,9 @@ void frmMain::clearSelectionDisplay()
     lblTempo->setText(QStringLiteral("0"));
 }
 
-void frmMain::showDeviceError()
+void frmMain::showDeviceError(const QString& text)
 {
-    m_services.boxes.show(QStringLiteral("内部エラーが発生しました"), QStringLiteral("デバイスエラー"),
-                          MsgIcon::Critical, MsgButtons::Ok);
+    m_services.boxes.show(text, QStringLiteral("デバイスエラー"), MsgIcon::Critical, MsgButtons::Ok);
 }
 
 void frmMain::warn(const QString& text, const QString& caption)

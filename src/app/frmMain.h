@@ -111,6 +111,12 @@ public:
     /// the title box's text, the device and timMIDIStop.
     FailureContext failureContext();
 
+    /// While a file plays, the time is drawn again once this much of it has passed:
+    /// 25 times a second, the rate of film. The tenths go through every digit and
+    /// the last digits change at every drawing, so the time runs evenly; no one
+    /// reads a time that changes faster, and each drawing costs more than a tick.
+    static constexpr int kTimeStepMilliseconds = 40;
+
     // The controls, by their design names; the window owns them through their Qt
     // parents. Public like a form's controls: the dialogs built on the main window
     // read and set them.
@@ -214,7 +220,7 @@ private:
     void mnuUsePlayer_Click();
     void showStatusNow(const QString& text);
     void showPosition(std::int32_t milliseconds);
-    int frameMilliseconds() const;
+    void tellOnceIfSilent();
 
     void showProcessFolder();
     void showStartFolder();
@@ -232,7 +238,7 @@ private:
     void setPicture(QPushButton* button, int number);
     void setPlayItemsVisible(bool visible);
     void warn(const QString& text, const QString& caption);
-    void showDeviceError();
+    void showDeviceError(const QString& text);
 
     ProgramState& m_state;
     MainWindowServices m_services;
@@ -241,6 +247,7 @@ private:
     bool m_loading = false;
     bool m_dragging = false;                ///< a mouse button is held on sldPosition
     std::int32_t m_shownPosition = 0;       ///< the time lblPosition shows
+    bool m_toldSilentOutput = false;        ///< the user knows the output is silent (once a run)
     QString m_fileName;                     ///< the file txtFileName shows, as the file system names it
     QHash<QString, QString> m_driveFolders; ///< the last folder shown on each drive
     QPointer<frmAllConv> m_allConv;

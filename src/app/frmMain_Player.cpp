@@ -18,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 
 #include <cstdlib>
 
@@ -62,12 +61,13 @@ void frmMain::cmdPlay_Click()
     } else {
         if (basMIDIControl::IsNothingOpen(mode)) {
             // The named file is not open (a refused rename closed it, or the
-            // device would not take it): open it again, and say so when that
+            // device would not take it): open it again, and say why when that
             // fails rather than show the playing form while nothing plays.
             m_control.MIDIControl(u"close");
-            if (m_control.MIDIControl(u"open") == 1 ||
-                basMIDIControl::IsNothingOpen(m_control.GetMIDIMode())) {
-                showDeviceError();
+            QString failure;
+            m_control.MIDIControl(u"open", &failure);
+            if (!failure.isEmpty()) {
+                showDeviceError(failure);
                 return;
             }
         }
@@ -79,7 +79,24 @@ void frmMain::cmdPlay_Click()
         timMIDIStop->setInterval(kPlayingPeriod);
         lblStatus->setText(kPlaying);
         setPicture(cmdPlay, 101);
+        tellOnceIfSilent();
     }
+}
+
+/// The first start of the run that goes to a silent output says so, and why: the
+/// song plays on without sound. The device writes the reason on stderr as well.
+void frmMain::tellOnceIfSilent()
+{
+    if (m_toldSilentOutput) {
+        return;
+    }
+    const QString why = m_control.SilentOutputReason();
+    if (why.isEmpty()) {
+        return;
+    }
+    m_toldSilentOutput = true;
+    m_services.boxes.show(QStringLiteral("MIDI出力を開けないため、音を出さずに再生します\r\n(%1)").arg(why),
+                          QStringLiteral("MIDIプレイヤー"), MsgIcon::Warning, MsgButtons::Ok);
 }
 
 void frmMain::cmdPrev_Click()
@@ -130,15 +147,14 @@ void frmMain::timMIDIStop_Timer()
     }
     // One position query serves the slider and the time. The slider repaints
     // only when its thumb moves by a pixel, and a label set to the text it shows
-    // does not repaint. While the file plays, the time is drawn once a screen
-    // frame's worth of it has passed: the screen could not show more, and drawing
-    // the text at every tick would cost more than all the polling. In any other
-    // mode the exact time is shown at once.
+    // does not repaint. While the file plays, the time is drawn once
+    // kTimeStepMilliseconds of it have passed; in any other mode the exact time
+    // is shown at once.
     const std::int32_t position = m_control.GetMIDIPosition();
     if (!m_dragging) {
         sldPosition->setValue(position);
     }
-    if (!basMIDIControl::IsPlaying(mode) || std::abs(position - m_shownPosition) >= frameMilliseconds()) {
+    if (!basMIDIControl::IsPlaying(mode) || std::abs(position - m_shownPosition) >= kTimeStepMilliseconds) {
         showPosition(position);
     }
     lblTempo->setText(QString::number(m_control.GetMIDITempo()));
@@ -148,14 +164,6 @@ void frmMain::showPosition(std::int32_t milliseconds)
 {
     lblPosition->setText(FormatPlayTime(milliseconds));
     m_shownPosition = milliseconds;
-}
-
-/// The time one frame of the window's screen stays on view.
-int frmMain::frameMilliseconds() const
-{
-    const QScreen* shown = screen();
-    const double hertz = shown ? shown->refreshRate() : 0;
-    return hertz >= 1 ? static_cast<int>(1000 / hertz) : 16;
 }
 
 void frmMain::sldPosition_MouseDown()
@@ -213,7 +221,7 @@ void frmMain::mnuUsePlayer_Click()
         // The built-in preview is left as it is: both may play.
         const QString path = FullPathOf(filFile->folder(), filFile->fileName(index));
         if (StartExternalPlayer(m_state.settings.ExePath, path, m_services.starter) ==
-            ExternalPlayerResult::ProgramNotFound) {
+            ExternalPlayerResult::CannotRun) {
             m_services.boxes.show(
                 QStringLiteral("外部プレイヤーが起動できません ファイルが存在しない可能性があります\r\n"
                                "設定でパスを確認してください"),

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace calvane {
 namespace {
@@ -137,17 +138,7 @@ public:
                     break;
                 }
                 last = tick;
-                if (data->isEmpty()) {
-                    continue;
-                }
-                SmfEvent e;
-                e.sysexOffset = static_cast<std::uint32_t>(m_sysex.size());
-                if (status == 0xF0) {
-                    m_sysex.push_back(0xF0);
-                }
-                m_sysex.insert(m_sysex.end(), data->begin(), data->end());
-                e.sysexLength = static_cast<std::uint32_t>(m_sysex.size() - e.sysexOffset);
-                m_events.push_back({tick, e});
+                systemExclusive(status, *data, tick);
             } else if (status >= 0xF1) {
                 break; // system common and real-time messages have no place in a file
             } else {
@@ -157,6 +148,7 @@ public:
                 } else if (running == 0) {
                     break; // data without a status
                 }
+                abandonSysex(); // on the wire, a status byte ends a message that is still open
                 const int size =
                     (running & 0xE0) == 0xC0 ? 2 : 3; // program change, channel pressure: 1 data byte
                 if (m_b.size() - m_at < size - 1) {
@@ -175,10 +167,55 @@ public:
                 last = tick;
             }
         }
+        abandonSysex();
         return last;
     }
 
 private:
+    /// An F0 packet starts a system-exclusive message, F7 packets continue it while
+    /// it is open; the packet that ends in F7 completes it, and the whole message is
+    /// one event at that packet's time. With no message open, an F7 packet is an
+    /// escape: one that carries an F0 starts a message like an F0 packet; any other
+    /// goes out as it is if it begins with a status byte (not F7).
+    void systemExclusive(std::uint8_t status, QByteArrayView data, std::uint64_t tick)
+    {
+        const auto first = data.isEmpty() ? std::uint8_t{0} : static_cast<std::uint8_t>(data.front());
+        if (status == 0xF0 || (m_openSysex == kNothingOpen && first == 0xF0)) {
+            abandonSysex();
+            m_openSysex = m_sysex.size();
+            if (status == 0xF0) {
+                m_sysex.push_back(0xF0);
+            }
+        } else if (m_openSysex == kNothingOpen) {
+            if ((first & 0x80) && first != 0xF7) { // the end of a message that never began is no start
+                appendSysexEvent(m_sysex.size(), data, tick);
+            }
+            return;
+        }
+        m_sysex.insert(m_sysex.end(), data.begin(), data.end());
+        if (m_sysex.size() - m_openSysex > 1 && m_sysex.back() == 0xF7) {
+            appendSysexEvent(std::exchange(m_openSysex, kNothingOpen), {}, tick);
+        }
+    }
+
+    /// The event of the bytes from offset on, with data appended first.
+    void appendSysexEvent(std::size_t offset, QByteArrayView data, std::uint64_t tick)
+    {
+        m_sysex.insert(m_sysex.end(), data.begin(), data.end());
+        SmfEvent e;
+        e.sysexOffset = static_cast<std::uint32_t>(offset);
+        e.sysexLength = static_cast<std::uint32_t>(m_sysex.size() - offset);
+        m_events.push_back({tick, e});
+    }
+
+    /// A message that never completes is not sent: a receiver would wait for its end.
+    void abandonSysex()
+    {
+        if (m_openSysex != kNothingOpen) {
+            m_sysex.resize(std::exchange(m_openSysex, kNothingOpen));
+        }
+    }
+
     /// A variable-length quantity of at most four bytes.
     std::optional<std::uint32_t> vlq()
     {
@@ -210,6 +247,8 @@ private:
     std::vector<TickEvent>& m_events;
     std::vector<TickTempo>& m_tempos;
     std::vector<std::uint8_t>& m_sysex;
+    static constexpr std::size_t kNothingOpen = std::numeric_limits<std::size_t>::max();
+    std::size_t m_openSysex = kNothingOpen; ///< where the open system-exclusive message starts
 };
 
 /// Ticks to microseconds: either through the tempo map or at a fixed SMPTE rate.

@@ -36,8 +36,9 @@ struct SmfTempo
 struct SmfSong
 {
     std::vector<SmfEvent> events;
-    /// The bytes of the system-exclusive events, each as it goes to the output: an F0
-    /// event as F0 and its data, an F7 ("escape") event as its data alone.
+    /// The bytes of the system-exclusive events, each as it goes to the output: a whole
+    /// message from F0 to F7 (joined from its packets when the file splits it), or the
+    /// bytes of an F7 escape, which begin with a status byte.
     std::vector<std::uint8_t> sysexData;
     /// The tempo map: the tempo events in time order (120 BPM before the first).
     std::vector<SmfTempo> tempos;
@@ -64,6 +65,7 @@ struct SmfSong
 /// also continues across meta and system-exclusive events. A track ends at its end
 /// of track event, at its chunk's end, or at the first byte that cannot be read
 /// (a truncated event, a status F1..FE, data without a status): what came before plays.
+/// A system-exclusive message that never ends in F7 within its track is left out.
 std::optional<SmfSong> ParseSmf(QByteArrayView bytes);
 
 } // namespace calvane

@@ -261,16 +261,16 @@ WholeFile readStart(const OrdinaryFile& file, qint64 maxBytes)
 
 } // namespace
 
-WholeFile ReadWholeOrdinaryFile(const QByteArray& nativePath)
+WholeFile ReadWholeOrdinaryFile(const QByteArray& nativePath, qint64 maxBytes)
 {
     const OrdinaryFile file(nativePath);
-    if (file.status() == OrdinaryFile::Status::Ok && file.size() > kMaxWholeFileBytes) {
+    if (file.status() == OrdinaryFile::Status::Ok && file.size() > maxBytes) {
         WholeFile result;
         result.status = WholeFile::Status::Unreadable;
         result.err = EFBIG;
         return result;
     }
-    return readStart(file, kMaxWholeFileBytes);
+    return readStart(file, maxBytes);
 }
 
 WholeFile ReadOrdinaryFileStart(const QByteArray& nativePath, qsizetype maxBytes)

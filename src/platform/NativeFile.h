@@ -79,12 +79,14 @@ struct WholeFile
     QByteArray bytes;
 };
 
-/// Longest file ReadWholeOrdinaryFile takes into memory; a longer one is
+/// Longest file ReadWholeOrdinaryFile takes into memory by default; a longer one is
 /// Unreadable (EFBIG) rather than an allocation that could end the program.
 constexpr qint64 kMaxWholeFileBytes = qint64{256} << 20;
 
-/// Opens, reads and closes the file.
-WholeFile ReadWholeOrdinaryFile(const QByteArray& nativePath);
+/// Opens, reads and closes the file. Never blocks on a FIFO or device: anything
+/// but a regular file is Absent. A file longer than maxBytes is Unreadable with
+/// EFBIG, and nothing of it is read.
+WholeFile ReadWholeOrdinaryFile(const QByteArray& nativePath, qint64 maxBytes = kMaxWholeFileBytes);
 
 /// The same for at most the first maxBytes bytes: the rest of a large file is never read.
 WholeFile ReadOrdinaryFileStart(const QByteArray& nativePath, qsizetype maxBytes);

@@ -13,12 +13,15 @@ public:
 
     /// Starts `program` (looked up in PATH when it holds no "/") with the given
     /// arguments, each passed as it is: no shell sees them. Returns 0 once the
-    /// program runs, else the errno of the failure (ENOENT when there is no such program).
+    /// program runs, else the errno of the failure: of running the program (ENOENT
+    /// when there is no such program, EACCES, EISDIR, ENOEXEC...) or, EAGAIN or
+    /// ENOMEM, of creating a process at all.
     virtual int startDetached(const QByteArray& program, const QList<QByteArray>& arguments) = 0;
 };
 
-/// The real starter: the program runs in a session of its own, as a grandchild
-/// that is never our zombie; a failed exec is reported back through a pipe.
+/// The real starter: posix_spawn (no fork of a program that runs threads), the
+/// program in a session of its own with default signal handling and only the
+/// standard descriptors; a thread of ours collects it when it ends.
 class PosixProcessStarter final : public ProcessStarter
 {
 public:

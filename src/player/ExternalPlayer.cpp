@@ -7,15 +7,29 @@
 #include <QProcess>
 
 #include <cerrno>
+#include <sys/stat.h>
 
 namespace calvane {
+namespace {
+
+/// A path (not a bare command name, which PATH resolves) to something that exists.
+bool namesExistingFile(const QString& exePath)
+{
+    struct stat st
+    {};
+    const QByteArray native = NativePath(exePath);
+    return native.contains('/') && !native.contains('\0') && ::stat(native.constData(), &st) == 0;
+}
+
+} // namespace
 
 ExternalPlayerResult StartExternalPlayer(const QString& exePath, const QString& fileFullPath,
                                          ProcessStarter& starter)
 {
-    const QStringList words = QProcess::splitCommand(exePath);
+    const QStringList words =
+        namesExistingFile(exePath) ? QStringList{exePath} : QProcess::splitCommand(exePath);
     if (words.isEmpty()) {
-        return ExternalPlayerResult::ProgramNotFound;
+        return ExternalPlayerResult::CannotRun;
     }
     QList<QByteArray> arguments;
     for (qsizetype i = 1; i < words.size(); ++i) {
@@ -26,10 +40,10 @@ ExternalPlayerResult StartExternalPlayer(const QString& exePath, const QString& 
     if (err == 0) {
         return ExternalPlayerResult::Started;
     }
-    if (err == ENOENT || err == ENOTDIR) {
-        return ExternalPlayerResult::ProgramNotFound;
+    if (err == EAGAIN || err == ENOMEM) {
+        throw RuntimeError::fromErrno(err);
     }
-    throw RuntimeError::fromErrno(err);
+    return ExternalPlayerResult::CannotRun;
 }
 
 } // namespace calvane

@@ -9,12 +9,16 @@ class ProcessStarter;
 enum class ExternalPlayerResult
 {
     Started,
-    ProgramNotFound, ///< the program named by the setting does not exist
+    /// The program named by the setting cannot be run: it is missing, a folder, not
+    /// executable, not a program. The user has a setting to check.
+    CannotRun,
 };
 
-/// Starts the external player: `exePath` is split as a command line (quotes group
-/// words, no shell runs), the file's full path is appended as one more argument,
-/// byte for byte. Any failure other than a missing program throws RuntimeError.
+/// Starts the external player. An `exePath` with a "/" that names an existing file
+/// as a whole, blanks and all, is that program; otherwise `exePath` is split as a
+/// command line (quotes group words, no shell runs). The file's full path is one
+/// more argument, byte for byte. A failure to create a process at all (EAGAIN,
+/// ENOMEM) throws RuntimeError.
 ExternalPlayerResult StartExternalPlayer(const QString& exePath, const QString& fileFullPath,
                                          ProcessStarter& starter);
 

@@ -4,6 +4,9 @@
 #include "platform/NativeFile.h"
 #include "player/MidiOutput.h"
 
+#include <QVarLengthArray>
+
+#include <cerrno>
 #include <cstdio>
 #include <utility>
 
@@ -20,11 +23,15 @@ bool is(QStringView word, QStringView keyword)
     return word.compare(keyword, Qt::CaseInsensitive) == 0;
 }
 
+/// The words of a command, as views of its text: the queries of the playback timer
+/// come a thousand times a second, and take no memory this way.
+using Words = QVarLengthArray<QStringView, 8>;
+
 // By hand rather than with QRegularExpression: a path may hold lone surrogates (bytes
 // of a name that is not UTF-8, see NativePath), which the regular expression engine refuses.
-QStringList splitWords(QStringView text)
+Words splitWords(QStringView text)
 {
-    QStringList out;
+    Words out;
     for (qsizetype i = 0; i < text.size();) {
         while (i < text.size() && text[i].isSpace()) {
             ++i;
@@ -34,7 +41,7 @@ QStringList splitWords(QStringView text)
             ++i;
         }
         if (i > start) {
-            out.append(text.sliced(start, i - start).toString());
+            out.append(text.sliced(start, i - start));
         }
     }
     return out;
@@ -70,7 +77,7 @@ int MediaDevice::SendString(const QString& command, QString* reply, int replySiz
         reply->clear();
     }
     QString text;
-    const int result = execute(command.trimmed(), text);
+    const int result = execute(QStringView(command).trimmed(), text);
     if (result != 0 || !reply) {
         return result;
     }
@@ -81,47 +88,45 @@ int MediaDevice::SendString(const QString& command, QString* reply, int replySiz
     return 0;
 }
 
-int MediaDevice::execute(const QString& command, QString& reply)
+int MediaDevice::execute(QStringView command, QString& reply)
 {
-    const QStringList words = splitWords(command);
+    const Words words = splitWords(command);
     if (words.isEmpty()) {
         return MciError::UnrecognizedCommand;
     }
-    const QString verb = words[0].toLower();
-    if (verb == u"open") {
+    const QStringView verb = words[0];
+    if (is(verb, u"open")) {
         return open(command);
     }
-    static const QStringList verbs = {
-        QStringLiteral("play"), QStringLiteral("stop"),   QStringLiteral("pause"), QStringLiteral("close"),
-        QStringLiteral("seek"), QStringLiteral("status"), QStringLiteral("set")};
-    if (!verbs.contains(verb)) {
+    if (!is(verb, u"play") && !is(verb, u"stop") && !is(verb, u"pause") && !is(verb, u"close") &&
+        !is(verb, u"seek") && !is(verb, u"status") && !is(verb, u"set")) {
         return MciError::UnrecognizedCommand;
     }
     if (words.size() < 2) {
         return MciError::MissingDeviceName;
     }
-    if (m_alias.isEmpty() || words[1].compare(m_alias, Qt::CaseInsensitive) != 0) {
+    if (m_alias.isEmpty() || !is(words[1], m_alias)) {
         return MciError::InvalidDeviceName;
     }
-    const QStringList args = words.mid(2);
-    if (verb == u"seek") {
+    const std::span<const QStringView> args(words.begin() + 2, words.end());
+    if (is(verb, u"seek")) {
         return seek(args);
     }
-    if (verb == u"status") {
+    if (is(verb, u"status")) {
         return status(args, reply);
     }
-    if (verb == u"set") {
+    if (is(verb, u"set")) {
         return set(args);
     }
-    if (!args.isEmpty()) {
+    if (!args.empty()) {
         return MciError::UnrecognizedKeyword;
     }
-    if (verb == u"play") {
+    if (is(verb, u"play")) {
         return play();
     }
-    if (verb == u"stop") {
+    if (is(verb, u"stop")) {
         m_sequencer.Stop();
-    } else if (verb == u"pause") {
+    } else if (is(verb, u"pause")) {
         m_sequencer.Pause();
     } else {
         m_sequencer.Unload();
@@ -130,10 +135,10 @@ int MediaDevice::execute(const QString& command, QString& reply)
     return 0;
 }
 
-int MediaDevice::open(const QString& command)
+int MediaDevice::open(QStringView command)
 {
     // open <path> alias <name>, read from the end: a quoted path may hold blanks and quotes.
-    const auto [beforeName, alias] = splitLastWord(QStringView(command).sliced(4).trimmed());
+    const auto [beforeName, alias] = splitLastWord(command.sliced(4).trimmed());
     const auto [pathPart, aliasKeyword] = splitLastWord(beforeName);
     if (alias.isEmpty() || !is(aliasKeyword, u"alias") || pathPart.isEmpty()) {
         return MciError::MissingParameter;
@@ -152,9 +157,12 @@ int MediaDevice::open(const QString& command)
     if (!m_alias.isEmpty()) {
         return is(alias, m_alias) ? MciError::DuplicateAlias : MciError::DeviceOpen;
     }
-    const WholeFile file = ReadWholeOrdinaryFile(NativePath(path));
-    if (file.status != WholeFile::Status::Ok) {
+    const WholeFile file = ReadWholeOrdinaryFile(NativePath(path), kMaxPlayableFileBytes);
+    if (file.status == WholeFile::Status::Absent) {
         return MciError::FileNotFound;
+    }
+    if (file.status == WholeFile::Status::Unreadable) {
+        return file.err == EFBIG ? MciError::FileTooLarge : MciError::FileRead;
     }
     std::optional<SmfSong> song = ParseSmf(file.bytes);
     if (!song) {
@@ -189,6 +197,9 @@ std::unique_ptr<MidiOutput> MediaDevice::openOutput()
         m_lastWhy.clear();
         return output;
     }
+    if (why.isEmpty()) {
+        why = QStringLiteral("the MIDI output %1 cannot be opened").arg(m_port);
+    }
     if (why != m_lastWhy) {
         m_lastWhy = why;
         m_diagnostic(QStringLiteral("calvane: playing without sound: ") + why);
@@ -196,10 +207,10 @@ std::unique_ptr<MidiOutput> MediaDevice::openOutput()
     return std::make_unique<SilentMidiOutput>();
 }
 
-int MediaDevice::seek(const QStringList& args)
+int MediaDevice::seek(std::span<const QStringView> args)
 {
     if (args.size() != 2) {
-        return args.isEmpty() ? MciError::MissingParameter : MciError::UnrecognizedKeyword;
+        return args.empty() ? MciError::MissingParameter : MciError::UnrecognizedKeyword;
     }
     if (!is(args[0], u"to")) {
         return MciError::UnrecognizedKeyword;
@@ -225,12 +236,12 @@ int MediaDevice::seek(const QStringList& args)
     return 0;
 }
 
-int MediaDevice::status(const QStringList& args, QString& reply)
+int MediaDevice::status(std::span<const QStringView> args, QString& reply)
 {
     if (args.size() != 1) {
-        return args.isEmpty() ? MciError::MissingParameter : MciError::UnrecognizedKeyword;
+        return args.empty() ? MciError::MissingParameter : MciError::UnrecognizedKeyword;
     }
-    const QString& item = args[0];
+    const QStringView item = args[0];
     if (is(item, u"mode")) {
         switch (m_sequencer.mode()) {
         case Sequencer::Mode::Playing:
@@ -255,9 +266,9 @@ int MediaDevice::status(const QStringList& args, QString& reply)
     return 0;
 }
 
-int MediaDevice::set(const QStringList& args)
+int MediaDevice::set(std::span<const QStringView> args)
 {
-    if (args.isEmpty()) {
+    if (args.empty()) {
         return MciError::MissingParameter;
     }
     if (is(args[0], u"time")) {

@@ -7,29 +7,13 @@
 
 #include <functional>
 #include <memory>
+#include <span>
 
 namespace calvane {
 
 class MidiOutput;
 class MidiOutputs;
 class SequencerClock;
-
-/// Return codes of the media device (the media-control interface's numbers).
-namespace MciError {
-constexpr int UnrecognizedKeyword = 259;
-constexpr int UnrecognizedCommand = 261;
-constexpr int InvalidDeviceName = 263; ///< no file is open under that alias
-constexpr int DeviceOpen = 265;        ///< another alias is open
-constexpr int ParamOverflow = 268;     ///< the reply does not fit the reply area
-constexpr int BadInteger = 270;
-constexpr int MissingParameter = 273;
-constexpr int FileNotFound = 275;
-constexpr int OutOfRange = 282;
-constexpr int DuplicateAlias = 289;
-constexpr int MissingDeviceName = 292;
-constexpr int BadTimeFormat = 293;
-constexpr int InvalidFile = 296; ///< not a Standard MIDI File
-} // namespace MciError
 
 /// Writes one line on stderr.
 void WriteDiagnosticLine(const QString& line);
@@ -43,9 +27,11 @@ void WriteDiagnosticLine(const QString& line);
 ///   set <alias> time format milliseconds|ms
 ///   set <alias> port <n>            (-1 the built-in synthesizer, k output port k)
 /// Times are always milliseconds. A failing command changes nothing and leaves the
-/// reply empty. The output is chosen by the port at each start of play; when it cannot
-/// be opened the song plays silently and the diagnostic receives one line saying why
-/// (once for each new reason). Not thread-safe: one thread sends the commands.
+/// reply empty. "open" refuses a file larger than kMaxPlayableFileBytes without reading
+/// it. The output is chosen by the port at each start of play; when it cannot be
+/// opened the song plays silently, SilentOutputReason says why, and so does one line
+/// to the diagnostic (once for each new reason). Stop, pause, seek and close silence
+/// the output before they return. Not thread-safe: one thread sends the commands.
 class MediaDevice final : public MciDevice
 {
 public:
@@ -54,14 +40,15 @@ public:
     ~MediaDevice() override;
 
     int SendString(const QString& command, QString* reply, int replySize) override;
+    QString SilentOutputReason() const override { return m_lastWhy; }
 
 private:
-    int execute(const QString& command, QString& reply);
-    int open(const QString& command);
+    int execute(QStringView command, QString& reply);
+    int open(QStringView command);
     int play();
-    int seek(const QStringList& args);
-    int status(const QStringList& args, QString& reply);
-    int set(const QStringList& args);
+    int seek(std::span<const QStringView> args);
+    int status(std::span<const QStringView> args, QString& reply);
+    int set(std::span<const QStringView> args);
     std::unique_ptr<MidiOutput> openOutput();
 
     MidiOutputs& m_outputs;
@@ -71,7 +58,7 @@ private:
     std::unique_ptr<MidiOutput> m_output; ///< the output of the last start of play
     int m_outputPort = -1;
     bool m_outputWorks = false;
-    QString m_lastWhy;
+    QString m_lastWhy;     ///< why the output of the last start of play failed; empty when it works
     Sequencer m_sequencer; // after m_output, which must outlive the sequencer's use of it
 };
 

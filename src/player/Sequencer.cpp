@@ -15,7 +15,23 @@ namespace calvane {
 namespace {
 
 constexpr std::uint8_t kControlChange = 0xB0;
+constexpr std::uint8_t kProgramChange = 0xC0;
+constexpr std::uint8_t kPitchBend = 0xE0;
+
+// Controllers.
+constexpr std::uint8_t kBankSelect = 0;
+constexpr std::uint8_t kModulation = 1;
+constexpr std::uint8_t kDataEntry = 6;
+constexpr std::uint8_t kVolume = 7;
+constexpr std::uint8_t kPan = 10;
+constexpr std::uint8_t kExpression = 11;
+constexpr std::uint8_t kBankSelectLsb = 32;
+constexpr std::uint8_t kDataEntryLsb = 38;
 constexpr std::uint8_t kSustain = 64;
+constexpr std::uint8_t kSostenuto = 66;
+constexpr std::uint8_t kRegisteredParameterLsb = 100;
+constexpr std::uint8_t kRegisteredParameterMsb = 101;
+constexpr std::uint8_t kAllSoundOff = 120;
 constexpr std::uint8_t kResetAllControllers = 121;
 constexpr std::uint8_t kAllNotesOff = 123;
 
@@ -25,11 +41,36 @@ void sendControl(MidiOutput& out, int channel, std::uint8_t controller, std::uin
     out.SendShort(message);
 }
 
+/// A channel as a General MIDI device starts: controllers reset, bank 0, program 0,
+/// volume 100, expression 127, pan centre, no modulation, pitch bend centred with a
+/// range of 2 semitones.
+void sendChannelDefaults(MidiOutput& out, int channel)
+{
+    sendControl(out, channel, kResetAllControllers, 0);
+    sendControl(out, channel, kBankSelect, 0);
+    sendControl(out, channel, kBankSelectLsb, 0);
+    const std::uint8_t program[] = {static_cast<std::uint8_t>(kProgramChange | channel), 0};
+    out.SendShort(program);
+    sendControl(out, channel, kVolume, 100);
+    sendControl(out, channel, kExpression, 127);
+    sendControl(out, channel, kPan, 64);
+    sendControl(out, channel, kModulation, 0);
+    const std::uint8_t centre[] = {static_cast<std::uint8_t>(kPitchBend | channel), 0x00, 0x40};
+    out.SendShort(centre);
+    // Registered parameter 0 (pitch-bend range): 2 semitones, 0 cents; then none selected.
+    sendControl(out, channel, kRegisteredParameterMsb, 0);
+    sendControl(out, channel, kRegisteredParameterLsb, 0);
+    sendControl(out, channel, kDataEntry, 2);
+    sendControl(out, channel, kDataEntryLsb, 0);
+    sendControl(out, channel, kRegisteredParameterMsb, 127);
+    sendControl(out, channel, kRegisteredParameterLsb, 127);
+}
+
 /// Controllers whose meaning depends on the ones before them (data entry of registered
 /// and non-registered parameters): restored in their order, every one of them.
 bool isParameterControl(std::uint8_t controller)
 {
-    return controller == 6 || controller == 38 || (controller >= 96 && controller <= 101);
+    return controller == kDataEntry || controller == kDataEntryLsb || (controller >= 96 && controller <= 101);
 }
 
 } // namespace
@@ -39,10 +80,11 @@ Sequencer::Sequencer(SequencerClock& clock) : m_clock(clock), m_thread([this] { 
 Sequencer::~Sequencer()
 {
     {
-        std::lock_guard lock(m_mutex);
+        std::lock_guard output(m_outputMutex);
         if (m_mode == Mode::Playing) {
             silence();
         }
+        std::lock_guard lock(m_mutex);
         m_quit = true;
     }
     m_wake.notify_one();
@@ -52,6 +94,7 @@ Sequencer::~Sequencer()
 void Sequencer::Load(SmfSong song)
 {
     Unload();
+    std::lock_guard output(m_outputMutex);
     std::lock_guard lock(m_mutex);
     m_song = std::move(song);
 }
@@ -59,14 +102,18 @@ void Sequencer::Load(SmfSong song)
 void Sequencer::Unload()
 {
     {
-        std::lock_guard lock(m_mutex);
-        if (m_mode == Mode::Playing) {
+        std::lock_guard output(m_outputMutex);
+        const bool wasPlaying = m_mode == Mode::Playing;
+        {
+            std::lock_guard lock(m_mutex);
+            m_song.reset();
+            m_mode = Mode::Stopped;
+            m_positionUs = 0;
+            m_next = 0;
+        }
+        if (wasPlaying) {
             silence();
         }
-        m_song.reset();
-        m_mode = Mode::Stopped;
-        m_positionUs = 0;
-        m_next = 0;
     }
     m_wake.notify_one();
 }
@@ -74,12 +121,13 @@ void Sequencer::Unload()
 void Sequencer::Play(MidiOutput& output)
 {
     {
-        std::lock_guard lock(m_mutex);
+        std::lock_guard outputLock(m_outputMutex);
         if (!m_song || m_mode == Mode::Playing) {
             return;
         }
         m_output = &output;
         restoreChannels();
+        std::lock_guard lock(m_mutex);
         m_originUs = m_clock.NowUs() - m_positionUs;
         m_mode = Mode::Playing;
     }
@@ -89,12 +137,15 @@ void Sequencer::Play(MidiOutput& output)
 void Sequencer::Pause()
 {
     {
-        std::lock_guard lock(m_mutex);
+        std::lock_guard output(m_outputMutex);
         if (m_mode != Mode::Playing) {
             return;
         }
-        m_positionUs = positionLocked();
-        m_mode = Mode::Paused;
+        {
+            std::lock_guard lock(m_mutex);
+            m_positionUs = positionLocked();
+            m_mode = Mode::Paused;
+        }
         silence();
     }
     m_wake.notify_one();
@@ -103,12 +154,18 @@ void Sequencer::Pause()
 void Sequencer::Stop()
 {
     {
-        std::lock_guard lock(m_mutex);
-        if (m_mode == Mode::Playing) {
-            m_positionUs = positionLocked();
+        std::lock_guard output(m_outputMutex);
+        const bool wasPlaying = m_mode == Mode::Playing;
+        {
+            std::lock_guard lock(m_mutex);
+            if (wasPlaying) {
+                m_positionUs = positionLocked();
+            }
+            m_mode = Mode::Stopped;
+        }
+        if (wasPlaying) {
             silence();
         }
-        m_mode = Mode::Stopped;
     }
     m_wake.notify_one();
 }
@@ -116,20 +173,24 @@ void Sequencer::Stop()
 void Sequencer::Seek(std::int64_t timeUs)
 {
     {
-        std::lock_guard lock(m_mutex);
+        std::lock_guard output(m_outputMutex);
         if (!m_song) {
             return;
         }
-        if (m_mode == Mode::Playing) {
+        const bool wasPlaying = m_mode == Mode::Playing;
+        {
+            std::lock_guard lock(m_mutex);
+            m_mode = Mode::Stopped;
+            m_positionUs = std::clamp<std::int64_t>(timeUs, 0, m_song->lengthUs);
+            const auto& events = m_song->events;
+            m_next = static_cast<std::size_t>(
+                std::lower_bound(events.begin(), events.end(), m_positionUs,
+                                 [](const SmfEvent& e, std::int64_t t) { return e.timeUs < t; }) -
+                events.begin());
+        }
+        if (wasPlaying) {
             silence();
         }
-        m_mode = Mode::Stopped;
-        m_positionUs = std::clamp<std::int64_t>(timeUs, 0, m_song->lengthUs);
-        const auto& events = m_song->events;
-        m_next = static_cast<std::size_t>(
-            std::lower_bound(events.begin(), events.end(), m_positionUs,
-                             [](const SmfEvent& e, std::int64_t t) { return e.timeUs < t; }) -
-            events.begin());
     }
     m_wake.notify_one();
 }
@@ -173,17 +234,23 @@ void Sequencer::run()
     // sequencer wants its events on time.
     prctl(PR_SET_TIMERSLACK, 1UL);
 #endif
-    std::unique_lock lock(m_mutex);
-    while (!m_quit) {
-        const std::optional<std::int64_t> deadline =
-            m_mode == Mode::Playing ? playDue(m_clock.NowUs()) : std::nullopt;
+    for (;;) {
+        std::unique_lock output(m_outputMutex);
+        if (m_quit) {
+            return;
+        }
+        const std::optional<std::int64_t> deadline = m_mode == Mode::Playing ? playDue() : std::nullopt;
+        // The state lock is taken before the output lock is let go: a command that
+        // comes now changes the state only once the wait has begun, and wakes it.
+        std::unique_lock lock(m_mutex);
+        output.unlock();
         m_clock.WaitUntil(m_wake, lock, deadline);
     }
 }
 
-std::optional<std::int64_t> Sequencer::playDue(std::int64_t nowUs)
+std::optional<std::int64_t> Sequencer::playDue()
 {
-    const std::int64_t songNow = nowUs - m_originUs;
+    const std::int64_t songNow = m_clock.NowUs() - m_originUs;
     const std::vector<SmfEvent>& events = m_song->events;
     while (m_next < events.size() && events[m_next].timeUs <= songNow) {
         send(events[m_next++]);
@@ -194,8 +261,11 @@ std::optional<std::int64_t> Sequencer::playDue(std::int64_t nowUs)
     if (songNow < m_song->lengthUs) {
         return m_originUs + m_song->lengthUs;
     }
-    m_positionUs = m_song->lengthUs;
-    m_mode = Mode::Stopped;
+    {
+        std::lock_guard lock(m_mutex);
+        m_positionUs = m_song->lengthUs;
+        m_mode = Mode::Stopped;
+    }
     silence();
     return std::nullopt;
 }
@@ -213,20 +283,29 @@ void Sequencer::silence()
 {
     for (int channel = 0; channel < 16; ++channel) {
         sendControl(*m_output, channel, kSustain, 0);
+        sendControl(*m_output, channel, kSostenuto, 0);
         sendControl(*m_output, channel, kAllNotesOff, 0);
+        sendControl(*m_output, channel, kAllSoundOff, 0);
     }
 }
 
 void Sequencer::restoreChannels()
 {
     for (int channel = 0; channel < 16; ++channel) {
-        sendControl(*m_output, channel, kResetAllControllers, 0);
+        sendChannelDefaults(*m_output, channel);
     }
     // Per channel, the last value of each controller, the program, channel pressure and
-    // pitch bend; then everything sent again in the song's order.
+    // pitch bend; then everything sent again in the song's order. A program goes with
+    // the bank select in effect when it changed, sent right before it.
     constexpr int kKeys = 128 + 3;
+    constexpr int kProgramKey = 128;
     std::array<std::int64_t, 16 * kKeys> last;
     last.fill(-1);
+    std::array<std::array<int, 2>, 16> bank;
+    for (auto& b : bank) {
+        b = {-1, -1};
+    }
+    std::array<std::array<int, 2>, 16> bankAtProgram = bank;
     std::vector<std::size_t> picks;
     const std::vector<SmfEvent>& events = m_song->events;
     for (std::size_t i = 0; i < m_next; ++i) {
@@ -238,20 +317,24 @@ void Sequencer::restoreChannels()
         const int channel = e.message[0] & 0x0F;
         int key = -1;
         switch (e.message[0] & 0xF0) {
-        case 0xB0:
+        case kControlChange:
             if (isParameterControl(e.message[1])) {
                 picks.push_back(i);
-            } else if (e.message[1] < 120) {
+            } else if (e.message[1] < kAllSoundOff) {
                 key = e.message[1];
+                if (key == kBankSelect || key == kBankSelectLsb) {
+                    bank[channel][key == kBankSelect ? 0 : 1] = e.message[2];
+                }
             }
             break;
-        case 0xC0:
-            key = 128;
+        case kProgramChange:
+            key = kProgramKey;
+            bankAtProgram[channel] = bank[channel];
             break;
         case 0xD0:
             key = 129;
             break;
-        case 0xE0:
+        case kPitchBend:
             key = 130;
             break;
         default:
@@ -261,6 +344,16 @@ void Sequencer::restoreChannels()
             last[static_cast<std::size_t>(channel * kKeys + key)] = static_cast<std::int64_t>(i);
         }
     }
+    for (int channel = 0; channel < 16; ++channel) {
+        // A bank select before the last program goes out with that program.
+        const std::int64_t program = last[static_cast<std::size_t>(channel * kKeys + kProgramKey)];
+        for (const int key : {kBankSelect, kBankSelectLsb}) {
+            std::int64_t& selected = last[static_cast<std::size_t>(channel * kKeys + key)];
+            if (selected < program) {
+                selected = -1;
+            }
+        }
+    }
     for (const std::int64_t i : last) {
         if (i >= 0) {
             picks.push_back(static_cast<std::size_t>(i));
@@ -268,7 +361,18 @@ void Sequencer::restoreChannels()
     }
     std::sort(picks.begin(), picks.end());
     for (const std::size_t i : picks) {
-        send(events[i]);
+        const SmfEvent& e = events[i];
+        if (e.messageSize > 0 && (e.message[0] & 0xF0) == kProgramChange) {
+            const int channel = e.message[0] & 0x0F;
+            const std::array<int, 2>& b = bankAtProgram[channel];
+            if (b[0] >= 0) {
+                sendControl(*m_output, channel, kBankSelect, static_cast<std::uint8_t>(b[0]));
+            }
+            if (b[1] >= 0) {
+                sendControl(*m_output, channel, kBankSelectLsb, static_cast<std::uint8_t>(b[1]));
+            }
+        }
+        send(e);
     }
 }
 

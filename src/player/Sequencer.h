@@ -17,11 +17,18 @@ class SequencerClock;
 /// SequencerClock. The thread lives as long as the sequencer and only ever touches
 /// the output; every method may be called from any one other thread.
 ///
-/// Leaving the playing state (pause, stop, seek, unload, the end of the song)
-/// silences the output: sustain off and all notes off on every channel. Each start
-/// of play first resets the controllers of every channel and then restores what the
-/// song set before the position (programs, controllers, pitch bend, channel pressure,
-/// system exclusive), so that playing from the middle sounds right.
+/// Each start of play first puts every channel back to General MIDI defaults and
+/// then restores what the song set before the position (programs with the bank in
+/// effect at each, controllers, pitch bend, channel pressure, system exclusive), so
+/// that nothing of another song or of the song's own end carries over and playing
+/// from the middle sounds right. Leaving the playing state (pause, stop, seek,
+/// unload, the end of the song) silences the output: sustain and sostenuto off, all
+/// notes off and all sound off on every channel, sent before the command returns.
+///
+/// Two locks: the output lock orders everything sent (commands and the thread), the
+/// state lock guards mode and position. Every change of state holds both; mode(),
+/// PositionUs(), LengthUs() and Tempo() take only the state lock, which is never held
+/// while a message is sent, so they never wait for a slow output.
 class Sequencer
 {
 public:
@@ -58,14 +65,17 @@ public:
 
 private:
     void run();
-    std::optional<std::int64_t> playDue(std::int64_t nowUs);
+    std::optional<std::int64_t> playDue();
+    /// The position; called with either lock held.
     std::int64_t positionLocked() const;
+    /// Sent with the output lock held, as everything else.
     void send(const SmfEvent& e);
     void silence();
     void restoreChannels();
 
     SequencerClock& m_clock;
-    mutable std::mutex m_mutex;
+    std::mutex m_outputMutex;   ///< taken first
+    mutable std::mutex m_mutex; ///< the state; the thread waits on it
     std::condition_variable m_wake;
     std::optional<SmfSong> m_song;
     Mode m_mode = Mode::Stopped;

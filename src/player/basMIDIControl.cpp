@@ -36,9 +36,14 @@ double ReplyNumber(QStringView reply)
         ++i;
     }
     bool digits = false;
+    double whole = 0; // exact up to 2^53: every reply of a time or a tempo
     while (i < reply.size() && reply[i].isDigit() && reply[i].unicode() < 0x80) {
+        whole = whole * 10 + (reply[i].unicode() - u'0');
         ++i;
         digits = true;
+    }
+    if (digits && (i == reply.size() || reply[i] != u'.') && whole < 0x1p53) {
+        return reply[start] == u'-' ? -whole : whole; // the timer's queries: no text to convert
     }
     if (i < reply.size() && reply[i] == u'.') {
         ++i;
@@ -59,13 +64,16 @@ basMIDIControl::basMIDIControl(MciDevice& device, const QString& currentMIDIPath
     : m_device(device), m_currentMIDIPath(currentMIDIPath), m_reporter(reporter)
 {}
 
-std::int16_t basMIDIControl::MIDIControl(QStringView verb)
+std::int16_t basMIDIControl::MIDIControl(QStringView verb, QString* failure)
 {
     return Guarded(m_reporter, "basMIDIControl.MIDIControl", [&]() -> std::int16_t {
         const QString v = verb.toString().toLower();
         QString command;
         if (v == u"open") {
             if (!IsOrdinaryFile(NativePath(m_currentMIDIPath))) {
+                if (failure) {
+                    *failure = MciErrorText(MciError::FileNotFound);
+                }
                 return 1;
             }
             command = QStringLiteral("Open \"%1\" alias Midi").arg(m_currentMIDIPath);
@@ -82,7 +90,10 @@ std::int16_t basMIDIControl::MIDIControl(QStringView verb)
         } else {
             return 2;
         }
-        m_device.SendString(command, nullptr, 0); // the result code is not examined
+        const int code = m_device.SendString(command, nullptr, 0); // only told, never acted on
+        if (failure) {
+            *failure = code == 0 ? QString() : MciErrorText(code);
+        }
         return 0;
     });
 }
@@ -128,6 +139,11 @@ void basMIDIControl::SeekMIDI(std::int32_t milliseconds)
 void basMIDIControl::SetMIDIPort(const QString& port)
 {
     m_device.SendString(QStringLiteral("set Midi port ") + port, nullptr, 0);
+}
+
+QString basMIDIControl::SilentOutputReason() const
+{
+    return m_device.SilentOutputReason();
 }
 
 } // namespace calvane

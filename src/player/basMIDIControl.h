@@ -24,8 +24,11 @@ public:
 
     /// "open", "play", "stop", "pause", "prev", "close" in any letter case: 0 when
     /// sent; 1 for "open" when no ordinary file is at the current path (nothing
-    /// sent); 2 for any other verb (nothing sent).
-    std::int16_t MIDIControl(QStringView verb);
+    /// sent); 2 for any other verb (nothing sent). The device's answer does not
+    /// change the result; a caller that wants to tell the user what went wrong
+    /// passes `failure`, which receives the device's error text (MciErrorText), or
+    /// the text of a missing file for result 1, and stays empty on success.
+    std::int16_t MIDIControl(QStringView verb, QString* failure = nullptr);
 
     /// Always 16 characters: the mode word ("playing", "paused", "stopped", ...)
     /// and NUL fill; 16 NULs when no file is open.
@@ -37,6 +40,9 @@ public:
 
     /// Length of the open file in milliseconds (0 when none is open).
     std::int32_t GetMIDILength();
+
+    /// Why the last start of play went to a silent output; empty while it sounds.
+    QString SilentOutputReason() const;
 
     static bool IsPlaying(QStringView mode) { return mode.startsWith(u"playing"); }
     static bool IsPaused(QStringView mode) { return mode.startsWith(u"paused"); }

@@ -115,7 +115,8 @@ TEST_F(MainWindowTest, AListedFileDeletedMeanwhileGivesTheTwoMessagesInOrder)
     QFile::remove(path);
     clickEntry(QStringLiteral("a.mid"));
     EXPECT_EQ(shownBoxes(), QStringList({QStringLiteral("GetMIDIInfo: MIDI情報の取得に失敗しました"),
-                                         QStringLiteral("デバイスエラー: 内部エラーが発生しました")}));
+                                         QStringLiteral("デバイスエラー: MIDIファイルが見つかりません "
+                                                        "(移動または削除された可能性があります)")}));
     EXPECT_EQ(boxes.shown[1].icon, MsgIcon::Critical);
     EXPECT_EQ(window->txtFormat->text(), QStringLiteral("0"));
     EXPECT_EQ(window->txtConvFileName->text(), QString());

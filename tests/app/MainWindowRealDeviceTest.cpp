@@ -111,4 +111,35 @@ TEST_F(RealDevicePlayerTest, PauseAndStopSilenceTheSongAndPlayResumesWhereItPaus
     EXPECT_TRUE(outputs.log.take().contains(QStringLiteral("b0 7b 00")));
 }
 
+TEST_F(RealDevicePlayerTest, AnOutputThatCannotOpenIsToldOnceARunAndTheSongPlaysOnSilently)
+{
+    outputs.failing = {-1};
+    load();
+    QTest::mouseClick(window->cmdPlay, Qt::LeftButton);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text,
+              QStringLiteral("MIDI出力を開けないため、音を出さずに再生します\r\n(port -1 is broken)"));
+    EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("MIDIプレイヤー"));
+    EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Warning);
+    playFor(500);
+    EXPECT_EQ(window->lblPosition->text(), QStringLiteral("00:00.500"));
+    EXPECT_EQ(window->lblStatus->text(), QStringLiteral("再生中です"));
+
+    QTest::mouseClick(window->cmdStop, Qt::LeftButton);
+    QTest::mouseClick(window->cmdPlay, Qt::LeftButton); // still silent: said once is enough
+    EXPECT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(outputs.log.take().isEmpty());
+}
+
+TEST_F(RealDevicePlayerTest, EndingAtOnceWhileASongPlaysSilencesTheOutputFirst)
+{
+    load();
+    QTest::mouseClick(window->cmdPlay, Qt::LeftButton);
+    playFor(500);
+    outputs.log.take();
+    EXPECT_THROW(QTest::keyClick(window.get(), Qt::Key_X, Qt::ControlModifier), ProgramEnded);
+    EXPECT_TRUE(end.ended);
+    EXPECT_EQ(outputs.log.take(), Silence()); // sent before the end, not later by the sequencer's thread
+}
+
 } // namespace

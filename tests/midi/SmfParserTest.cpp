@@ -85,13 +85,42 @@ TEST(ParseSmf, RunningStatusAlsoAcrossMetaAndSystemExclusive)
                                             "0: 90 43 00", "0: c0 05", "0: c0 06"));
 }
 
-TEST(ParseSmf, SystemExclusiveAndEscapesKeepTheirBytes)
+TEST(ParseSmf, SystemExclusiveIsWholeAndEscapesBeginWithAStatus)
 {
-    // F0 with its length, a continuation packet F7, an escape carrying a tune request.
-    const SmfSong song =
-        parse(header(0, 1, 1000) + track(event(0, "F003 431012") + event(10, "F002 1314") +
-                                         event(0, "F701 F6") + event(0, "F700") + kEndOfTrack));
-    EXPECT_THAT(timeline(song), ElementsAre("0: f0 43 10 12", "5000: f0 13 14", "5000: f6"));
+    struct Case
+    {
+        const char* what;
+        QByteArray events;
+        std::vector<std::string> timeline;
+    };
+    const Case cases[] = {
+        {"whole in one packet", event(0, "F005 7E7F0901F7"), {"0: f0 7e 7f 09 01 f7"}},
+        {"split: one message at the time of its last packet",
+         event(0, "F003 431200") + event(10, "F703 431200") + event(0, "FF0100") + event(10, "F704 431200F7"),
+         {"10000: f0 43 12 00 43 12 00 43 12 00 f7"}},
+        {"split into escapes, the first with the F0",
+         event(0, "F703 F04312") + event(5, "F702 00F7"),
+         {"2500: f0 43 12 00 f7"}},
+        {"an escape with nothing open: its bytes",
+         event(0, "F701 F6") + event(0, "F702 903C"),
+         {"0: f6", "0: 90 3c"}},
+        {"an escape of data bytes alone, of an end alone, or of none: nothing",
+         event(0, "F702 3C40") + event(0, "F701 F7") + event(0, "F700"),
+         {}},
+        {"cut off by a channel message",
+         event(0, "F002 4312") + event(5, "903C64") + event(0, "F701 F7"),
+         {"2500: 90 3c 64"}},
+        {"cut off by a new message", event(0, "F002 4312") + event(5, "F003 7E7FF7"), {"2500: f0 7e 7f f7"}},
+        {"never ended in its track", event(0, "F002 4312") + event(5, "F701 10"), {}},
+    };
+    for (const Case& c : cases) {
+        const SmfSong song = parse(header(0, 1, 1000) + track(c.events + kEndOfTrack));
+        EXPECT_EQ(timeline(song), c.timeline) << c.what;
+    }
+    // An open message does not reach into the next track.
+    EXPECT_THAT(timeline(parse(header(1, 2, 1000) + track(event(0, "F002 4312") + kEndOfTrack) +
+                               track(event(0, "F701 F7") + event(0, "F701 F6") + kEndOfTrack))),
+                ElementsAre("0: f6"));
 }
 
 TEST(ParseSmf, ChunkLengthsAreHonouredAndOtherChunksSkipped)

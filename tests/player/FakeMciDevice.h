@@ -10,8 +10,9 @@
 
 namespace calvane::test {
 
-/// Records every command text and answers queries from a table (empty reply
-/// otherwise). onSend, when set, runs after each command is recorded and may
+/// Records every command text and answers queries from a table (empty reply and
+/// code 263 otherwise); a command without a reply area succeeds unless `refused`
+/// gives it a code. onSend, when set, runs after each command is recorded and may
 /// change the table: a device whose mode follows "Stop Midi", say.
 class FakeMciDevice final : public MciDevice
 {
@@ -19,19 +20,26 @@ public:
     int SendString(const QString& command, QString* reply, int replySize) override
     {
         sent.append(command);
+        if (refused.contains(command)) {
+            return refused.value(command);
+        }
         if (onSend) {
             onSend(command);
         }
-        if (reply) {
-            *reply = replies.value(command).left(replySize - 1);
+        if (!reply) {
+            return 0;
         }
+        *reply = replies.value(command).left(replySize - 1);
         return replies.contains(command) ? 0 : 263;
     }
+
+    QString SilentOutputReason() const override { return {}; }
 
     void setMode(const QString& mode) { replies[QStringLiteral("status Midi mode")] = mode; }
 
     QStringList sent;
     QHash<QString, QString> replies;
+    QHash<QString, int> refused; ///< commands the device refuses, with its code
     std::function<void(const QString&)> onSend;
 };
 

@@ -108,6 +108,10 @@ TEST_F(MediaDeviceTest, FailingCommandsReturnNonZeroAndAnEmptyReply)
               MciError::InvalidFile);
     EXPECT_EQ(send(openCommand(dir.write(QStringLiteral("cut.mid"), header(0, 1, 480).first(12)))),
               MciError::InvalidFile);
+    // Too large to be a MIDI file: refused unread (the file is sparse, its header real).
+    QFile huge(dir.write(QStringLiteral("huge.mid"), fourSeconds()));
+    ASSERT_TRUE(huge.resize(kMaxPlayableFileBytes + 1));
+    EXPECT_EQ(send(openCommand(huge.fileName())), MciError::FileTooLarge);
     EXPECT_EQ(send(QStringLiteral("open \"%1\"").arg(song)), MciError::MissingParameter);
     EXPECT_EQ(send(QStringLiteral("status Midi mode")), MciError::InvalidDeviceName); // still closed
 
@@ -186,17 +190,27 @@ TEST_F(MediaDeviceTest, WithoutAnOutputItPlaysSilentlyAndSaysWhyOnce)
     EXPECT_EQ(status(QStringLiteral("position")), QStringLiteral("4000"));
     EXPECT_EQ(outputs.opened, (std::vector<int>{-1, -1}));
     EXPECT_EQ(diagnostics, QStringList{QStringLiteral("calvane: playing without sound: port -1 is broken")});
+    EXPECT_EQ(device.SilentOutputReason(), QStringLiteral("port -1 is broken"));
     EXPECT_TRUE(outputs.log.take().isEmpty());
+
+    // An output that works: nothing more to say.
+    EXPECT_EQ(send(QStringLiteral("set Midi port 0")), 0);
+    EXPECT_EQ(send(QStringLiteral("seek Midi to start")), 0);
+    EXPECT_EQ(send(QStringLiteral("play Midi")), 0);
+    EXPECT_TRUE(device.SilentOutputReason().isEmpty());
 }
 
-TEST_F(MediaDeviceTest, CloseSilencesAPlayingSong)
+TEST_F(MediaDeviceTest, StopAndCloseSilenceAPlayingSongBeforeTheyReturn)
 {
-    ASSERT_EQ(send(openCommand(song)), 0);
-    EXPECT_EQ(send(QStringLiteral("play Midi")), 0);
-    clock.Settle();
-    outputs.log.take();
-    EXPECT_EQ(send(QStringLiteral("close Midi")), 0);
-    EXPECT_EQ(outputs.log.take(), Silence());
+    for (const char* command : {"stop Midi", "close Midi"}) {
+        ASSERT_EQ(send(openCommand(song)), 0);
+        EXPECT_EQ(send(QStringLiteral("play Midi")), 0);
+        clock.Settle();
+        outputs.log.take();
+        EXPECT_EQ(send(QString::fromLatin1(command)), 0);
+        EXPECT_EQ(outputs.log.take(), Silence()) << command; // no Settle: already sent
+        send(QStringLiteral("close Midi"));
+    }
 }
 
 // What callers of the command layer rely on, over the real device with a clock of the test's.
@@ -289,7 +303,7 @@ TEST_F(CommandLayerOverDevice, PrevAndSeekLeaveItStoppedAtTheNewPosition)
     outputs.log.take();
     control.MIDIControl(u"play");
     clock.Settle();
-    QStringList expected = ResetControllers();
+    QStringList expected = ChannelDefaults();
     expected << QStringLiteral("c0 05") << QStringLiteral("b0 07 50");
     EXPECT_EQ(outputs.log.take(), expected);
     clock.Advance(100'000);

@@ -67,23 +67,32 @@ public:
     std::vector<int> failing;
 };
 
-/// What the sequencer sends to silence every channel: sustain off, all notes off.
+/// What the sequencer sends to silence every channel: sustain and sostenuto off, all
+/// notes off, all sound off.
 inline QStringList Silence()
 {
     QStringList out;
     for (int channel = 0; channel < 16; ++channel) {
-        out << QStringLiteral("b%1 40 00").arg(channel, 0, 16)
-            << QStringLiteral("b%1 7b 00").arg(channel, 0, 16);
+        for (const char* controller : {"40", "42", "7b", "78"}) {
+            out << QStringLiteral("b%1 %2 00").arg(channel, 0, 16).arg(QLatin1String(controller));
+        }
     }
     return out;
 }
 
-/// What every start of play sends first: reset all controllers on every channel.
-inline QStringList ResetControllers()
+/// What every start of play sends first: each channel back to General MIDI defaults
+/// (controllers reset, bank 0, program 0, volume 100, expression 127, pan 64,
+/// modulation 0, pitch bend centred, a pitch-bend range of 2 semitones).
+inline QStringList ChannelDefaults()
 {
     QStringList out;
     for (int channel = 0; channel < 16; ++channel) {
-        out << QStringLiteral("b%1 79 00").arg(channel, 0, 16);
+        const QString c = QString::number(channel, 16);
+        for (const char* message : {"b%1 79 00", "b%1 00 00", "b%1 20 00", "c%1 00", "b%1 07 64", "b%1 0b 7f",
+                                    "b%1 0a 40", "b%1 01 00", "e%1 00 40", "b%1 65 00", "b%1 64 00",
+                                    "b%1 06 02", "b%1 26 00", "b%1 65 7f", "b%1 64 7f"}) {
+            out << QString::fromLatin1(message).arg(c);
+        }
     }
     return out;
 }

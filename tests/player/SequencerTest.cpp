@@ -4,7 +4,9 @@
 #include "FakeClock.h"
 #include "RecordingMidiOutput.h"
 
+#include <future>
 #include <gtest/gtest.h>
+#include <tuple>
 
 using namespace calvane;
 using namespace calvane::test;
@@ -42,7 +44,7 @@ TEST_F(SequencerTest, PlaysEachEventWhenItsTimeComes)
 {
     sequencer.Play(output);
     clock.Settle();
-    EXPECT_EQ(log.take(), (ResetControllers() + QStringList{"c0 05", "b0 07 64", "90 3c 64"}));
+    EXPECT_EQ(log.take(), (ChannelDefaults() + QStringList{"c0 05", "b0 07 64", "90 3c 64"}));
     EXPECT_EQ(sequencer.mode(), Sequencer::Mode::Playing);
     // The thread sleeps until the next event exactly: no polling.
     EXPECT_EQ(clock.Deadline(), start + 1'000'000);
@@ -73,7 +75,7 @@ TEST_F(SequencerTest, PauseSilencesAndPlayResumesWhereItPaused)
     // The channels get back what the song set before 1.5 s; the notes do not.
     sequencer.Play(output);
     clock.Settle();
-    EXPECT_EQ(log.take(), (ResetControllers() + QStringList{"c0 05", "b0 07 50", "e0 00 50"}));
+    EXPECT_EQ(log.take(), (ChannelDefaults() + QStringList{"c0 05", "b0 07 50", "e0 00 50"}));
     clock.Advance(499'999);
     EXPECT_TRUE(log.take().isEmpty());
     clock.Advance(1);
@@ -98,7 +100,7 @@ TEST_F(SequencerTest, StopSilencesAndKeepsThePosition)
 
     sequencer.Play(output);
     clock.Advance(500'000);
-    EXPECT_EQ(log.take(), (ResetControllers() + QStringList{"c0 05", "b0 07 50", "e0 00 50", "80 3e 40"}));
+    EXPECT_EQ(log.take(), (ChannelDefaults() + QStringList{"c0 05", "b0 07 50", "e0 00 50", "80 3e 40"}));
 }
 
 TEST_F(SequencerTest, SeekEndsStoppedAtTheNewPosition)
@@ -116,7 +118,7 @@ TEST_F(SequencerTest, SeekEndsStoppedAtTheNewPosition)
     sequencer.Play(output);
     clock.Settle();
     EXPECT_EQ(log.take(),
-              (ResetControllers() + QStringList{"c0 05", "b0 07 64", "80 3c 40", "b0 07 50", "e0 00 50"}));
+              (ChannelDefaults() + QStringList{"c0 05", "b0 07 64", "80 3c 40", "b0 07 50", "e0 00 50"}));
 
     sequencer.Pause();
     log.take();
@@ -145,23 +147,50 @@ TEST_F(SequencerTest, TheEndStopsAtTheLengthAndSilences)
     sequencer.Play(output);
     clock.Settle();
     EXPECT_EQ(sequencer.mode(), Sequencer::Mode::Stopped);
-    EXPECT_EQ(log.take().mid(16 + 3), Silence());
+    EXPECT_EQ(log.take().mid(ChannelDefaults().size() + 3), Silence());
 }
 
-TEST_F(SequencerTest, ChaseKeepsTheLastValuesAndTheOrderOfParameterSettings)
+TEST_F(SequencerTest, ChaseKeepsTheLastValuesTheOrderOfParameterSettingsAndTheBankOfEachProgram)
 {
-    sequencer.Load(song(event(0, "F0057E7F0901F7") + event(0, "B06500") + event(0, "B06400") +
-                        event(0, "B0060C") + event(0, "B00710") + event(0, "C001") + event(0, "B00001") +
-                        event(0, "C002") + event(0, "A03C10") + event(0, "D020") + event(0, "B07800") +
-                        event(0, "B00720") + event(0, "E07F7F") + event(0, "913C64") +
-                        event(1000, "813C40")));
+    // A system exclusive split in two packets; a bank select for the program after it,
+    // and one (LSB too) for a program that comes later.
+    sequencer.Load(song(event(0, "F003 7E7F09") + event(0, "F702 01F7") + event(0, "B06500") +
+                        event(0, "B06400") + event(0, "B0060C") + event(0, "B00710") + event(0, "C001") +
+                        event(0, "B00001") + event(0, "C002") + event(0, "A03C10") + event(0, "D020") +
+                        event(0, "B07800") + event(0, "B00720") + event(0, "E07F7F") + event(0, "B00003") +
+                        event(0, "B02004") + event(0, "913C64") + event(1000, "813C40")));
     sequencer.Seek(1'000'000);
     sequencer.Play(output);
     clock.Settle();
-    EXPECT_EQ(log.take(), (ResetControllers() +
-                           QStringList{"f0 7e 7f 09 01 f7", "b0 65 00", "b0 64 00", "b0 06 0c", "b0 00 01",
-                                       "c0 02", "d0 20", "b0 07 20", "e0 7f 7f", "81 3c 40"} +
-                           Silence()));
+    EXPECT_EQ(log.take(),
+              (ChannelDefaults() +
+               QStringList{"f0 7e 7f 09 01 f7", "b0 65 00", "b0 64 00", "b0 06 0c", "b0 00 01", "c0 02",
+                           "d0 20", "b0 07 20", "e0 7f 7f", "b0 00 03", "b0 20 04", "81 3c 40"} +
+               Silence()));
+}
+
+TEST_F(SequencerTest, NothingOfTheEndOrOfAnotherSongCarriesOver)
+{
+    // A song with program 30 that fades to volume 20 and bends on channel 2: played
+    // again from its start, it starts from the defaults and its own start, not the fade.
+    sequencer.Load(song(event(0, "C11E") + event(0, "913C64") + event(500, "B10714") + event(0, "E17F7F") +
+                        event(500, "813C40")));
+    sequencer.Play(output);
+    clock.Advance(1'000'000);
+    ASSERT_EQ(sequencer.mode(), Sequencer::Mode::Stopped);
+    log.take();
+    sequencer.Seek(0);
+    sequencer.Play(output);
+    clock.Settle();
+    EXPECT_EQ(log.take(), ChannelDefaults() + QStringList({"c1 1e", "91 3c 64"}));
+
+    // The next song, without a program or volume of its own, plays on the defaults:
+    // program 0 and volume 100 on every channel before its first note.
+    sequencer.Load(song(event(0, "903C64") + event(100, "803C40")));
+    EXPECT_EQ(log.take(), Silence());
+    sequencer.Play(output);
+    clock.Settle();
+    EXPECT_EQ(log.take(), ChannelDefaults() + QStringList({"90 3c 64"}));
 }
 
 TEST_F(SequencerTest, TempoFollowsThePosition)
@@ -192,6 +221,68 @@ TEST_F(SequencerTest, UnloadSilencesAndLeavesNothing)
     EXPECT_TRUE(log.take().isEmpty());
 }
 
+/// An output that, once told to hold, keeps the sequencer inside its next send until
+/// the test lets it go: an external synthesizer that is slow to take a message.
+class HeldOutput final : public MidiOutput
+{
+public:
+    void SendShort(std::span<const std::uint8_t>) override { pass(); }
+    void SendSysex(std::span<const std::uint8_t>) override { pass(); }
+
+    void hold()
+    {
+        std::lock_guard lock(m_mutex);
+        m_holding = true;
+    }
+    void waitUntilInside()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_inside; });
+    }
+    void release()
+    {
+        std::lock_guard lock(m_mutex);
+        m_holding = false;
+        m_changed.notify_all();
+    }
+
+private:
+    void pass()
+    {
+        std::unique_lock lock(m_mutex);
+        m_inside = m_holding;
+        m_changed.notify_all();
+        m_changed.wait(lock, [&] { return !m_holding; });
+        m_inside = false;
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_holding = false;
+    bool m_inside = false;
+};
+
+TEST_F(SequencerTest, StateQueriesNeverWaitForAnOutputBusyWithAMessage)
+{
+    HeldOutput slow;
+    sequencer.Play(slow);
+    clock.Settle();
+    slow.hold();
+    auto playing = std::async(std::launch::async, [&] { clock.Advance(1'000'000); }); // the note off is due
+    slow.waitUntilInside();
+    auto queries = std::async(std::launch::async, [&] {
+        return std::tuple(sequencer.mode(), sequencer.PositionUs(), sequencer.Tempo(), sequencer.LengthUs());
+    });
+    // Generous: a query that waits for the output never ends before the release.
+    const bool answered = queries.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+    slow.release();
+    playing.get();
+    sequencer.Stop(); // while the output is still there
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(queries.get(),
+              std::tuple(Sequencer::Mode::Playing, std::int64_t{1'000'000}, 120, std::int64_t{4'000'000}));
+}
+
 TEST(SequencerThread, RealClockPlaysAShortSongToItsEnd)
 {
     SteadyClock clock;
@@ -205,7 +296,7 @@ TEST(SequencerThread, RealClockPlaysAShortSongToItsEnd)
     }
     EXPECT_EQ(sequencer.mode(), Sequencer::Mode::Stopped);
     EXPECT_EQ(sequencer.PositionUs(), 20'000);
-    EXPECT_EQ(log.take(), (ResetControllers() + QStringList{"90 3c 64", "80 3c 40"} + Silence()));
+    EXPECT_EQ(log.take(), (ChannelDefaults() + QStringList{"90 3c 64", "80 3c 40"} + Silence()));
 }
 
 } // namespace

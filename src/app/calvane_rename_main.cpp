@@ -87,9 +87,12 @@ int main(int argc, char** argv)
     }
     // A signal only asks the run to stop before the next file; a closed output
     // ends the run the same way instead of killing it between a rename and its journal line.
+    // SA_RESTART: a line being written to a full pipe is finished, not lost, once
+    // the reader reads on; the request is seen before the next file.
     struct sigaction stop
     {};
     stop.sa_handler = requestStop;
+    stop.sa_flags = SA_RESTART;
     sigemptyset(&stop.sa_mask);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         sigaction(signal, &stop, nullptr);

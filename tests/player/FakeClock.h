@@ -21,6 +21,11 @@ public:
     {
         {
             std::lock_guard own(m_mutex);
+            if (deadlineUs && *deadlineUs <= m_now) {
+                // Time moved on while the sequencer worked out this deadline: it is due
+                // already, as it would be on a real clock. Not a wait Advance may end on.
+                return;
+            }
             m_waiterCv = &cv;
             m_waiterMutex = lock.mutex();
             m_deadline = deadlineUs;

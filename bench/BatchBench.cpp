@@ -9,6 +9,7 @@
 // that opens the dialog, its convert button; message boxes answer at once.
 // Uses the display of the environment (QT_QPA_PLATFORM=offscreen, or xvfb-run).
 
+#include "StderrReporter.h"
 #include "app/MediaDeviceFactory.h"
 #include "app/QtPickers.h"
 #include "app/frmAllConv.h"
@@ -127,16 +128,6 @@ class NoUrlOpener final : public UrlOpener
 {
 public:
     bool openUrl(const QUrl&) override { return false; }
-};
-
-class StderrReporter final : public ErrorReporter
-{
-public:
-    [[noreturn]] void ReportError(std::int32_t number, const QString& text, const QString& procedure) override
-    {
-        std::fprintf(stderr, "error %d (%s) in %s\n", number, qPrintable(text), qPrintable(procedure));
-        std::exit(1);
-    }
 };
 
 /// The dialog's run over the folder, in seconds; the files renamed counted after it.

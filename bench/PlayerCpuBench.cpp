@@ -14,6 +14,7 @@
 
 #include "../tests/midi/MidiBytes.h"
 #include "../tests/player/FakePlayback.h"
+#include "StderrReporter.h"
 #include "app/MediaDeviceFactory.h"
 #include "app/basSubMain.h"
 #include "app/frmMain.h"
@@ -181,18 +182,6 @@ int probeWindow(int argc, char** argv, ProbeDevice& device, const QString& ini, 
     };
     return RunCalvane(argc, argv, options);
 }
-
-/// A failure in a probe without a window: one line on stderr, then the end.
-class StderrReporter final : public ErrorReporter
-{
-public:
-    [[noreturn]] void ReportError(std::int32_t number, const QString& text, const QString& procedure) override
-    {
-        std::fprintf(stderr, "error %d (%s) in %s\n", static_cast<int>(number), qPrintable(text),
-                     qPrintable(procedure));
-        ImmediateProcessEnd().endNow(1);
-    }
-};
 
 /// The device playing: alone ("device"), beside an empty 1 kHz timer ("timer": the
 /// floor of any program that ticks that often), beside the same timer in a program

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rename/FileNameConv.h"
+
 #include <QApplication>
 #include <QLineEdit>
 #include <QString>
@@ -28,6 +30,19 @@ inline void ShowTypable(QLineEdit* box, bool typable)
     palette.setColor(QPalette::Base,
                      QApplication::palette().color(typable ? QPalette::Base : QPalette::Button));
     box->setPalette(palette);
+}
+
+/// The title box after a rename attempt: the title as the checks left it
+/// (emptied or trimmed), and a refused character selected in a focused box.
+inline void ShowConvOutcome(QLineEdit* titleBox, const ConvOutcome& outcome)
+{
+    if (titleBox->text() != outcome.title) {
+        titleBox->setText(outcome.title);
+    }
+    if (outcome.result == ConvResult::RefusedChar) {
+        titleBox->setFocus();
+        titleBox->setSelection(static_cast<int>(outcome.refusedAt), 1);
+    }
 }
 
 } // namespace calvane

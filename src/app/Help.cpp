@@ -3,9 +3,7 @@
 #include "platform/NativeFile.h"
 #include "rename/basFileNameControl.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 
 namespace calvane {
 
@@ -26,24 +24,15 @@ QString FindHelpFile(const QString& exeFolder, const QString& baseName)
     return {};
 }
 
-namespace {
-
-QString programBaseName()
-{
-    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-}
-
-} // namespace
-
 QString ProgramHelpFile()
 {
-    return FindHelpFile(GetAppFolder(), programBaseName());
+    return FindHelpFile(GetAppFolder(), GetAppBaseName());
 }
 
 QUrl ProgramHelpUrl()
 {
     const QString found = ProgramHelpFile();
-    return QUrl::fromLocalFile(found.isEmpty() ? HelpFileCandidates(GetAppFolder(), programBaseName()).last()
+    return QUrl::fromLocalFile(found.isEmpty() ? HelpFileCandidates(GetAppFolder(), GetAppBaseName()).last()
                                                : found);
 }
 

@@ -257,14 +257,8 @@ ConvResult frmAllConv::FileNameConv(const QString& fileName)
 {
     const ConvOutcome outcome = calvane::FileNameConv(m_folder, fileName, txtConvFileName->text(), m_settings,
                                                       m_reporter, "frmAllConv_FileNameConv");
-    if (txtConvFileName->text() != outcome.title) {
-        txtConvFileName->setText(outcome.title);
-    }
+    ShowConvOutcome(txtConvFileName, outcome);
     m_refusedAt = outcome.refusedAt;
-    if (outcome.result == ConvResult::RefusedChar) {
-        txtConvFileName->setFocus();
-        txtConvFileName->setSelection(static_cast<int>(outcome.refusedAt), 1);
-    }
     return outcome.result;
 }
 

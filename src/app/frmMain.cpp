@@ -384,6 +384,26 @@ void frmMain::cmdConv_Click()
     });
 }
 
+/// Loads the window and shows it over this one; slot holds it while it is open.
+/// When it closes this window takes the focus back, runs afterClose, and then
+/// loads a file a later start named meanwhile.
+template <class W> void frmMain::openSecondary(QPointer<W>& slot, W* window, void (frmMain::*afterClose)())
+{
+    slot = window;
+    connect(window, &SecondaryWindow::Unloaded, this, [this, afterClose] {
+        activateWindow();
+        setFocus();
+        if (afterClose) {
+            (this->*afterClose)();
+        }
+        if (!m_pendingOpen.isEmpty() && takesInput()) {
+            openFromAnotherStart(std::exchange(m_pendingOpen, QString()));
+        }
+    });
+    window->Form_Load();
+    window->showOverOwner();
+}
+
 void frmMain::cmdAllConv_Click()
 {
     if (filFile->count() == 0) {
@@ -399,13 +419,7 @@ void frmMain::cmdAllConv_Click()
     }
     auto* dialog = new frmAllConv(*this, m_state.settings, filFile->folder(), files, mnuFront->isChecked(),
                                   m_services.boxes, m_services.reporter);
-    m_allConv = dialog;
-    connect(dialog, &SecondaryWindow::Unloaded, this, [this] {
-        secondaryWindowClosed();
-        showListAfterRename();
-    });
-    dialog->Form_Load();
-    dialog->showOverOwner();
+    openSecondary(m_allConv, dialog, &frmMain::showListAfterRename);
 }
 
 void frmMain::mnuSet_Click()
@@ -416,10 +430,7 @@ void frmMain::mnuSet_Click()
     auto* dialog = new frmEdit(*this, m_state.settings, mnuFront->isChecked(),
                                {m_services.outputs, m_services.pickers, m_services.boxes, m_services.reporter,
                                 [this] { haltPlaybackForDeviceChange(); }});
-    m_edit = dialog;
-    connect(dialog, &SecondaryWindow::Unloaded, this, &frmMain::secondaryWindowClosed);
-    dialog->Form_Load();
-    dialog->showOverOwner();
+    openSecondary(m_edit, dialog);
 }
 
 ConvResult frmMain::FileNameConv(const QString& fileName)
@@ -427,13 +438,7 @@ ConvResult frmMain::FileNameConv(const QString& fileName)
     const ConvOutcome outcome =
         calvane::FileNameConv(dirDirectory->path(), fileName, txtConvFileName->text(), m_state.settings,
                               m_services.reporter, "frmMain_FileNameConv");
-    if (txtConvFileName->text() != outcome.title) {
-        txtConvFileName->setText(outcome.title);
-    }
-    if (outcome.result == ConvResult::RefusedChar) {
-        txtConvFileName->setFocus();
-        txtConvFileName->setSelection(static_cast<int>(outcome.refusedAt), 1);
-    }
+    ShowConvOutcome(txtConvFileName, outcome);
     return outcome.result;
 }
 
@@ -510,15 +515,6 @@ bool frmMain::takesInput() const
     return !isOpen(m_allConv) && !isOpen(m_edit) && !isOpen(m_verInfo);
 }
 
-void frmMain::secondaryWindowClosed()
-{
-    activateWindow();
-    setFocus();
-    if (!m_pendingOpen.isEmpty() && takesInput()) {
-        openFromAnotherStart(std::exchange(m_pendingOpen, QString()));
-    }
-}
-
 void frmMain::unloadSecondaryWindows()
 {
     if (m_allConv) {
@@ -550,12 +546,8 @@ void frmMain::openFromAnotherStart(const QString& path)
 
 void frmMain::mnuVer_Click()
 {
-    auto* box =
-        new frmVerInfo(*this, ProgramHelpUrl().toString(), mnuFront->isChecked(), m_services.reporter);
-    m_verInfo = box;
-    connect(box, &SecondaryWindow::Unloaded, this, &frmMain::secondaryWindowClosed);
-    box->Form_Load();
-    box->showOverOwner();
+    openSecondary(m_verInfo, new frmVerInfo(*this, ProgramHelpUrl().toString(), mnuFront->isChecked(),
+                                            m_services.reporter));
 }
 
 void frmMain::mnuShowHelp_Click()

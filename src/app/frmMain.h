@@ -233,7 +233,8 @@ private:
     void haltPlaybackForRename();
     void haltPlaybackForDeviceChange();
     void showListAfterRename();
-    void secondaryWindowClosed();
+    template <class W>
+    void openSecondary(QPointer<W>& slot, W* window, void (frmMain::*afterClose)() = nullptr);
     void unloadSecondaryWindows();
     void setPicture(QPushButton* button, int number);
     void setPlayItemsVisible(bool visible);

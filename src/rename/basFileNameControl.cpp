@@ -128,6 +128,11 @@ QString GetAppFolder()
     return WithTrailingSeparator(folder);
 }
 
+QString GetAppBaseName()
+{
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+}
+
 QString ToLongPathName(const QString& path)
 {
     if (path.isEmpty()) {

@@ -38,6 +38,10 @@ QString GetFolderPart(QStringView path, PathRules rules = PathRules::Native);
 /// The folder of the running executable, ending in exactly one separator.
 QString GetAppFolder();
 
+/// The running executable's name without folder and extension ("calvane"): the
+/// settings file and the help page are named after it.
+QString GetAppBaseName();
+
 /// The given folder with exactly one trailing separator (a root folder stays as it is).
 QString WithTrailingSeparator(const QString& folder, PathRules rules = PathRules::Native);
 

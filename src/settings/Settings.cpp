@@ -171,7 +171,7 @@ namespace {
 
 QString IniFileName()
 {
-    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + QStringLiteral(".ini");
+    return GetAppBaseName() + QStringLiteral(".ini");
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "MainWindowFixture.h"
 #include "app/Help.h"
+#include "app/frmAllConv.h"
 #include "app/frmVerInfo.h"
 
 #include <QCoreApplication>
@@ -141,6 +142,16 @@ TEST_F(MainWindowTest, AFileFromALaterStartIsLoadedOnceNoSecondaryWindowIsOpen)
     QTest::keyClick(about, Qt::Key_Escape);
     EXPECT_EQ(state.CurrentMIDIPath, music + QStringLiteral("/a.mid"));
     EXPECT_EQ(window->txtFileName->text(), QStringLiteral("a.mid"));
+
+    // The batch dialog's closing re-reads the list first: the file named meanwhile
+    // is loaded after that, and stays selected.
+    QTest::mouseClick(window->cmdAllConv, Qt::LeftButton);
+    QPointer<frmAllConv> batch = window->allConvWindow();
+    ASSERT_NE(batch, nullptr);
+    window->openFromAnotherStart(other);
+    QTest::keyClick(batch, Qt::Key_Escape);
+    EXPECT_EQ(state.CurrentMIDIPath, other);
+    EXPECT_EQ(window->txtFileName->text(), QStringLiteral("b.mid"));
 
     window->openFromAnotherStart(elsewhere.path(QStringLiteral("notes.txt")));
     EXPECT_EQ(shownBoxes(), QStringList{QStringLiteral("選択エラー: MIDIファイルを選択してください")});

@@ -10,11 +10,11 @@
 // Uses the display of the environment (QT_QPA_PLATFORM=offscreen, or xvfb-run).
 
 #include "StderrReporter.h"
-#include "app/MediaDeviceFactory.h"
-#include "app/QtPickers.h"
-#include "app/frmAllConv.h"
-#include "app/frmMain.h"
-#include "errors/basModule1.h"
+#include "errors/Guard.h"
+#include "gui/MediaDeviceFactory.h"
+#include "gui/desktop/QtPickers.h"
+#include "gui/frmAllConv.h"
+#include "gui/frmMain.h"
 #include "platform/MessageBoxes.h"
 #include "platform/PlaybackTimer.h"
 #include "platform/ProcessEnd.h"

@@ -15,13 +15,13 @@
 #include "../tests/midi/MidiBytes.h"
 #include "../tests/player/FakePlayback.h"
 #include "StderrReporter.h"
-#include "app/MediaDeviceFactory.h"
-#include "app/basSubMain.h"
-#include "app/frmMain.h"
-#include "errors/basModule1.h"
+#include "audio/PlatformMidiOutputs.h"
+#include "errors/Guard.h"
+#include "gui/MediaDeviceFactory.h"
+#include "gui/basSubMain.h"
+#include "gui/frmMain.h"
 #include "platform/PlaybackTimer.h"
 #include "platform/ProcessEnd.h"
-#include "platform/audio/PlatformMidiOutputs.h"
 #include "player/basMIDIControl.h"
 
 #include <QApplication>

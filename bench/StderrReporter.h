@@ -1,6 +1,6 @@
 #pragma once
 
-#include "errors/basModule1.h"
+#include "errors/Guard.h"
 #include "platform/ProcessEnd.h"
 
 #include <cstdio>

@@ -3,9 +3,9 @@
 //
 //   calvane_startup_probe INI INSTANCE_FOLDER
 
-#include "app/FileList.h"
-#include "app/basSubMain.h"
-#include "app/frmMain.h"
+#include "gui/basSubMain.h"
+#include "gui/frmMain.h"
+#include "gui/widgets/FileList.h"
 
 #include <QCoreApplication>
 #include <QTimer>

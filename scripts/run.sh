@@ -5,4 +5,4 @@ cd "$(dirname "$0")/.."
 
 ./scripts/deps.sh
 ./scripts/build.sh build
-exec ./build/src/app/calvane "$@"
+exec ./build/bin/calvane "$@"

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "errors/basModule1.h"
+#include "errors/Guard.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Pickers.h"
 #include "platform/PlaybackTimer.h"
 #include "platform/ProcessEnd.h"
-#include "platform/UrlOpener.h"
 #include "platform/Trash.h"
+#include "platform/UrlOpener.h"
 
 #include <QByteArray>
 #include <QList>

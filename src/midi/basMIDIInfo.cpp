@@ -1,6 +1,6 @@
 #include "midi/basMIDIInfo.h"
 
-#include "errors/basModule1.h"
+#include "errors/Guard.h"
 #include "platform/Cp932.h"
 #include "platform/MessageBoxes.h"
 #include "platform/NativeFile.h"

@@ -1,6 +1,6 @@
 #include "player/basMIDIControl.h"
 
-#include "errors/basModule1.h"
+#include "errors/Guard.h"
 #include "platform/NativeFile.h"
 #include "player/MciDevice.h"
 

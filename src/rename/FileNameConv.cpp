@@ -1,6 +1,6 @@
 #include "rename/FileNameConv.h"
 
-#include "errors/basModule1.h"
+#include "errors/Guard.h"
 #include "platform/NativeFile.h"
 #include "platform/RenameNoReplace.h"
 #include "rename/basFileNameControl.h"

@@ -1,7 +1,7 @@
 #include "settings/Settings.h"
 
 #include "errors/RuntimeError.h"
-#include "rename/basFileNameControl.h"
+#include "platform/Paths.h"
 #include "settings/basINIControl.h"
 
 #include <QCoreApplication>

@@ -8,7 +8,7 @@ build=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-cmake --install "$build" --prefix "$work/usr" >/dev/null
+log=$(cmake --install "$build" --prefix "$work/usr")
 expected=(
     usr/bin/calvane
     usr/bin/calvane-info
@@ -30,6 +30,9 @@ for f in "${expected[@]}"; do
 done
 for program in calvane calvane-info calvane-rename; do
     [ -x "$work/usr/bin/$program" ] || { echo "not executable: $program"; status=1; }
+    # Installed once: a second rule for the same file shows as a second line.
+    count=$(grep -c -E "^-- (Installing|Up-to-date): $work/usr/bin/$program\$" <<<"$log" || true)
+    [ "$count" = 1 ] || { echo "$program installed $count times"; status=1; }
 done
 # Nothing of the build's own (tests, benchmarks, libraries) is installed.
 extra=$(cd "$work" && find . -type f | sed 's|^\./||' | grep -v -x -F -f <(printf '%s\n' "${expected[@]}") || true)

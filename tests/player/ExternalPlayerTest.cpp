@@ -1,7 +1,7 @@
 #include "player/ExternalPlayer.h"
 
-#include "../TempDir.h"
 #include "RecordedArguments.h"
+#include "TempDir.h"
 #include "errors/RuntimeError.h"
 #include "platform/NativeFile.h"
 #include "platform/ProcessStarter.h"

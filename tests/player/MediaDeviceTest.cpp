@@ -1,10 +1,10 @@
 #include "player/MediaDevice.h"
 
-#include "../Fakes.h"
-#include "../TempDir.h"
-#include "../midi/MidiBytes.h"
 #include "FakeClock.h"
+#include "Fakes.h"
 #include "RecordingMidiOutput.h"
+#include "TempDir.h"
+#include "midi/MidiBytes.h"
 #include "platform/NativeFile.h"
 #include "player/basMIDIControl.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../TempDir.h"
+#include "TempDir.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../QtPrint.h"
+#include "QtPrint.h"
 #include "player/MidiOutput.h"
 
 #include <QByteArray>

@@ -1,8 +1,8 @@
 #include "player/Sequencer.h"
 
-#include "../midi/MidiBytes.h"
 #include "FakeClock.h"
 #include "RecordingMidiOutput.h"
+#include "midi/MidiBytes.h"
 
 #include <future>
 #include <gtest/gtest.h>

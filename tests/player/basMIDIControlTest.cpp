@@ -1,8 +1,8 @@
 #include "player/basMIDIControl.h"
 
-#include "../Fakes.h"
-#include "../TempDir.h"
 #include "FakeMciDevice.h"
+#include "Fakes.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,0 @@
-#include "app/basSubMain.h"
-
-int main(int argc, char** argv)
-{
-    return calvane::RunCalvane(argc, argv);
-}

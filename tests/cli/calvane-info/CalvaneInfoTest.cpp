@@ -1,0 +1,248 @@
+// calvane-info run as a real process over generated files.
+
+#include "QtPrint.h"
+#include "TempDir.h"
+#include "Unreadable.h"
+#include "midi/MidiBytes.h"
+#include "midi/StepReading.h"
+#include "platform/NativeFile.h"
+
+#include <QDirIterator>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace calvane::test;
+
+namespace {
+
+struct ToolRun
+{
+    int exitCode;
+    QList<QByteArray> lines;
+};
+
+ToolRun runInfo(const QStringList& args, bool withoutRoot = false)
+{
+    QProcess p;
+    if (withoutRoot) {
+        p.setChildProcessModifier([] {
+            if (!GiveUpRoot()) {
+                std::_Exit(99);
+            }
+        });
+    }
+    p.start(QStringLiteral(CALVANE_INFO_EXE), args);
+    EXPECT_TRUE(p.waitForFinished(30000));
+    ToolRun r{p.exitCode(), p.readAllStandardOutput().split('\n')};
+    if (!r.lines.isEmpty() && r.lines.back().isEmpty()) {
+        r.lines.pop_back();
+    }
+    return r;
+}
+
+/// The tool run with arguments given as bytes, which need not be UTF-8 (QProcess
+/// would encode them).
+ToolRun runInfoBytes(const QList<QByteArray>& args)
+{
+    int out[2];
+    EXPECT_EQ(::pipe(out), 0);
+    std::vector<char*> argv{const_cast<char*>(CALVANE_INFO_EXE)};
+    for (const QByteArray& a : args) {
+        argv.push_back(const_cast<char*>(a.constData()));
+    }
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        ::close(out[0]);
+        ::execv(argv[0], argv.data());
+        std::_Exit(127);
+    }
+    ::close(out[1]);
+    QByteArray text;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) {
+        text.append(buf, n);
+    }
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ToolRun r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, text.split('\n')};
+    if (!r.lines.isEmpty() && r.lines.back().isEmpty()) {
+        r.lines.pop_back();
+    }
+    return r;
+}
+
+QJsonObject object(const QByteArray& line)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+    return doc.object();
+}
+
+TEST(CalvaneInfo, PrintsOneLinePerFileAndGoesOnAfterFailures)
+{
+    TempDir dir;
+    const QString example =
+        dir.write(QStringLiteral("example.mid"), hex("4D546864 00000006 0001 0002 01E0") +
+                                                     hex("4D54726B 0000000C 00 FF03 04 536F6E67 00 FF2F00") +
+                                                     track(kEndOfTrack));
+    const QString smpte = dir.write(QStringLiteral("smpte.mid"), header(0, 1, 0xE728) + track(kEndOfTrack));
+    const QString cut = dir.write(QStringLiteral("cut.mid"), header(1, 1, 480).first(12));
+    const QString noHeader = dir.write(QStringLiteral("noheader.mid"), "just some bytes");
+    const QString noTrack = dir.write(QStringLiteral("notrack.mid"), header(1, 4, 96));
+    const QString missing = dir.path(QStringLiteral("missing.mid"));
+    const QString japanese =
+        dir.write(QStringLiteral("jp.mid"), header(1, 1, 480) + track(meta(0x03, hex("8BC8 96BC")) +
+                                                                      meta(0x02, "(c) \"Q\" \xe6\x98\xa5")));
+
+    // The tool runs without root, so that a file of mode 000 really cannot be read.
+    const QString locked = WriteLockedFile(dir, QStringLiteral("locked.mid"), header(1, 1, 480));
+    const ToolRun run = runInfo({example, smpte, cut, noHeader, noTrack, missing, locked, japanese}, true);
+    EXPECT_EQ(run.exitCode, 1);
+    ASSERT_EQ(run.lines.size(), 8);
+
+    EXPECT_EQ(run.lines[0],
+              "{\"file\": \"" + example.toUtf8() +
+                  "\", \"smf\": true, \"format\": 1, \"tracks\": 2, \"division\": 480, "
+                  "\"title\": \"Song\", \"copyright\": \"\", \"length_ms\": 0, \"tempo\": 120}");
+    EXPECT_EQ(object(run.lines[1])[QStringLiteral("division")].toInt(), -6360);
+    EXPECT_EQ(object(run.lines[1])[QStringLiteral("tempo")].toInt(), 120); // beats per minute
+    for (int i : {2, 3}) {
+        const QJsonObject o = object(run.lines[i]);
+        // Not a file the device can play: no figures.
+        EXPECT_TRUE(o[QStringLiteral("length_ms")].isNull());
+        EXPECT_TRUE(o[QStringLiteral("tempo")].isNull());
+        EXPECT_EQ(o[QStringLiteral("format")].toInt(-1), 0);
+        EXPECT_EQ(o[QStringLiteral("tracks")].toInt(-1), 0);
+        EXPECT_EQ(o[QStringLiteral("division")].toInt(-1), 0);
+        EXPECT_EQ(o[QStringLiteral("title")].toString(QStringLiteral("?")), QString());
+        EXPECT_FALSE(o.contains(QStringLiteral("error")));
+        EXPECT_FALSE(o[QStringLiteral("smf")].toBool(true)) << "no whole header chunk";
+    }
+    const QJsonObject nt = object(run.lines[4]);
+    EXPECT_TRUE(nt[QStringLiteral("smf")].toBool(false));
+    EXPECT_EQ(nt[QStringLiteral("tracks")].toInt(), 4);
+    EXPECT_EQ(nt[QStringLiteral("title")].toString(QStringLiteral("?")), QString());
+    EXPECT_EQ(nt[QStringLiteral("length_ms")].toInt(-1), 0);
+
+    const QJsonObject gone = object(run.lines[5]);
+    EXPECT_EQ(gone[QStringLiteral("error")].toInt(), 53);
+    EXPECT_FALSE(gone[QStringLiteral("message")].toString().isEmpty());
+    EXPECT_FALSE(gone.contains(QStringLiteral("title")));
+    const QJsonObject unreadable = object(run.lines[6]);
+    EXPECT_EQ(unreadable[QStringLiteral("error")].toInt(), 75);
+
+    const QJsonObject jp = object(run.lines[7]);
+    EXPECT_EQ(jp[QStringLiteral("title")].toString(), QString::fromUtf16(u"曲名"));
+    // Each text is read on its own: a Shift_JIS title beside a UTF-8 copyright.
+    EXPECT_EQ(jp[QStringLiteral("copyright")].toString(), QStringLiteral("(c) \"Q\" 春"));
+}
+
+// Two Shift_JIS names print as the window shows them, told apart by their bytes;
+// two names valid in neither encoding print alike, and only their bytes differ.
+TEST(CalvaneInfo, NamesThatAreNotUtf8PrintAsShownWithTheirBytes)
+{
+    TempDir dir;
+    const QByteArray song = header(1, 1, 480) + track(kEndOfTrack);
+    const QByteArray kyoku = dir.writeNative("\x8b\xc8.mid", song); // 曲.mid
+    const QByteArray mei = dir.writeNative("\x96\xbc.mid", song);   // 名.mid
+    const QByteArray odd1 = dir.writeNative("\x81.mid", song);
+    const QByteArray odd2 = dir.writeNative("\x82.mid", song);
+    const QByteArray gone = QFile::encodeName(dir.root()) + "/\x8b\xc8\x96\xbc.mid";
+    const QString utf8 = dir.write(QStringLiteral("曲名.mid"), song);
+    const ToolRun run = runInfoBytes({kyoku, mei, odd1, odd2, gone, utf8.toUtf8()});
+    EXPECT_EQ(run.exitCode, 1); // the missing one
+    ASSERT_EQ(run.lines.size(), 6);
+    struct Expected
+    {
+        QString file;
+        QByteArray bytes; ///< empty: no "file_hex" field
+    };
+    const Expected expected[] = {
+        {dir.root() + QStringLiteral("/曲.mid"), kyoku},
+        {dir.root() + QStringLiteral("/名.mid"), mei},
+        {dir.root() + QStringLiteral("/\uFFFD.mid"), odd1},
+        {dir.root() + QStringLiteral("/\uFFFD.mid"), odd2},
+        {dir.root() + QStringLiteral("/曲名.mid"), gone},
+        {utf8, {}},
+    };
+    for (int i = 0; i < 6; ++i) {
+        const QJsonObject o = object(run.lines[i]);
+        EXPECT_EQ(o[QStringLiteral("file")].toString(), expected[i].file) << i;
+        EXPECT_EQ(o[QStringLiteral("file_hex")].toString().toLatin1(), expected[i].bytes.toHex()) << i;
+        EXPECT_EQ(o.contains(QStringLiteral("file_hex")), !expected[i].bytes.isEmpty()) << i;
+        EXPECT_EQ(o.contains(QStringLiteral("error")), i == 4) << i;
+    }
+}
+
+// Every real file: what the tool prints is what a plain reading of the reader's
+// steps gives for the file's bytes.
+TEST(CalvaneInfo, AgreesWithTheReadersStepsOnEveryCorpusFile)
+{
+    const QString corpus = SharedCorpusDir();
+    if (corpus.isEmpty()) {
+        GTEST_SKIP() << "no shared corpus in this clone";
+    }
+    QStringList paths;
+    QDirIterator it(corpus, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (!path.endsWith(QStringLiteral(".md"))) {
+            paths.append(path);
+        }
+    }
+    ASSERT_GT(paths.size(), 100);
+    const ToolRun run = runInfo(paths);
+    ASSERT_EQ(run.lines.size(), paths.size());
+    int titled = 0;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const QJsonObject o = object(run.lines[i]);
+        const QByteArray bytes = TempDir::read(paths[i]);
+        const StepReading expected = ReadBySteps(std::string_view(bytes.constData(), bytes.size()));
+        const std::string where = paths[i].toStdString();
+        EXPECT_EQ(o[QStringLiteral("file")].toString(), paths[i]);
+        EXPECT_EQ(o[QStringLiteral("smf")].toBool(), expected.hasHeader) << where;
+        EXPECT_EQ(o[QStringLiteral("format")].toInt(), expected.info.Format) << where;
+        EXPECT_EQ(o[QStringLiteral("tracks")].toInt(), expected.info.Tracks) << where;
+        EXPECT_EQ(o[QStringLiteral("division")].toInt(), expected.info.Division) << where;
+        EXPECT_EQ(o[QStringLiteral("title")].toString(), expected.info.Title) << where;
+        EXPECT_EQ(o[QStringLiteral("copyright")].toString(), expected.info.Copyright) << where;
+        titled += expected.info.Title.isEmpty() ? 0 : 1;
+    }
+    EXPECT_GT(titled, 0);
+}
+
+TEST(CalvaneInfo, LengthAndTempoComeFromTheDevice)
+{
+    TempDir dir;
+    const QString tempo = dir.write(QStringLiteral("tempo change.mid"), tempoChangeSong());
+    const QString smpte = dir.write(QStringLiteral("smpte.mid"), smpteSong());
+    const ToolRun run = runInfo({tempo, smpte});
+    EXPECT_EQ(run.exitCode, 0);
+    ASSERT_EQ(run.lines.size(), 2);
+    EXPECT_TRUE(run.lines[0].endsWith(", \"length_ms\": 6000, \"tempo\": 120}"))
+        << run.lines[0].toStdString();
+    EXPECT_EQ(object(run.lines[1])[QStringLiteral("length_ms")].toInt(), 6000);
+}
+
+TEST(CalvaneInfo, AllGoodExitsZeroAndHelpExplainsTheOutput)
+{
+    TempDir dir;
+    const QString ok = dir.write(QStringLiteral("ok.mid"), header(0, 1, 96) + track(kEndOfTrack));
+    EXPECT_EQ(runInfo({ok}).exitCode, 0);
+    const ToolRun help = runInfo({QStringLiteral("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.lines.join('\n').contains("\"error\""));
+    EXPECT_TRUE(help.lines.join('\n').contains("length_ms"));
+}
+
+} // namespace

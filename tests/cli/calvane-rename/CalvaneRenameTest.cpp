@@ -1,0 +1,503 @@
+// calvane-rename run as a real process over generated trees and the real corpus:
+// the plan is what the run does, the run is taken back by --undo byte for byte,
+// the options, an interrupted run, the settings and the command line.
+
+#include "QtPrint.h"
+#include "TempDir.h"
+#include "midi/MidiBytes.h"
+#include "rename/RenameJournal.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <chrono>
+#include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
+#include <ftw.h>
+#include <gtest/gtest.h>
+#include <map>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace calvane;
+using namespace calvane::test;
+
+namespace {
+
+struct ToolRun
+{
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+/// A folder's whole tree by native relative path: a file's bytes, "<folder>" or
+/// "-> target" for a link.
+using Tree = std::map<QByteArray, QByteArray>;
+
+void scanTree(const QByteArray& root, const QByteArray& relative, Tree& tree)
+{
+    DIR* dir = ::opendir((root + relative).constData());
+    ASSERT_NE(dir, nullptr) << (root + relative).toStdString();
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..") {
+            continue;
+        }
+        const QByteArray path = relative + '/' + name;
+        struct stat st
+        {};
+        ASSERT_EQ(::lstat((root + path).constData(), &st), 0);
+        if (S_ISLNK(st.st_mode)) {
+            char target[4096];
+            const ssize_t n = ::readlink((root + path).constData(), target, sizeof target);
+            tree[path] = "-> " + QByteArray(target, static_cast<qsizetype>(std::max<ssize_t>(n, 0)));
+        } else if (S_ISDIR(st.st_mode)) {
+            tree[path] = "<folder>";
+            scanTree(root, path, tree);
+        } else {
+            QByteArray bytes(static_cast<qsizetype>(st.st_size), '\0');
+            const int fd = ::open((root + path).constData(), O_RDONLY);
+            EXPECT_EQ(::read(fd, bytes.data(), static_cast<size_t>(bytes.size())), bytes.size());
+            ::close(fd);
+            tree[path] = bytes;
+        }
+    }
+    ::closedir(dir);
+}
+
+class RenameToolTest : public ::testing::Test
+{
+protected:
+    ~RenameToolTest() override
+    {
+        // Names that are not UTF-8 are beyond QTemporaryDir's removal.
+        ::nftw(
+            root.constData(), [](const char* path, const struct stat*, int, FTW*) { return ::remove(path); },
+            16, FTW_DEPTH | FTW_PHYS);
+    }
+
+    /// The tool in the temporary folder, its journals and settings there too.
+    ToolRun tool(const QList<QByteArray>& args) const
+    {
+        const QByteArray outFile = root + "/.out";
+        const QByteArray errFile = root + "/.err";
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::chdir(root.constData());
+            ::setenv("XDG_STATE_HOME", (root + "/.state").constData(), 1);
+            ::setenv("XDG_CONFIG_HOME", (root + "/.config").constData(), 1);
+            const int out = ::open(outFile.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int err = ::open(errFile.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(out, STDOUT_FILENO);
+            ::dup2(err, STDERR_FILENO);
+            std::vector<char*> argv{const_cast<char*>(CALVANE_RENAME_EXE)};
+            for (const QByteArray& a : args) {
+                argv.push_back(const_cast<char*>(a.constData()));
+            }
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            std::_Exit(127);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ToolRun run;
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.out = TempDir::read(QString::fromUtf8(outFile));
+        run.err = TempDir::read(QString::fromUtf8(errFile));
+        return run;
+    }
+
+    void write(const QByteArray& path, const QByteArray& bytes) const
+    {
+        const QByteArray full = root + '/' + path;
+        for (qsizetype slash = full.indexOf('/', root.size() + 1); slash > 0;
+             slash = full.indexOf('/', slash + 1)) {
+            ::mkdir(full.first(slash).constData(), 0755);
+        }
+        const int fd = ::open(full.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0) << full.toStdString();
+        EXPECT_EQ(::write(fd, bytes.constData(), static_cast<size_t>(bytes.size())), bytes.size());
+        ::close(fd);
+    }
+
+    Tree tree(const QByteArray& folder = "music") const
+    {
+        Tree t;
+        scanTree(root + '/' + folder, {}, t);
+        return t;
+    }
+
+    /// The journals written so far, oldest first.
+    QList<QByteArray> journals() const
+    {
+        QStringList names =
+            QDir(QString::fromUtf8(root + "/.state/calvane")).entryList(QDir::Files, QDir::Name);
+        QList<QByteArray> paths;
+        for (const QString& name : names) {
+            paths << root + "/.state/calvane/" + name.toUtf8();
+        }
+        return paths;
+    }
+
+    TempDir dir;
+    const QByteArray root = QFile::encodeName(dir.root());
+};
+
+const QByteArray kSjisSong = hex("8F74 82CC 8A43"); // 春の海
+
+QStringList lines(const QByteArray& out)
+{
+    QStringList l = QString::fromUtf8(out).split(u'\n');
+    if (!l.isEmpty() && l.back().isEmpty()) {
+        l.pop_back();
+    }
+    return l;
+}
+
+TEST_F(RenameToolTest, ThePlanIsWhatTheRunDoesAndUndoGivesBackEveryNameByteForByte)
+{
+    write("music/track01.mid", MidiWithTitle(kSjisSong));
+    write("music/TRACK02.MID", MidiWithTitle("Song"));
+    write("music/03.mid", MidiWithTitle("Song"));
+    write("music/Already.mid", MidiWithTitle("Already\0\0", "(C)"));
+    write("music/blank.mid", MidiWithTitle(""));
+    write("music/refused.mid", MidiWithTitle("A/B"));
+    write("music/long.mid", MidiWithTitle(hex("92B7").repeated(127))); // 381 bytes in UTF-8
+    write("music/utf8.mid", MidiWithTitle("\xe3\x81\x95\xe3\x81\x8f\xe3\x82\x89"));
+    write("music/\x8b\xc8.mid", MidiWithTitle(hex("8BC8 82CC 96BC"))); // 曲.mid: 曲の名
+    write("music/notes.txt", MidiWithTitle("Text"));
+    write("music/.hidden.mid", MidiWithTitle("Hidden"));
+    write("music/sub/\x83\x70\x83\x58/deep.mid", MidiWithTitle("Deep"));
+    write("outside/x.mid", MidiWithTitle("Outside"));
+    ASSERT_EQ(::symlink((root + "/outside").constData(), (root + "/music/link").constData()), 0);
+    const Tree before = tree();
+
+    const ToolRun plan = tool({"-n", "-r", "music"});
+    const QString longName = QString(127, u'長') + QStringLiteral(".mid");
+    EXPECT_EQ(lines(plan.out),
+              QStringList({
+                  QStringLiteral("music/03.mid -> Song.mid"),
+                  QStringLiteral("music/Already.mid: unchanged"),
+                  QStringLiteral("music/blank.mid: 2 MIDIタイトルが入力されていません"),
+                  QStringLiteral("music/long.mid: 5 ファイルにアクセスできません "
+                                 "読み取り専用または書き込み不可のメディアに記憶されています (%1)")
+                      .arg(longName),
+                  QStringLiteral("music/refused.mid: 3 MIDIタイトルに不正な文字が入力されています"),
+                  QStringLiteral("music/track01.mid -> 春の海.mid"),
+                  QStringLiteral("music/TRACK02.MID: 4 同名のファイルが存在します (Song.mid)"),
+                  QStringLiteral("music/utf8.mid -> さくら.mid"),
+                  QStringLiteral("music/曲.mid -> 曲の名.mid"),
+                  QStringLiteral("music/sub/パス/deep.mid -> Deep.mid"),
+              }));
+    EXPECT_EQ(plan.status, 1) << "the name too long is a failure";
+    EXPECT_TRUE(
+        plan.err.contains("plan for 10 files: 5 to rename, 1 unchanged, 3 skipped (1 no title, 1 refused "
+                          "character, 1 name exists), 1 failed (1 access failure)"))
+        << plan.err.toStdString();
+    const ToolRun jsonPlan = tool({"--dry-run", "--json", "--recursive", "music"});
+    EXPECT_EQ(tree(), before);
+    EXPECT_TRUE(journals().isEmpty());
+
+    const ToolRun run = tool({"--json", "-r", "music"});
+    EXPECT_EQ(run.out, jsonPlan.out);
+    EXPECT_EQ(run.status, 1);
+    const QJsonObject kyoku = QJsonDocument::fromJson(run.out.split('\n')[8]).object();
+    EXPECT_EQ(kyoku[QStringLiteral("from")].toString(), QStringLiteral("music/曲.mid"));
+    EXPECT_EQ(kyoku[QStringLiteral("from_hex")].toString(),
+              QStringLiteral("music/\x8b\xc8.mid").toLatin1().toHex());
+    EXPECT_EQ(kyoku[QStringLiteral("to")].toString(), QStringLiteral("music/曲の名.mid"));
+    EXPECT_EQ(kyoku[QStringLiteral("result")].toInt(-1), 0);
+    EXPECT_EQ(
+        QDir(dir.path(QStringLiteral("music"))).entryList(QDir::Files, QDir::Name),
+        QStringList({QStringLiteral("Already.mid"), QStringLiteral("Song.mid"), QStringLiteral("TRACK02.MID"),
+                     QStringLiteral("blank.mid"), QStringLiteral("long.mid"), QStringLiteral("notes.txt"),
+                     QStringLiteral("refused.mid"), QStringLiteral("さくら.mid"),
+                     QStringLiteral("春の海.mid"), QStringLiteral("曲の名.mid")}));
+    EXPECT_EQ(tree("outside").size(), 1u) << "a link to a folder is not followed";
+    ASSERT_EQ(journals().size(), 1);
+    EXPECT_TRUE(run.err.contains(journals()[0])) << "the summary names the journal";
+
+    // A second run finds every file named after its title: nothing is done, no journal kept.
+    const Tree renamed = tree();
+    const ToolRun again = tool({"-r", "music"});
+    EXPECT_FALSE(again.out.contains("->"));
+    EXPECT_EQ(lines(again.out).filter(QStringLiteral(": unchanged")).size(), 6);
+    EXPECT_EQ(tree(), renamed);
+    EXPECT_EQ(journals().size(), 1);
+
+    const QByteArray journal = journals()[0];
+    const ToolRun undoPlan = tool({"--undo", journal, "-n"});
+    EXPECT_EQ(lines(undoPlan.out).size(), 5);
+    EXPECT_EQ(tree(), renamed);
+    const ToolRun undo = tool({"--undo", journal});
+    EXPECT_EQ(undo.out, undoPlan.out);
+    EXPECT_EQ(undo.status, 0);
+    EXPECT_EQ(tree(), before);
+}
+
+TEST_F(RenameToolTest, ReplacedCharactersAndNumberedConflictsAndASecondRunChangesNothing)
+{
+    write("music/a.mid", MidiWithTitle("Who? \"Me\""));
+    write("music/b.mid", MidiWithTitle("Line1\r\nLine2\n"));
+    write("music/c.mid", MidiWithTitle("Same"));
+    write("music/d.mid", MidiWithTitle("Same"));
+    write("music/e.mid", MidiWithTitle("Same"));
+    write("music/Same (2).mid", MidiWithTitle("Same (2)"));
+    const QList<QByteArray> options{"--replace-refused", "--on-conflict=number", "music"};
+    // A file reached again, by its own path or its folder's other spelling, counts once.
+    const ToolRun plan =
+        tool(QList<QByteArray>{"-n"} + options + QList<QByteArray>{"music/c.mid", "./music/"});
+    const ToolRun run = tool(options);
+    EXPECT_EQ(run.out, plan.out);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(lines(run.out), QStringList({
+                                  QStringLiteral("music/a.mid -> Who？ ＂Me＂.mid"),
+                                  QStringLiteral("music/b.mid -> Line1 Line2.mid"),
+                                  QStringLiteral("music/c.mid -> Same.mid"),
+                                  QStringLiteral("music/d.mid -> Same (3).mid"),
+                                  QStringLiteral("music/e.mid -> Same (4).mid"),
+                                  QStringLiteral("music/Same (2).mid: unchanged"),
+                              }));
+    const Tree renamed = tree();
+    const ToolRun again = tool(options);
+    EXPECT_EQ(lines(again.out).filter(QStringLiteral(": unchanged")).size(), 6) << again.out.toStdString();
+    EXPECT_EQ(tree(), renamed);
+}
+
+TEST_F(RenameToolTest, UndoNeverReplacesAFileThatTookAnOldNameAndIsJournaledItself)
+{
+    write("music/1.mid", MidiWithTitle("One"));
+    write("music/2.mid", MidiWithTitle("Two"));
+    write("music/3.mid", MidiWithTitle("Three"));
+    ASSERT_EQ(tool({"music"}).status, 0);
+    write("music/2.mid", "a new file under the old name");
+    const ToolRun undo = tool({"--undo", journals()[0]});
+    EXPECT_EQ(undo.status, 1);
+    const QString music = dir.path(QStringLiteral("music/"));
+    EXPECT_EQ(lines(undo.out), QStringList({
+                                   music + QStringLiteral("Three.mid -> 3.mid"),
+                                   music + QStringLiteral("Two.mid: 4 同名のファイルが存在します (2.mid)"),
+                                   music + QStringLiteral("One.mid -> 1.mid"),
+                               }));
+    EXPECT_EQ(TempDir::read(dir.path(QStringLiteral("music/2.mid"))), "a new file under the old name");
+    ASSERT_EQ(journals().size(), 2);
+    const JournalRead undone = ReadJournal(TempDir::read(QString::fromUtf8(journals()[1])));
+    EXPECT_EQ(undone.entries, (std::vector<JournalEntry>{{root + "/music/Three.mid", root + "/music/3.mid"},
+                                                         {root + "/music/One.mid", root + "/music/1.mid"}}));
+}
+
+// Stopped by Ctrl+C in the middle of a run: each file has its old name, or its new
+// one and a line in the journal; the journal reads whole and takes the run back.
+TEST_F(RenameToolTest, AnInterruptedRunLeavesEachFileRenamedAndJournaledOrUntouched)
+{
+    constexpr int kFiles = 3000;
+    for (int i = 0; i < kFiles; ++i) {
+        write("music/" + QByteArray::number(10000 + i) + ".mid",
+              MidiWithTitle("Song " + QByteArray::number(i)));
+    }
+    const Tree before = tree();
+    // Its output goes to a pipe that nobody reads yet: the run blocks part way,
+    // once the pipe is full, in the middle of the files.
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::chdir(root.constData());
+        ::setenv("XDG_STATE_HOME", (root + "/.state").constData(), 1);
+        ::setenv("XDG_CONFIG_HOME", (root + "/.config").constData(), 1);
+        ::dup2(out[1], STDOUT_FILENO);
+        ::close(out[0]);
+        const int err = ::open((root + "/.err").constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(err, STDERR_FILENO);
+        ::execl(CALVANE_RENAME_EXE, CALVANE_RENAME_EXE, "music", static_cast<char*>(nullptr));
+        std::_Exit(127);
+    }
+    ::close(out[1]);
+    qsizetype journaled = -1;
+    for (int wait = 0; wait < 200; ++wait) { // until the journal stops growing
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const qsizetype now =
+            journals().isEmpty() ? 0 : TempDir::read(QString::fromUtf8(journals()[0])).count('\n');
+        if (now > 0 && now == journaled) {
+            break;
+        }
+        journaled = now;
+    }
+    ::kill(child, SIGINT);
+    QByteArray printed;
+    char buf[65536];
+    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) {
+        printed.append(buf, n);
+    }
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_TRUE(TempDir::read(QString::fromUtf8(root + "/.err")).contains("; stopped after "));
+
+    ASSERT_EQ(journals().size(), 1);
+    const JournalRead journal = ReadJournal(TempDir::read(QString::fromUtf8(journals()[0])));
+    EXPECT_TRUE(journal.error.isEmpty());
+    EXPECT_FALSE(journal.lastLineCut);
+    const auto renamed = static_cast<int>(journal.entries.size());
+    EXPECT_GT(renamed, 0);
+    EXPECT_LT(renamed, kFiles);
+    EXPECT_EQ(lines(printed).size(), renamed) << "every file done was reported";
+    const Tree after = tree();
+    EXPECT_EQ(after.size(), before.size());
+    for (int i = 0; i < kFiles; ++i) {
+        const bool done = i < renamed;
+        const QByteArray old = "/" + QByteArray::number(10000 + i) + ".mid";
+        const QByteArray now = "/Song " + QByteArray::number(i) + ".mid";
+        EXPECT_EQ(after.count(old), done ? 0u : 1u) << i;
+        EXPECT_EQ(after.count(now), done ? 1u : 0u) << i;
+        if (done) {
+            EXPECT_EQ(journal.entries[i].from, root + "/music" + old);
+            EXPECT_EQ(journal.entries[i].to, root + "/music" + now);
+        }
+    }
+    EXPECT_EQ(tool({"--undo", journals()[0]}).status, 0);
+    EXPECT_EQ(tree(), before);
+}
+
+// Space and LastSpace from the program's settings file; the options over them; a
+// missing or damaged file leaves both on and says so.
+TEST_F(RenameToolTest, TheSpaceRulesFollowTheSettingsFileUnlessTheOptionsSayOtherwise)
+{
+    struct Row
+    {
+        const char* ini; ///< nullptr: no settings file
+        QList<QByteArray> options;
+        const char* line; ///< for a file titled "Tail  " and one titled "   "
+        const char* blank;
+        bool saysDefaults;
+    };
+    const Row rows[] = {
+        {nullptr, {}, "t.mid -> Tail.mid", "s.mid: 2 MIDIタイトルが入力されていません", true},
+        {"[Conv]\nSpace=True\nLastSpace=True\n",
+         {},
+         "t.mid -> Tail.mid",
+         "s.mid: 2 MIDIタイトルが入力されていません",
+         false},
+        {"[Conv]\nLastSpace=False\n",
+         {},
+         "t.mid -> Tail  .mid",
+         "s.mid: 2 MIDIタイトルが入力されていません",
+         false},
+        {"[Conv]\nSpace=False\nLastSpace=False\n", {}, "t.mid -> Tail  .mid", "s.mid ->    .mid", false},
+        {"[Conv]\nSpace=what\n", {}, "t.mid -> Tail.mid", "s.mid: 2 MIDIタイトルが入力されていません", true},
+        {nullptr,
+         {"--keep-trailing-spaces"},
+         "t.mid -> Tail  .mid",
+         "s.mid: 2 MIDIタイトルが入力されていません",
+         true},
+        {"[Conv]\nSpace=True\n",
+         {"--allow-blank-titles", "--keep-trailing-spaces"},
+         "t.mid -> Tail  .mid",
+         "s.mid ->    .mid",
+         false},
+    };
+    write("t.mid", MidiWithTitle("Tail  "));
+    write("s.mid", MidiWithTitle("   "));
+    for (const Row& row : rows) {
+        ::unlink((root + "/.config/calvane/calvane.ini").constData());
+        if (row.ini) {
+            write(".config/calvane/calvane.ini", row.ini);
+        }
+        const ToolRun run = tool(QList<QByteArray>(row.options) << "-n"
+                                                                << "t.mid"
+                                                                << "s.mid");
+        EXPECT_EQ(lines(run.out), QStringList({QString::fromUtf8(row.line), QString::fromUtf8(row.blank)}))
+            << (row.ini ? row.ini : "none");
+        EXPECT_EQ(run.err.contains("at their defaults"), row.saysDefaults) << (row.ini ? row.ini : "none");
+        EXPECT_EQ(run.status, 0);
+    }
+}
+
+TEST_F(RenameToolTest, CommandLinesThatCannotBeUsedAreUsageErrorsAndTouchNothing)
+{
+    write("music/a.mid", MidiWithTitle("A"));
+    const QList<QList<QByteArray>> bad = {
+        {},
+        {"--undo"},
+        {"--undo", "j.jsonl", "music"},
+        {"--undo", "j.jsonl", "--replace-refused"},
+        {"--on-conflict=maybe", "music"},
+        {"--journal", "j.jsonl", "--no-journal", "music"},
+        {"-x", "music"},
+        {"--frobnicate", "music"},
+    };
+    for (const QList<QByteArray>& args : bad) {
+        const ToolRun run = tool(args);
+        EXPECT_EQ(run.status, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains("--help")) << args.join(' ').toStdString();
+    }
+    EXPECT_TRUE(QFile::exists(dir.path(QStringLiteral("music/a.mid"))));
+
+    const ToolRun help = tool({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.contains("--undo JOURNAL") && help.out.contains("--on-conflict=number"));
+    EXPECT_TRUE(tool({"--version"}).out.startsWith("calvane-rename "));
+
+    // A journal of our own name, an unreadable journal: refused before anything is renamed.
+    write("not-a-journal.jsonl", "{\"from\": \"/a\", \"to\": \"/b\"}\n");
+    for (const QByteArray& journal : {QByteArray("not-a-journal.jsonl"), QByteArray("missing.jsonl")}) {
+        const ToolRun undo = tool({"--undo", journal});
+        EXPECT_EQ(undo.status, 1);
+        EXPECT_TRUE(undo.out.isEmpty());
+    }
+    const ToolRun explicitJournal = tool({"--journal", "mine.jsonl", "music"});
+    EXPECT_EQ(explicitJournal.status, 0);
+    EXPECT_EQ(ReadJournal(TempDir::read(dir.path(QStringLiteral("mine.jsonl")))).entries.size(), 1u);
+    EXPECT_EQ(tool({"--journal", "mine.jsonl", "music"}).status, 1)
+        << "an existing journal is never written over";
+}
+
+// The shared corpus of real files, copied with names in Shift_JIS and folders in
+// folders: plan, run and undo as a user would.
+TEST_F(RenameToolTest, ARealCollectionIsRenamedAsPlannedAndGivenBack)
+{
+    const QString corpus = SharedCorpusDir();
+    if (corpus.isEmpty()) {
+        GTEST_SKIP() << "no shared corpus in this clone";
+    }
+    int copied = 0;
+    QDirIterator it(corpus, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QByteArray relative = QFile::encodeName(path.mid(corpus.size()));
+        // Every third file under a Shift_JIS name, every fifth a folder deeper.
+        QByteArray target = relative;
+        if (copied % 3 == 0) {
+            target = relative.first(relative.lastIndexOf('/') + 1) + hex("8BC8") +
+                     QByteArray::number(copied) + ".mid";
+        }
+        if (copied % 5 == 0) {
+            target.insert(target.lastIndexOf('/'), "/" + hex("8370 8358"));
+        }
+        write("music" + target, TempDir::read(path));
+        ++copied;
+    }
+    ASSERT_GT(copied, 100);
+    const Tree before = tree();
+    const ToolRun plan = tool({"-n", "-r", "--replace-refused", "music"});
+    const ToolRun run = tool({"-r", "--replace-refused", "music"});
+    EXPECT_EQ(run.out, plan.out);
+    EXPECT_EQ(run.status, plan.status);
+    EXPECT_GT(lines(run.out).filter(QStringLiteral(" -> ")).size(), 30);
+    EXPECT_TRUE(run.out.contains(" -> ＂さくらさくら＂.mid")) << "a UTF-8 title";
+    EXPECT_NE(tree(), before);
+    ASSERT_EQ(journals().size(), 1);
+    EXPECT_EQ(tool({"--undo", journals()[0]}).status, 0);
+    EXPECT_EQ(tree(), before);
+}
+
+} // namespace

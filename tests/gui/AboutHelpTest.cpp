@@ -1,0 +1,160 @@
+// The about box, the help page and a file handed over by a later start of the
+// program, through the main window's menus and keys.
+
+#include "MainWindowFixture.h"
+#include "gui/desktop/Help.h"
+#include "gui/frmAllConv.h"
+#include "gui/frmVerInfo.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QPlainTextEdit>
+#include <QPointer>
+
+using namespace calvane;
+using namespace calvane::test;
+
+namespace {
+
+TEST(HelpFile, BesideTheProgramFirstThenTheInstalledShareFolderAndOnlyAnOrdinaryFile)
+{
+    TempDir dir;
+    const QString bin = dir.path(QStringLiteral("bin"));
+    const QString share = dir.path(QStringLiteral("share/calvane"));
+    QDir().mkpath(bin);
+    QDir().mkpath(share);
+    EXPECT_EQ(FindHelpFile(bin, QStringLiteral("calvane")), QString());
+    QDir().mkpath(bin + QStringLiteral("/calvane.html")); // a folder of that name is no help page
+    EXPECT_EQ(FindHelpFile(bin + u'/', QStringLiteral("calvane")), QString());
+    dir.write(QStringLiteral("share/calvane/calvane.html"), "<html></html>");
+    EXPECT_EQ(FindHelpFile(bin, QStringLiteral("calvane")), share + QStringLiteral("/calvane.html"));
+    QDir(bin + QStringLiteral("/calvane.html")).removeRecursively();
+    dir.write(QStringLiteral("bin/calvane.html"), "<html></html>");
+    EXPECT_EQ(FindHelpFile(bin, QStringLiteral("calvane")), bin + QStringLiteral("/calvane.html"));
+    EXPECT_EQ(FindHelpFile(bin, QStringLiteral("other")), QString());
+}
+
+/// Presses Alt+H, then the item's access key, as a user opens the Help menu.
+void chooseFromHelpMenu(frmMain& window, Qt::Key key)
+{
+    QTest::keyClick(&window, Qt::Key_H, Qt::AltModifier);
+    QTRY_VERIFY(window.mnuHelp->isVisible());
+    QTest::keyClick(window.mnuHelp, key);
+}
+
+TEST_F(MainWindowTest, TheHelpKeysOpenTheHelpPageOrSayThereIsNone)
+{
+    // The test program's own help page: beside it, as in a build tree.
+    const QString page = QCoreApplication::applicationDirPath() + u'/' +
+                         QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() +
+                         QStringLiteral(".html");
+    QFile::remove(page);
+    start();
+    QTest::keyClick(window.get(), Qt::Key_H, Qt::ControlModifier);
+    ASSERT_EQ(shownBoxes(),
+              QStringList{QStringLiteral("ヘルプの表示: ヘルプファイルが見つかりませんでした")});
+    EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Critical);
+    EXPECT_TRUE(opener.opened.empty());
+
+    {
+        QFile file(page);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("<html></html>");
+    }
+    const auto removePage = qScopeGuard([&] { QFile::remove(page); });
+    opener.opens = false; // a page nothing can show says nothing either
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    window->txtConvFileName->setFocus();
+    QTest::keyClick(window->txtConvFileName, Qt::Key_H, Qt::ControlModifier);
+    chooseFromHelpMenu(*window, Qt::Key_S);
+    EXPECT_EQ(opener.opened, std::vector<QUrl>(3, QUrl::fromLocalFile(page)));
+    EXPECT_EQ(boxes.shown.size(), 1u);
+}
+
+TEST_F(MainWindowTest, TheAboutBoxShowsTheProgramAndHoldsTheMainWindowUntilItCloses)
+{
+    addMidi(QStringLiteral("a.mid"), "A");
+    start();
+    window->mnuFront->trigger();
+    for (const bool byCloseBox : {false, true}) {
+        chooseFromHelpMenu(*window, Qt::Key_V);
+        QPointer<frmVerInfo> about = window->verInfoWindow();
+        ASSERT_NE(about, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(about));
+        EXPECT_EQ(about->windowTitle(), QStringLiteral("バージョン情報"));
+        EXPECT_EQ(about->lblAppName->text(), QStringLiteral("Calvane"));
+        EXPECT_EQ(about->lblVer->text(), QStringLiteral("Ver 1.04"));
+        EXPECT_TRUE(about->lblAppName->font().bold());
+        EXPECT_DOUBLE_EQ(about->lblAppName->font().pointSizeF(), 14.25);
+        EXPECT_DOUBLE_EQ(about->lblVer->font().pointSizeF(), 11.25);
+        EXPECT_EQ(about->txtCopyright->text(), QStringLiteral("Copyright (C) 2026 Calvane contributors"));
+        EXPECT_TRUE(about->txtURL->text().startsWith(u"file:///")) << about->txtURL->text().toStdString();
+        EXPECT_TRUE(about->txtURL->text().endsWith(u"/main_window_test.html"));
+        EXPECT_TRUE(about->txtURL->isReadOnly() && about->txtCopyright->isReadOnly());
+        EXPECT_EQ(
+            about->txtInfo->toPlainText(),
+            QStringLiteral(
+                "MIDIファイルの整理支援プログラムです\n"
+                "MIDIファイルのタイトルを一括して読み出し､それぞれのファイル名を付け替えることができます\n"
+                "その他、使い方などはヘルプファイルをご覧ください"));
+        EXPECT_FALSE(about->picIcon->pixmap().isNull());
+        EXPECT_TRUE(about->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        EXPECT_FALSE(window->takesInput());
+
+        // Through the window system the main window takes nothing: a click on a file.
+        const QPoint entry = window->filFile->viewport()->mapTo(window.get(), entryCenter(0));
+        device.sent.clear();
+        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, entry);
+        EXPECT_EQ(window->filFile->listIndex(), -1);
+        EXPECT_TRUE(device.sent.isEmpty());
+
+        if (byCloseBox) {
+            about->windowHandle()->close();
+        } else {
+            QTest::keyClick(about, Qt::Key_Escape);
+        }
+        QTRY_VERIFY(about.isNull());
+        EXPECT_TRUE(window->takesInput());
+        QTRY_VERIFY(window->isActiveWindow());
+        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, entry);
+        EXPECT_EQ(window->filFile->listIndex(), 0);
+        EXPECT_EQ(state.CurrentMIDIPath, music + QStringLiteral("/a.mid"));
+        window->filFile->Refresh(); // nothing selected for the next round
+    }
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(MainWindowTest, AFileFromALaterStartIsLoadedOnceNoSecondaryWindowIsOpen)
+{
+    TempDir elsewhere;
+    const QString other = elsewhere.write(QStringLiteral("b.mid"), MidiWithTitle("From outside"));
+    addMidi(QStringLiteral("a.mid"), "A");
+    start();
+    window->openFromAnotherStart(other);
+    EXPECT_EQ(window->txtConvFileName->text(), QStringLiteral("From outside"));
+    EXPECT_EQ(state.CurrentMIDIPath, other);
+
+    window->mnuVer->trigger();
+    QPointer<frmVerInfo> about = window->verInfoWindow();
+    window->openFromAnotherStart(music + QStringLiteral("/gone.mid"));
+    window->openFromAnotherStart(music + QStringLiteral("/a.mid")); // the latest one counts
+    EXPECT_EQ(state.CurrentMIDIPath, other);
+    QTest::keyClick(about, Qt::Key_Escape);
+    EXPECT_EQ(state.CurrentMIDIPath, music + QStringLiteral("/a.mid"));
+    EXPECT_EQ(window->txtFileName->text(), QStringLiteral("a.mid"));
+
+    // The batch dialog's closing re-reads the list first: the file named meanwhile
+    // is loaded after that, and stays selected.
+    QTest::mouseClick(window->cmdAllConv, Qt::LeftButton);
+    QPointer<frmAllConv> batch = window->allConvWindow();
+    ASSERT_NE(batch, nullptr);
+    window->openFromAnotherStart(other);
+    QTest::keyClick(batch, Qt::Key_Escape);
+    EXPECT_EQ(state.CurrentMIDIPath, other);
+    EXPECT_EQ(window->txtFileName->text(), QStringLiteral("b.mid"));
+
+    window->openFromAnotherStart(elsewhere.path(QStringLiteral("notes.txt")));
+    EXPECT_EQ(shownBoxes(), QStringList{QStringLiteral("選択エラー: MIDIファイルを選択してください")});
+}
+
+} // namespace

@@ -20,12 +20,6 @@ namespace {
 /// one small read finds nearly all of them.
 constexpr qint64 kTitlePieceBytes = qint64{64} << 10;
 
-QByteArray folderOf(const QByteArray& path)
-{
-    const qsizetype slash = path.lastIndexOf('/');
-    return slash >= 0 ? path.first(slash + 1) : QByteArray("./");
-}
-
 /// The absolute path of a folder without links, ending in "/"; empty with errno set.
 QByteArray realFolder(const QByteArray& folder)
 {
@@ -146,70 +140,6 @@ private:
 };
 
 } // namespace
-
-std::int32_t DiskRenameSpace::Rename(const QByteArray& from, const QByteArray& to)
-{
-    try {
-        RenameNoReplace(from, to);
-        return 0;
-    } catch (const RuntimeError& failure) {
-        return failure.number();
-    }
-}
-
-bool PlannedRenameSpace::exists(const QByteArray& path) const
-{
-    struct stat st
-    {};
-    return m_made.contains(path) || (!m_gone.contains(path) && ::lstat(path.constData(), &st) == 0);
-}
-
-std::int32_t PlannedRenameSpace::folderRefuses(const QByteArray& folder, qsizetype nameBytes)
-{
-    auto nameMax = m_nameMax.find(folder);
-    if (nameMax == m_nameMax.end()) {
-        const long max = ::pathconf(folder.constData(), _PC_NAME_MAX);
-        nameMax = m_nameMax.insert(folder, max > 0 ? max : NAME_MAX);
-    }
-    if (nameBytes > *nameMax) {
-        return RenameErrorNumber(ENAMETOOLONG);
-    }
-    return 0;
-}
-
-std::int32_t PlannedRenameSpace::Rename(const QByteArray& from, const QByteArray& to)
-{
-    if (from.contains('\0') || to.contains('\0')) {
-        return ErrNo::BadFileName;
-    }
-    const QByteArray folder = folderOf(to);
-    if (const std::int32_t tooLong = folderRefuses(folder, to.size() - to.lastIndexOf('/') - 1)) {
-        return tooLong;
-    }
-    if (!exists(from)) {
-        return ErrNo::FileNotFound;
-    }
-    if (from == to) {
-        return 0;
-    }
-    const bool caseOnly = !m_made.contains(to) && !m_gone.contains(from) && IsSameDirectoryEntry(from, to);
-    if (exists(to) && !caseOnly) {
-        return ErrNo::FileAlreadyExists;
-    }
-    auto folderError = m_folderError.find(folder);
-    if (folderError == m_folderError.end()) {
-        const std::int32_t error = ::access(folder.constData(), W_OK) == 0 ? 0 : RenameErrorNumber(errno);
-        folderError = m_folderError.insert(folder, error);
-    }
-    if (*folderError != 0) {
-        return *folderError;
-    }
-    m_gone.insert(from);
-    m_made.remove(from);
-    m_made.insert(to);
-    m_gone.remove(to);
-    return 0;
-}
 
 FileRename RenameToTitle(RenameSpace& space, const QByteArray& folder, const QByteArray& name,
                          const TitleRenameOptions& options)

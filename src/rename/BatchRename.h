@@ -1,53 +1,16 @@
 #pragma once
 
 #include "rename/FileNameConv.h"
+#include "rename/RenameSpace.h"
 #include "settings/Settings.h"
 
 #include <QByteArray>
-#include <QHash>
-#include <QSet>
 
 #include <cstdint>
 #include <functional>
 #include <vector>
 
 namespace calvane {
-
-/// Where the renames of a batch happen: on disk, or in a plan of them.
-class RenameSpace
-{
-public:
-    virtual ~RenameSpace() = default;
-    /// Renames without ever replacing a file (native paths): 0, or the run-time
-    /// error number of the failure (53 the file is gone, 58 the name exists, 75 ...).
-    virtual std::int32_t Rename(const QByteArray& from, const QByteArray& to) = 0;
-};
-
-/// The disk: RenameNoReplace.
-class DiskRenameSpace final : public RenameSpace
-{
-public:
-    std::int32_t Rename(const QByteArray& from, const QByteArray& to) override;
-};
-
-/// A plan: the disk is only looked at. The renames given so far count as done,
-/// and each answer is the one the disk would give after them: the file is gone,
-/// the name exists (also one an earlier rename took), the folder cannot be
-/// written, the name is too long for its file system.
-class PlannedRenameSpace final : public RenameSpace
-{
-public:
-    std::int32_t Rename(const QByteArray& from, const QByteArray& to) override;
-
-private:
-    bool exists(const QByteArray& path) const;
-    std::int32_t folderRefuses(const QByteArray& folder, qsizetype nameBytes);
-
-    QSet<QByteArray> m_gone; ///< names renamed away in the plan
-    QSet<QByteArray> m_made; ///< names made by it
-    QHash<QByteArray, std::int32_t> m_folderError;
-    QHash<QByteArray, long> m_nameMax;
-};
 
 enum class OnConflict
 {

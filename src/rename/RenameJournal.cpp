@@ -1,5 +1,6 @@
 #include "rename/RenameJournal.h"
 
+#include "errors/RuntimeError.h"
 #include "platform/JsonText.h"
 #include "platform/NativeFile.h"
 
@@ -14,6 +15,7 @@
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace calvane {
 namespace {
@@ -138,13 +140,21 @@ int JournalFile::create(const QByteArray& nativePath, const QByteArray& headerLi
         return errno;
     }
     m_size = 0;
-    return append(headerLine);
+    m_sizeBeforeLast = 0;
+    const int err = append(headerLine);
+    if (err != 0) {
+        ::close(m_fd); // a journal without its header is no journal: it goes
+        m_fd = -1;
+        ::unlink(nativePath.constData());
+    }
+    return err;
 }
 
 int JournalFile::append(const QByteArray& line)
 {
     const ssize_t written = ::write(m_fd, line.constData(), static_cast<size_t>(line.size()));
     if (written == line.size()) {
+        m_sizeBeforeLast = m_size;
         m_size += written;
         return 0;
     }
@@ -153,6 +163,18 @@ int JournalFile::append(const QByteArray& line)
         // The part stays; the reader leaves out a last line it cannot read.
     }
     return err;
+}
+
+int JournalFile::dropLastLine()
+{
+    if (m_fd < 0 || m_size == m_sizeBeforeLast) {
+        return 0;
+    }
+    if (::ftruncate(m_fd, m_sizeBeforeLast) != 0) {
+        return errno;
+    }
+    m_size = m_sizeBeforeLast;
+    return 0;
 }
 
 int JournalFile::close()
@@ -166,6 +188,45 @@ int JournalFile::close()
     }
     m_fd = -1;
     return err == EINVAL ? 0 : err; // a file system without sync has nothing to flush
+}
+
+JournaledRenameSpace::JournaledRenameSpace(RenameSpace& disk, QByteArray journalPath, QByteArray headerLine,
+                                           OnJournalFailure onFailure)
+    : m_disk(disk), m_path(std::move(journalPath)), m_header(std::move(headerLine)), m_onFailure(onFailure)
+{}
+
+std::int32_t JournaledRenameSpace::Rename(const QByteArray& from, const QByteArray& to)
+{
+    if (m_error == 0 && !m_file.isOpen()) {
+        m_error = m_file.create(m_path, m_header);
+    }
+    if (m_error == 0) {
+        m_error = m_file.append(JournalEntryLine({from, to}));
+    }
+    if (m_error != 0) {
+        if (m_onFailure == OnJournalFailure::Refuse) {
+            // The journal's failure, never one that reads as this file's own (gone, name taken).
+            const bool full = m_error == ENOSPC || m_error == EDQUOT || m_error == EFBIG;
+            return full ? ErrNo::DiskFull : ErrNo::PathFileAccessError;
+        }
+        return m_disk.Rename(from, to);
+    }
+    const std::int32_t result = m_disk.Rename(from, to);
+    if (result == 0) {
+        ++m_journaled;
+    } else {
+        m_file.dropLastLine(); // should that fail, the undo finds the rename never done
+    }
+    return result;
+}
+
+UndoResult UndoJournalEntry(RenameSpace& space, const JournalEntry& entry)
+{
+    if (!space.Exists(entry.to) && space.Exists(entry.from)) {
+        return {UndoOutcome::NeverDone, 0};
+    }
+    const std::int32_t error = space.Rename(entry.to, entry.from);
+    return {error == 0 ? UndoOutcome::Done : UndoOutcome::Failed, error};
 }
 
 QByteArray JournalFolder()

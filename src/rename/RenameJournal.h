@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rename/RenameSpace.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -29,7 +31,7 @@ struct JournalRead
 
 /// The journal of calvane-rename, one JSON object per line in UTF-8:
 ///   {"journal": "calvane-rename", "version": 1, "started": "<ISO 8601 time>"[, "undo_of": <path>]}
-///   {"from": <path>, "to": <path>}   (one line per rename, in the order done)
+///   {"from": <path>, "to": <path>}   (one line per rename, written before the rename)
 /// A path is written as JsonPathFields writes it: its text, and for a name that is
 /// not UTF-8 "<field>_hex" with its bytes, which the reader then takes.
 QByteArray JournalHeaderLine(const QString& startedIso, QByteArrayView undoOf = {});
@@ -53,10 +55,13 @@ public:
     JournalFile(const JournalFile&) = delete;
     JournalFile& operator=(const JournalFile&) = delete;
 
-    /// Creates the file and writes the header; 0 or the errno of the failure.
+    /// Creates the file and writes the header; 0 or the errno of the failure (a file
+    /// made whose header could not be written is removed again).
     int create(const QByteArray& nativePath, const QByteArray& headerLine);
     /// Appends one line; 0 or the errno of the failure (nothing of it then stays).
     int append(const QByteArray& line);
+    /// Takes the last line appended back (its rename was not done); 0 or the errno.
+    int dropLastLine();
     /// Flushes to the medium and closes; 0 or the errno of the failure.
     int close();
     bool isOpen() const { return m_fd >= 0; }
@@ -64,7 +69,65 @@ public:
 private:
     int m_fd = -1;
     qint64 m_size = 0;
+    qint64 m_sizeBeforeLast = 0;
 };
+
+/// Renames kept in a journal ahead of them (write-ahead): each rename's line is
+/// written whole, with one write, before the rename is asked of the space beneath,
+/// and taken back when the rename fails. So a run stopped at any moment, even by
+/// SIGKILL, has in its journal every rename it made; a last line whose new name
+/// does not exist while its old one does was never done (UndoJournalEntry).
+/// The journal file is made at the first rename: a run that renames nothing makes
+/// none.
+class JournaledRenameSpace final : public RenameSpace
+{
+public:
+    enum class OnJournalFailure
+    {
+        Refuse,      ///< no rename without its line: Rename fails with the journal's error
+        RenameAnyway ///< the renames go on without a journal (the journal serves undo only)
+    };
+
+    JournaledRenameSpace(RenameSpace& disk, QByteArray journalPath, QByteArray headerLine,
+                         OnJournalFailure onFailure);
+
+    std::int32_t Rename(const QByteArray& from, const QByteArray& to) override;
+    bool Exists(const QByteArray& path) override { return m_disk.Exists(path); }
+
+    /// 0, or the errno of the journal's first failure (making it, or writing a line).
+    int journalError() const { return m_error; }
+    const QByteArray& journalPath() const { return m_path; }
+    /// The renames done and journaled.
+    qsizetype journaled() const { return m_journaled; }
+    /// Flushes the journal to the medium and closes it; 0 or the errno.
+    int close() { return m_file.close(); }
+
+private:
+    RenameSpace& m_disk;
+    QByteArray m_path;
+    QByteArray m_header;
+    OnJournalFailure m_onFailure;
+    JournalFile m_file;
+    int m_error = 0;
+    qsizetype m_journaled = 0;
+};
+
+/// What taking back one journal entry came to.
+enum class UndoOutcome
+{
+    Done,      ///< renamed back
+    NeverDone, ///< the rename of the entry never happened: its new name is absent, its old one there
+    Failed,    ///< the space refused: error says why (58 when a file took the old name meanwhile)
+};
+
+struct UndoResult
+{
+    UndoOutcome outcome = UndoOutcome::Done;
+    std::int32_t error = 0;
+};
+
+/// Renames an entry's `to` back to its `from`, never replacing a file.
+UndoResult UndoJournalEntry(RenameSpace& space, const JournalEntry& entry);
 
 /// The folder of the journals: $XDG_STATE_HOME/calvane/ when that is an absolute
 /// path, else ~/.local/state/calvane/; native, ending in "/". Made when missing.

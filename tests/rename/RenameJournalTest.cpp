@@ -1,10 +1,18 @@
 #include "rename/RenameJournal.h"
 
 #include "QtPrint.h"
+#include "TempDir.h"
+#include "errors/RuntimeError.h"
+#include "platform/NativeFile.h"
 
+#include <QFile>
+
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 using namespace calvane;
+using namespace calvane::test;
 
 namespace {
 
@@ -63,6 +71,137 @@ TEST(RenameJournal, OnlyALastLineCutOffIsLeftOutAnyOtherFaultRefusesTheWhole)
         EXPECT_EQ(read.errorLine, row.errorLine) << row.text.toStdString();
         EXPECT_EQ(read.error.isEmpty(), row.errorLine == 0) << row.text.toStdString();
         EXPECT_EQ(read.lastLineCut, row.lastLineCut) << row.text.toStdString();
+    }
+}
+
+/// A space that answers as told and notes what the journal held at each rename.
+class ScriptedSpace final : public RenameSpace
+{
+public:
+    explicit ScriptedSpace(QString journal) : m_journal(std::move(journal)) {}
+    std::int32_t Rename(const QByteArray& from, const QByteArray& to) override
+    {
+        seenAtRename.push_back(TempDir::read(m_journal));
+        renamed.push_back({from, to});
+        return answer;
+    }
+    bool Exists(const QByteArray& path) override { return existing.contains(path); }
+
+    std::int32_t answer = 0;
+    QList<QByteArray> existing;
+    std::vector<QByteArray> seenAtRename;
+    std::vector<JournalEntry> renamed;
+
+private:
+    QString m_journal;
+};
+
+// Each rename's line is in the file before the rename is asked for; a rename that
+// fails takes its line back; nothing is made until the first rename.
+TEST(JournaledRenameSpace, WritesEachLineBeforeItsRenameAndTakesBackTheLineOfAFailedOne)
+{
+    TempDir dir;
+    const QString path = dir.path(QStringLiteral("run.jsonl"));
+    ScriptedSpace disk(path);
+    JournaledRenameSpace journal(disk, NativePath(path), kHeader,
+                                 JournaledRenameSpace::OnJournalFailure::Refuse);
+    EXPECT_FALSE(QFile::exists(path));
+
+    const JournalEntry first{"/m/1.mid", "/m/One.mid"};
+    const JournalEntry second{"/m/2.mid", "/m/Two.mid"};
+    const JournalEntry third{"/m/3.mid", "/m/Three.mid"};
+    EXPECT_EQ(journal.Rename(first.from, first.to), 0);
+    disk.answer = ErrNo::FileAlreadyExists;
+    EXPECT_EQ(journal.Rename(second.from, second.to), ErrNo::FileAlreadyExists);
+    disk.answer = 0;
+    EXPECT_EQ(journal.Rename(third.from, third.to), 0);
+    EXPECT_EQ(journal.close(), 0);
+
+    ASSERT_EQ(disk.seenAtRename.size(), 3u);
+    EXPECT_EQ(disk.seenAtRename[0], kHeader + JournalEntryLine(first));
+    EXPECT_EQ(disk.seenAtRename[1], kHeader + JournalEntryLine(first) + JournalEntryLine(second));
+    EXPECT_EQ(disk.seenAtRename[2], kHeader + JournalEntryLine(first) + JournalEntryLine(third));
+    EXPECT_EQ(ReadJournal(TempDir::read(path)).entries, (std::vector<JournalEntry>{first, third}));
+    EXPECT_EQ(journal.journaled(), 2);
+}
+
+// A journal that cannot be made or written: no rename without its line, or (for the
+// window, whose renames must not wait on their undo) renames without one; a file
+// made whose header could not be written does not stay.
+TEST(JournaledRenameSpace, AJournalThatCannotBeWrittenRefusesTheRenameOrLetsItGoOnAsTold)
+{
+    struct Row
+    {
+        const char* what;
+        bool folderMissing; ///< else the file system is full from the first byte
+        JournaledRenameSpace::OnJournalFailure onFailure;
+        std::int32_t expected;
+        int renames; ///< asked of the disk
+    };
+    using F = JournaledRenameSpace::OnJournalFailure;
+    const Row rows[] = {
+        {"no folder, refuse", true, F::Refuse, ErrNo::PathFileAccessError, 0},
+        {"no folder, go on", true, F::RenameAnyway, 0, 2},
+        {"full, refuse", false, F::Refuse, ErrNo::DiskFull, 0},
+        {"full, go on", false, F::RenameAnyway, 0, 2},
+    };
+    for (const Row& row : rows) {
+        TempDir dir;
+        const QString path =
+            dir.path(row.folderMissing ? QStringLiteral("gone/run.jsonl") : QStringLiteral("run.jsonl"));
+        ScriptedSpace disk(path);
+        JournaledRenameSpace journal(disk, NativePath(path), kHeader, row.onFailure);
+        // A file size limit of 0 bytes stands for a full disk: each write fails (EFBIG).
+        rlimit old{};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+        if (!row.folderMissing) {
+            rlimit none = old;
+            none.rlim_cur = 0;
+            ::setrlimit(RLIMIT_FSIZE, &none);
+        }
+        const std::int32_t a = journal.Rename("/m/1.mid", "/m/One.mid");
+        const std::int32_t b = journal.Rename("/m/2.mid", "/m/Two.mid");
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldSignal);
+        EXPECT_EQ(a, row.expected) << row.what;
+        EXPECT_EQ(b, row.expected) << row.what;
+        EXPECT_EQ(static_cast<int>(disk.renamed.size()), row.renames) << row.what;
+        EXPECT_NE(journal.journalError(), 0) << row.what;
+        EXPECT_EQ(journal.journaled(), 0) << row.what;
+        EXPECT_FALSE(QFile::exists(path)) << row.what;
+    }
+}
+
+// A line whose new name is absent while its old one is there was written by a run
+// stopped before that rename: the undo leaves it; every other line is renamed back.
+TEST(JournaledRenameSpace, UndoTakesAnEntryWhoseRenameNeverHappenedAsNeverDone)
+{
+    const JournalEntry entry{"/m/1.mid", "/m/One.mid"};
+    struct Row
+    {
+        QList<QByteArray> existing;
+        std::int32_t diskAnswer;
+        UndoOutcome outcome;
+        bool renamed;
+    };
+    const Row rows[] = {
+        {{"/m/1.mid"}, 0, UndoOutcome::NeverDone, false},
+        {{"/m/One.mid"}, 0, UndoOutcome::Done, true},
+        {{"/m/One.mid", "/m/1.mid"}, ErrNo::FileAlreadyExists, UndoOutcome::Failed, true},
+        {{}, ErrNo::FileNotFound, UndoOutcome::Failed, true},
+    };
+    for (const Row& row : rows) {
+        ScriptedSpace disk(QString{});
+        disk.existing = row.existing;
+        disk.answer = row.diskAnswer;
+        const UndoResult undone = UndoJournalEntry(disk, entry);
+        EXPECT_EQ(undone.outcome, row.outcome) << row.existing.join(' ').toStdString();
+        EXPECT_EQ(undone.error, row.diskAnswer) << row.existing.join(' ').toStdString();
+        EXPECT_EQ(disk.renamed.size(), row.renamed ? 1u : 0u);
+        if (row.renamed) {
+            EXPECT_EQ(disk.renamed[0], (JournalEntry{entry.to, entry.from}));
+        }
     }
 }
 

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace calvane {
@@ -150,19 +151,22 @@ public:
         : m_options(options), m_stop(stopRequested)
     {
         if (options.dryRun) {
-            m_space = std::make_unique<PlannedRenameSpace>();
+            m_disk = std::make_unique<PlannedRenameSpace>();
         } else {
-            m_space = std::make_unique<DiskRenameSpace>();
+            m_disk = std::make_unique<DiskRenameSpace>();
         }
+        m_space = m_disk.get();
     }
 
     int titles();
     int undo();
 
 private:
-    bool openJournal(QByteArrayView undoOf);
-    /// Records a rename done in the journal; on failure renames the file back.
-    bool journal(const QByteArray& from, const QByteArray& to);
+    /// Renames through a journal from here on (unless there is none to keep); false
+    /// when the journal given by name exists already.
+    bool startJournal(QByteArrayView undoOf);
+    /// Whether the journal has failed: said once, and the run stops.
+    bool journalFailed();
     void report(const QByteArray& shownFrom, const QByteArray& shownFolder, const FileRename& file);
     void count(const FileRename& file, bool nameExistsFails);
     int finish(qsizetype done, qsizetype total);
@@ -170,10 +174,9 @@ private:
 
     const RenameToolOptions& m_options;
     const std::function<bool()>& m_stop;
-    std::unique_ptr<RenameSpace> m_space;
-    JournalFile m_journal;
-    QByteArray m_journalPath;
-    qsizetype m_journaled = 0;
+    std::unique_ptr<RenameSpace> m_disk;
+    std::unique_ptr<JournaledRenameSpace> m_journal;
+    RenameSpace* m_space = nullptr; ///< the journal over the disk, or the disk (or plan) alone
     bool m_journalFailed = false;
     bool m_outputClosed = false;
     Tally m_tally;
@@ -211,51 +214,44 @@ Settings loadSettings(const RenameToolOptions& options)
     return settings;
 }
 
-bool Run::openJournal(QByteArrayView undoOf)
+bool Run::startJournal(QByteArrayView undoOf)
 {
     if (m_options.dryRun || m_options.noJournal) {
         return true;
     }
-    m_journalPath = m_options.journal;
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    if (m_journalPath.isEmpty()) {
-        m_journalPath = JournalFolder() + "rename-" +
-                        now.toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1() + '-' +
-                        QByteArray::number(::getpid()) + ".jsonl";
-    }
-    const int err = m_journal.create(m_journalPath, JournalHeaderLine(now.toString(Qt::ISODate), undoOf));
-    if (err != 0) {
-        printErr(QStringLiteral("calvane-rename: cannot write the journal %1: %2; nothing was renamed "
-                                "(--no-journal runs without one)\n")
-                     .arg(shownText(m_journalPath), QString::fromLocal8Bit(std::strerror(err))));
+    QByteArray path = m_options.journal;
+    struct stat st
+    {};
+    if (!path.isEmpty() && ::lstat(path.constData(), &st) == 0) {
+        // Made only at the first rename, and then never over a file (O_EXCL); said here
+        // so that no file is renamed first.
+        printErr(QStringLiteral("calvane-rename: the journal %1 exists already; nothing was renamed\n")
+                     .arg(shownText(path)));
         return false;
     }
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    if (path.isEmpty()) {
+        path = JournalFolder() + "rename-" + now.toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1() +
+               '-' + QByteArray::number(::getpid()) + ".jsonl";
+    }
+    m_journal = std::make_unique<JournaledRenameSpace>(*m_disk, path,
+                                                       JournalHeaderLine(now.toString(Qt::ISODate), undoOf),
+                                                       JournaledRenameSpace::OnJournalFailure::Refuse);
+    m_space = m_journal.get();
     return true;
 }
 
-bool Run::journal(const QByteArray& from, const QByteArray& to)
+bool Run::journalFailed()
 {
-    if (!m_journal.isOpen()) {
-        return true;
+    if (m_journalFailed || !m_journal || m_journal->journalError() == 0) {
+        return m_journalFailed;
     }
-    const int err = m_journal.append(JournalEntryLine({from, to}));
-    if (err == 0) {
-        ++m_journaled;
-        return true;
-    }
-    // A rename the journal does not hold could not be undone: take it back.
-    const std::int32_t back = m_space->Rename(to, from);
-    printErr(QStringLiteral("calvane-rename: cannot write the journal %1: %2; %3\n")
-                 .arg(shownText(m_journalPath), QString::fromLocal8Bit(std::strerror(err)),
-                      back == 0
-                          ? QStringLiteral("%1 keeps its name; stopped").arg(shownText(from))
-                          : QStringLiteral("%1 could not be renamed back (%2 %3) and is not in the journal; "
-                                           "stopped")
-                                .arg(shownText(to))
-                                .arg(back)
-                                .arg(ErrorText(back))));
     m_journalFailed = true;
-    return false;
+    printErr(QStringLiteral("calvane-rename: cannot write the journal %1: %2; the file keeps its name; "
+                            "stopped (--no-journal runs without one)\n")
+                 .arg(shownText(m_journal->journalPath()),
+                      QString::fromLocal8Bit(std::strerror(m_journal->journalError()))));
+    return true;
 }
 
 void Run::report(const QByteArray& shownFrom, const QByteArray& shownFolder, const FileRename& file)
@@ -330,13 +326,15 @@ int Run::finish(qsizetype done, qsizetype total)
 {
     std::fflush(stdout);
     m_progress->clear();
-    const int journalError = m_journal.close();
+    const int journalError = m_journal ? m_journal->close() : 0;
     if (journalError != 0) {
         printErr(QStringLiteral("calvane-rename: the journal %1 could not be flushed: %2\n")
-                     .arg(shownText(m_journalPath), QString::fromLocal8Bit(std::strerror(journalError))));
+                     .arg(shownText(m_journal->journalPath()),
+                          QString::fromLocal8Bit(std::strerror(journalError))));
     }
-    if (!m_journalPath.isEmpty() && m_journaled == 0 && m_options.journal.isEmpty()) {
-        ::unlink(m_journalPath.constData()); // nothing to take back: no journal to keep
+    const qsizetype journaled = m_journal ? m_journal->journaled() : 0;
+    if (m_journal && journaled == 0 && m_options.journal.isEmpty()) {
+        ::unlink(m_journal->journalPath().constData()); // nothing to take back: no journal to keep
     }
     const bool plan = m_options.dryRun;
     QString summary = QStringLiteral("calvane-rename: %1%2 files: %3 %4, %5 unchanged, %6, %7")
@@ -354,9 +352,9 @@ int Run::finish(qsizetype done, qsizetype total)
         summary += QStringLiteral("; nothing was changed");
     }
     printErr(summary + u'\n');
-    if (m_journaled > 0) {
+    if (journaled > 0) {
         printErr(QStringLiteral("calvane-rename: journal %1 (calvane-rename --undo takes it back)\n")
-                     .arg(shownText(m_journalPath)));
+                     .arg(shownText(m_journal->journalPath())));
     }
     if (m_outputClosed) {
         printErr(QStringLiteral("calvane-rename: the output was closed; stopped\n"));
@@ -378,7 +376,7 @@ int Run::titles()
     const Batch batch = CollectBatch(m_options.paths, m_options.recursive, m_stop);
     const qsizetype total = batch.size();
     m_progress = std::make_unique<Progress>(total);
-    if (!openJournal({})) {
+    if (!startJournal({})) {
         return kExitFailed;
     }
     qsizetype done = 0;
@@ -400,14 +398,13 @@ int Run::titles()
                 const RuntimeError failure = CurrentFailure();
                 file = FileRename{ConvResult::OtherFailure, false, {}, {}, failure.number()};
             }
-            if (file.result == ConvResult::Renamed && !file.unchanged &&
-                !journal(folder + name, folder + file.newName)) {
-                break;
-            }
         }
         report(batch.shownFolder(i) + name, batch.shownFolder(i), file);
         count(file, false);
         m_progress->update(++done);
+        if (journalFailed()) {
+            break;
+        }
     }
     return finish(done, total);
 }
@@ -439,7 +436,7 @@ int Run::undo()
     char* real = ::realpath(m_options.undo.constData(), nullptr);
     const QByteArray journalRead = real ? QByteArray(real) : m_options.undo;
     std::free(real);
-    if (!openJournal(journalRead)) {
+    if (!startJournal(journalRead)) {
         return kExitFailed;
     }
     qsizetype done = 0;
@@ -448,21 +445,29 @@ int Run::undo()
             break;
         }
         FileRename back;
-        const std::int32_t error = m_space->Rename(entry->to, entry->from);
-        back.result = error == 0 ? ConvResult::Renamed : ConvResultOfFailure(error);
-        if (error == 0) {
+        const UndoResult undone = UndoJournalEntry(*m_space, *entry);
+        const QByteArray folder = entry->to.first(entry->to.lastIndexOf('/') + 1);
+        if (undone.outcome == UndoOutcome::NeverDone) {
+            // The run was stopped between this line and its rename: the file has its old name.
+            back.unchanged = true;
             back.newName = nameOf(entry->from);
-            if (!journal(entry->to, entry->from)) {
-                break;
-            }
-        } else if (back.result == ConvResult::NameExists || back.result == ConvResult::AccessFailure) {
-            back.wantedName = nameOf(entry->from);
+            report(entry->from, folder, back);
         } else {
-            back.error = error;
+            back.result = undone.error == 0 ? ConvResult::Renamed : ConvResultOfFailure(undone.error);
+            if (undone.error == 0) {
+                back.newName = nameOf(entry->from);
+            } else if (back.result == ConvResult::NameExists || back.result == ConvResult::AccessFailure) {
+                back.wantedName = nameOf(entry->from);
+            } else {
+                back.error = undone.error;
+            }
+            report(entry->to, folder, back);
         }
-        report(entry->to, entry->to.first(entry->to.lastIndexOf('/') + 1), back);
         count(back, true); // a name taken meanwhile leaves the file unrestored
         m_progress->update(++done);
+        if (journalFailed()) {
+            break;
+        }
     }
     return finish(done, total);
 }

@@ -278,10 +278,17 @@ TEST_F(RenameToolTest, UndoNeverReplacesAFileThatTookAnOldNameAndIsJournaledItse
     write("music/3.mid", MidiWithTitle("Three"));
     ASSERT_EQ(tool({"music"}).status, 0);
     write("music/2.mid", "a new file under the old name");
+    // A run killed after writing a line and before its rename leaves such a line last.
+    write("music/4.mid", MidiWithTitle("Four"));
+    QFile journal(QString::fromUtf8(journals()[0]));
+    ASSERT_TRUE(journal.open(QIODevice::Append));
+    journal.write(JournalEntryLine({root + "/music/4.mid", root + "/music/Four.mid"}));
+    journal.close();
     const ToolRun undo = tool({"--undo", journals()[0]});
     EXPECT_EQ(undo.status, 1);
     const QString music = dir.path(QStringLiteral("music/"));
     EXPECT_EQ(lines(undo.out), QStringList({
+                                   music + QStringLiteral("4.mid: unchanged"),
                                    music + QStringLiteral("Three.mid -> 3.mid"),
                                    music + QStringLiteral("Two.mid: 4 同名のファイルが存在します (2.mid)"),
                                    music + QStringLiteral("One.mid -> 1.mid"),

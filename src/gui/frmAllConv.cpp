@@ -255,8 +255,9 @@ void frmAllConv::cmdStop_Click()
 
 ConvResult frmAllConv::FileNameConv(const QString& fileName)
 {
-    const ConvOutcome outcome = calvane::FileNameConv(m_folder, fileName, txtConvFileName->text(), m_settings,
-                                                      m_reporter, "frmAllConv_FileNameConv");
+    const ConvOutcome outcome =
+        calvane::FileNameConv(m_renameSpace, m_folder, fileName, txtConvFileName->text(), m_settings,
+                              m_reporter, "frmAllConv_FileNameConv");
     ShowConvOutcome(txtConvFileName, outcome);
     m_refusedAt = outcome.refusedAt;
     return outcome.result;

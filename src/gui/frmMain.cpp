@@ -436,8 +436,8 @@ void frmMain::mnuSet_Click()
 ConvResult frmMain::FileNameConv(const QString& fileName)
 {
     const ConvOutcome outcome =
-        calvane::FileNameConv(dirDirectory->path(), fileName, txtConvFileName->text(), m_state.settings,
-                              m_services.reporter, "frmMain_FileNameConv");
+        calvane::FileNameConv(m_renameSpace, dirDirectory->path(), fileName, txtConvFileName->text(),
+                              m_state.settings, m_services.reporter, "frmMain_FileNameConv");
     ShowConvOutcome(txtConvFileName, outcome);
     return outcome.result;
 }

@@ -2,6 +2,7 @@
 
 #include "player/basMIDIControl.h"
 #include "rename/FileNameConv.h"
+#include "rename/RenameSpace.h"
 #include "settings/Settings.h"
 
 #include <QHash>
@@ -244,6 +245,7 @@ private:
     ProgramState& m_state;
     MainWindowServices m_services;
     basMIDIControl m_control;
+    DiskRenameSpace m_renameSpace; ///< where the single rename renames
     QString m_iniPath;
     bool m_loading = false;
     bool m_dragging = false;                ///< a mouse button is held on sldPosition

@@ -2,7 +2,7 @@
 
 #include "errors/Guard.h"
 #include "platform/NativeFile.h"
-#include "platform/RenameNoReplace.h"
+#include "rename/RenameSpace.h"
 #include "rename/basFileNameControl.h"
 #include "settings/Settings.h"
 
@@ -101,8 +101,9 @@ ConvResult ConvResultOfFailure(std::int32_t number)
     }
 }
 
-ConvOutcome FileNameConv(const QString& folder, const QString& fileName, const QString& title,
-                         const Settings& settings, ErrorReporter& reporter, const char* procedure)
+ConvOutcome FileNameConv(RenameSpace& space, const QString& folder, const QString& fileName,
+                         const QString& title, const Settings& settings, ErrorReporter& reporter,
+                         const char* procedure)
 {
     ConvOutcome outcome;
     outcome.title = title;
@@ -118,8 +119,12 @@ ConvOutcome FileNameConv(const QString& folder, const QString& fileName, const Q
             return outcome;
         }
         const QByteArray nativeFolder = NativePath(WithTrailingSeparator(folder));
-        RenameNoReplace(nativeFolder + NativePath(fileName),
-                        nativeFolder + (outcome.title + QStringLiteral(".mid")).toUtf8());
+        const std::int32_t error =
+            space.Rename(nativeFolder + NativePath(fileName),
+                         nativeFolder + (outcome.title + QStringLiteral(".mid")).toUtf8());
+        if (error != 0) {
+            throw RuntimeError(error);
+        }
         return outcome;
     } catch (const std::exception&) {
         const RuntimeError failure = CurrentFailure();

@@ -7,6 +7,7 @@
 namespace calvane {
 
 class ErrorReporter;
+class RenameSpace;
 struct Settings;
 
 /// What renaming a file to its title came to.
@@ -49,9 +50,11 @@ ConvResult ConvResultOfFailure(std::int32_t number);
 /// Never replaces an existing file. A file gone by the time of the rename (53) is
 /// NoFile too; failures 58 and 75 become NameExists and AccessFailure; any other
 /// goes to ReportError with the given procedure name. fileName is lossless
-/// (PathFromNative); the new name is written as UTF-8.
-ConvOutcome FileNameConv(const QString& folder, const QString& fileName, const QString& title,
-                         const Settings& settings, ErrorReporter& reporter, const char* procedure);
+/// (PathFromNative); the new name is written as UTF-8. The rename happens in the
+/// given space (the disk, through the journal when there is one).
+ConvOutcome FileNameConv(RenameSpace& space, const QString& folder, const QString& fileName,
+                         const QString& title, const Settings& settings, ErrorReporter& reporter,
+                         const char* procedure);
 
 /// The message that tells the user why a file was not renamed (results 1 to 5);
 /// empty for Renamed and OtherFailure.

@@ -5,6 +5,7 @@
 #include "TempDir.h"
 #include "errors/RuntimeError.h"
 #include "platform/NativeFile.h"
+#include "rename/RenameSpace.h"
 #include "settings/Settings.h"
 
 #include <QDir>
@@ -23,13 +24,14 @@ class FileNameConvTest : public ::testing::Test
 protected:
     ConvOutcome conv(const QString& fileName, const QString& title)
     {
-        return FileNameConv(dir.root(), fileName, title, settings, reporter, "frmMain_FileNameConv");
+        return FileNameConv(disk, dir.root(), fileName, title, settings, reporter, "frmMain_FileNameConv");
     }
     QStringList files() const { return QDir(dir.root()).entryList(QDir::Files | QDir::Hidden); }
 
     TempDir dir;
     Settings settings; // Space and LastSpace on
     FakeErrorReporter reporter;
+    DiskRenameSpace disk;
 };
 
 TEST_F(FileNameConvTest, RenamesToTheTitleWithALowerCaseExtension)

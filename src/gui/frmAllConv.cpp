@@ -59,7 +59,7 @@ QString stopCaption(ConvResult result)
 frmAllConv::frmAllConv(QWidget& owner, Settings& settings, QString folder, QStringList files, bool topmost,
                        MessageBoxes& boxes, ErrorReporter& reporter)
     : SecondaryWindow(owner), m_settings(settings), m_folder(std::move(folder)), m_files(std::move(files)),
-      m_topmost(topmost), m_boxes(boxes), m_reporter(reporter)
+      m_topmost(topmost), m_boxes(boxes), m_reporter(reporter), m_renameSpace("batch", NativePath(m_folder))
 {
     createControls();
 }
@@ -260,6 +260,10 @@ ConvResult frmAllConv::FileNameConv(const QString& fileName)
                               m_reporter, "frmAllConv_FileNameConv");
     ShowConvOutcome(txtConvFileName, outcome);
     m_refusedAt = outcome.refusedAt;
+    const QString journalFailure = m_renameSpace.untoldFailure(); // once; the renames go on
+    if (!journalFailure.isEmpty()) {
+        m_boxes.show(journalFailure, kCaption, MsgIcon::Warning, MsgButtons::Ok);
+    }
     return outcome.result;
 }
 

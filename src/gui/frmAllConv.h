@@ -2,7 +2,7 @@
 
 #include "gui/SecondaryWindow.h"
 #include "rename/FileNameConv.h"
-#include "rename/RenameSpace.h"
+#include "rename/RunJournal.h"
 
 #include <QStringList>
 
@@ -79,7 +79,7 @@ private:
     const bool m_topmost;
     MessageBoxes& m_boxes;
     ErrorReporter& m_reporter;
-    DiskRenameSpace m_renameSpace;
+    RunJournal m_renameSpace; ///< the disk, through the journal of this dialog's run
 
     std::deque<QString> lstTemp; ///< the queue: file names still to convert, the head first
     bool WaitingAtError = false; ///< stopped at the head; its title box text is used as it stands

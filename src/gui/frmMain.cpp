@@ -5,6 +5,8 @@
 #include "gui/desktop/Help.h"
 #include "gui/frmAllConv.h"
 #include "gui/frmEdit.h"
+#include "gui/frmReview.h"
+#include "gui/frmUndo.h"
 #include "gui/frmVerInfo.h"
 #include "gui/widgets/BusyPointer.h"
 #include "gui/widgets/DriveList.h"
@@ -19,6 +21,7 @@
 #include "platform/ProcessEnd.h"
 #include "platform/UrlOpener.h"
 #include "player/FormatPlayTime.h"
+#include "rename/RunJournal.h"
 #include "rename/basFileNameControl.h"
 #include "report/basModule1.h"
 
@@ -34,6 +37,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
+#include <algorithm>
 #include <utility>
 
 namespace calvane {
@@ -56,7 +60,8 @@ bool namesMidiFile(const QString& path)
 
 frmMain::frmMain(ProgramState& state, const MainWindowServices& services, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_services(services),
-      m_control(services.device, state.CurrentMIDIPath, services.reporter)
+      m_control(services.device, state.CurrentMIDIPath, services.reporter),
+      m_renameSpace(std::make_unique<RunJournal>("single", QByteArray()))
 {
     createMenus(); // first: the client size leaves room for the menu bar
     createControls();
@@ -368,6 +373,7 @@ void frmMain::cmdConv_Click()
     Guarded(m_services.reporter, "frmMain.cmdConv_Click", [&] {
         haltPlaybackForRename();
         const ConvResult result = FileNameConv(m_fileName);
+        tellJournalFailure(QStringLiteral("変換"));
         switch (result) {
         case ConvResult::Renamed:
             showListAfterRename();
@@ -422,6 +428,49 @@ void frmMain::cmdAllConv_Click()
     openSecondary(m_allConv, dialog, &frmMain::showListAfterRename);
 }
 
+void frmMain::mnuReview_Click()
+{
+    if (filFile->count() == 0) {
+        warn(QStringLiteral("MIDIファイルがあるディレクトリを選択してください"), QStringLiteral("変換一覧"));
+        return;
+    }
+    haltPlaybackForRename();
+    openSecondary(m_review,
+                  new frmReview(*this, m_state.settings, filFile->folder(), mnuFront->isChecked(),
+                                m_services.boxes, m_services.reporter),
+                  &frmMain::showListAfterRename);
+}
+
+void frmMain::mnuUndo_Click()
+{
+    haltPlaybackForRename(); // an undo renames files too
+    openSecondary(m_undo, new frmUndo(*this, mnuFront->isChecked(), m_services.boxes, m_services.reporter),
+                  &frmMain::showListAfterUndo);
+}
+
+/// After the undo window: the list shows the names given back; when this start's
+/// own single renames were taken back, the next ones go into a new journal.
+void frmMain::showListAfterUndo()
+{
+    if (m_undo) {
+        const std::vector<QByteArray>& undone = m_undo->undone();
+        const QByteArray own = m_renameSpace->path();
+        if (!own.isEmpty() && std::find(undone.begin(), undone.end(), own) != undone.end()) {
+            m_renameSpace = std::make_unique<RunJournal>("single", QByteArray());
+        }
+    }
+    showListAfterRename();
+}
+
+/// A journal that cannot be written is said once; the renames go on without it.
+void frmMain::tellJournalFailure(const QString& caption)
+{
+    const QString why = m_renameSpace->untoldFailure();
+    if (!why.isEmpty()) {
+        warn(why, caption);
+    }
+}
+
 void frmMain::mnuSet_Click()
 {
     if (m_edit) {
@@ -436,7 +485,7 @@ void frmMain::mnuSet_Click()
 ConvResult frmMain::FileNameConv(const QString& fileName)
 {
     const ConvOutcome outcome =
-        calvane::FileNameConv(m_renameSpace, dirDirectory->path(), fileName, txtConvFileName->text(),
+        calvane::FileNameConv(*m_renameSpace, dirDirectory->path(), fileName, txtConvFileName->text(),
                               m_state.settings, m_services.reporter, "frmMain_FileNameConv");
     ShowConvOutcome(txtConvFileName, outcome);
     return outcome.result;
@@ -501,6 +550,16 @@ frmVerInfo* frmMain::verInfoWindow() const
     return m_verInfo;
 }
 
+frmReview* frmMain::reviewWindow() const
+{
+    return m_review;
+}
+
+frmUndo* frmMain::undoWindow() const
+{
+    return m_undo;
+}
+
 namespace {
 
 template <class W> bool isOpen(const QPointer<W>& window)
@@ -512,13 +571,20 @@ template <class W> bool isOpen(const QPointer<W>& window)
 
 bool frmMain::takesInput() const
 {
-    return !isOpen(m_allConv) && !isOpen(m_edit) && !isOpen(m_verInfo);
+    return !isOpen(m_allConv) && !isOpen(m_edit) && !isOpen(m_verInfo) && !isOpen(m_review) &&
+           !isOpen(m_undo);
 }
 
 void frmMain::unloadSecondaryWindows()
 {
     if (m_allConv) {
         m_allConv->close();
+    }
+    if (m_review) {
+        m_review->close();
+    }
+    if (m_undo) {
+        m_undo->close();
     }
     if (m_edit) {
         m_edit->close();

@@ -2,13 +2,14 @@
 
 #include "player/basMIDIControl.h"
 #include "rename/FileNameConv.h"
-#include "rename/RenameSpace.h"
 #include "settings/Settings.h"
 
 #include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 #include <QRect>
+
+#include <memory>
 
 class QAction;
 class QGroupBox;
@@ -24,6 +25,9 @@ class DriveList;
 class ErrorReporter;
 class frmAllConv;
 class frmEdit;
+class frmReview;
+class frmUndo;
+class RunJournal;
 class frmVerInfo;
 struct FailureContext;
 class FileList;
@@ -91,6 +95,10 @@ public:
     void mnuPreview_Click();
     /// Opens the settings dialog.
     void mnuSet_Click();
+    /// Opens the review list over the list's folder.
+    void mnuReview_Click();
+    /// Opens the list of runs to undo.
+    void mnuUndo_Click();
 
     /// Opens the about box.
     void mnuVer_Click();
@@ -103,6 +111,10 @@ public:
     frmEdit* editWindow() const;
     /// The about box while it is open, else null.
     frmVerInfo* verInfoWindow() const;
+    /// The review list while it is open, else null.
+    frmReview* reviewWindow() const;
+    /// The undo window while it is open, else null.
+    frmUndo* undoWindow() const;
     /// No secondary window is open: the main window takes input.
     bool takesInput() const;
     /// A later start of the program named this file: it is loaded as a
@@ -160,6 +172,8 @@ public:
     QAction* mnuReLoad = nullptr;
     QAction* mnuAllConv = nullptr;
     QAction* mnuConv = nullptr;
+    QAction* mnuReview = nullptr;
+    QAction* mnuUndo = nullptr;
     QAction* mnuBar3 = nullptr;
     QAction* mnuEdit_Play = nullptr;
     QAction* mnuEdit_Pause = nullptr;
@@ -234,6 +248,8 @@ private:
     void haltPlaybackForRename();
     void haltPlaybackForDeviceChange();
     void showListAfterRename();
+    void showListAfterUndo();
+    void tellJournalFailure(const QString& caption);
     template <class W>
     void openSecondary(QPointer<W>& slot, W* window, void (frmMain::*afterClose)() = nullptr);
     void unloadSecondaryWindows();
@@ -245,7 +261,8 @@ private:
     ProgramState& m_state;
     MainWindowServices m_services;
     basMIDIControl m_control;
-    DiskRenameSpace m_renameSpace; ///< where the single rename renames
+    /// Where the single rename renames: the disk, through the journal of this start's single renames.
+    std::unique_ptr<RunJournal> m_renameSpace;
     QString m_iniPath;
     bool m_loading = false;
     bool m_dragging = false;                ///< a mouse button is held on sldPosition
@@ -256,6 +273,8 @@ private:
     QPointer<frmAllConv> m_allConv;
     QPointer<frmEdit> m_edit;
     QPointer<frmVerInfo> m_verInfo;
+    QPointer<frmReview> m_review;
+    QPointer<frmUndo> m_undo;
     QString m_pendingOpen;           ///< named by a later start while a secondary window was open
     QHash<QWidget*, QRect> m_places; ///< each control's place in twips
     int m_clientWidth = 0;           ///< twips

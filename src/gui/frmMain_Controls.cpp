@@ -181,6 +181,9 @@ void frmMain::createMenus()
     mnuAllConv =
         item(mnuEdit, "mnuAllConv", QStringLiteral("すべて変換(&A)..."), QKeySequence(Qt::CTRL | Qt::Key_A));
     mnuConv = item(mnuEdit, "mnuConv", QStringLiteral("変換(&C)"), QKeySequence(Qt::CTRL | Qt::Key_C));
+    mnuReview =
+        item(mnuEdit, "mnuReview", QStringLiteral("変換一覧(&L)..."), QKeySequence(Qt::CTRL | Qt::Key_L));
+    mnuUndo = item(mnuEdit, "mnuUndo", QStringLiteral("変換を元に戻す(&U)..."));
     mnuBar3 = separator(mnuEdit, "mnuBar3");
     mnuEdit_Play = item(mnuEdit, "mnuEdit_Play", QStringLiteral("再生(&P)"));
     mnuEdit_Pause = item(mnuEdit, "mnuEdit_Pause", QStringLiteral("一時停止(&A)"));
@@ -233,6 +236,8 @@ void frmMain::connectEvents()
     connect(mnuReLoad, &QAction::triggered, this, &frmMain::cmdReLoad_Click);
     connect(mnuConv, &QAction::triggered, this, &frmMain::cmdConv_Click);
     connect(mnuAllConv, &QAction::triggered, this, &frmMain::cmdAllConv_Click);
+    connect(mnuReview, &QAction::triggered, this, &frmMain::mnuReview_Click);
+    connect(mnuUndo, &QAction::triggered, this, &frmMain::mnuUndo_Click);
     connect(mnuShowHelp, &QAction::triggered, this, &frmMain::mnuShowHelp_Click);
     connect(mnuVer, &QAction::triggered, this, &frmMain::mnuVer_Click);
     connect(mnuEdit_Play, &QAction::triggered, this, &frmMain::cmdPlay_Click);

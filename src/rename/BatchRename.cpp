@@ -141,18 +141,35 @@ private:
 
 } // namespace
 
+TitleRead ReadTitleForRename(const QByteArray& path)
+{
+    const MidiInfoRead read = ReadMIDIInfo(path, kTitlePieceBytes, MidiTexts::TitleOnly);
+    return {read.error == 0 ? read.info.Title : QString(), read.error};
+}
+
+FileRename UnreadableFile(std::int32_t readError)
+{
+    FileRename out;
+    out.result = readError == ErrNo::FileNotFound ? ConvResult::NoFile : ConvResult::OtherFailure;
+    out.error = readError;
+    return out;
+}
+
 FileRename RenameToTitle(RenameSpace& space, const QByteArray& folder, const QByteArray& name,
                          const TitleRenameOptions& options)
 {
+    const TitleRead read = ReadTitleForRename(folder + name);
+    if (read.error != 0) {
+        return UnreadableFile(read.error);
+    }
+    return RenameToGivenTitle(space, folder, name, read.title, options);
+}
+
+FileRename RenameToGivenTitle(RenameSpace& space, const QByteArray& folder, const QByteArray& name,
+                              const QString& title, const TitleRenameOptions& options)
+{
     FileRename out;
     const QByteArray from = folder + name;
-    const MidiInfoRead read = ReadMIDIInfo(from, kTitlePieceBytes, MidiTexts::TitleOnly);
-    if (read.error != 0) {
-        out.result = read.error == ErrNo::FileNotFound ? ConvResult::NoFile : ConvResult::OtherFailure;
-        out.error = read.error;
-        return out;
-    }
-    const QString& title = read.info.Title;
     const ConvOutcome checked = CheckConvTitle(
         PathFromNative(name), options.replaceRefused ? ReplaceRefusedChars(title) : title, options.settings);
     if (checked.result != ConvResult::Renamed) {

@@ -5,6 +5,7 @@
 #include "settings/Settings.h"
 
 #include <QByteArray>
+#include <QString>
 
 #include <cstdint>
 #include <functional>
@@ -45,6 +46,24 @@ struct FileRename
 /// gone, else OtherFailure with the read's error. folder is native and ends in "/".
 FileRename RenameToTitle(RenameSpace& space, const QByteArray& folder, const QByteArray& name,
                          const TitleRenameOptions& options);
+
+/// A title read as RenameToTitle reads it (stopping at the title), or the
+/// run-time error of a file that cannot be read.
+struct TitleRead
+{
+    QString title;
+    std::int32_t error = 0;
+};
+TitleRead ReadTitleForRename(const QByteArray& path);
+
+/// What RenameToTitle makes of a file whose title could not be read: NoFile
+/// when it is gone, else OtherFailure with the read's error.
+FileRename UnreadableFile(std::int32_t readError);
+
+/// RenameToTitle with the title given (read before, or corrected by the user):
+/// the same replacement, checks and rename.
+FileRename RenameToGivenTitle(RenameSpace& space, const QByteArray& folder, const QByteArray& name,
+                              const QString& title, const TitleRenameOptions& options);
 
 /// The files of a batch in order, kept compactly (a collection may hold a hundred
 /// thousand): each a MIDI file, or a path given that could not be used.

@@ -56,7 +56,7 @@ QByteArray folderOf(const QByteArray& path)
 
 } // namespace
 
-QByteArray JournalHeaderLine(const QString& startedIso, QByteArrayView undoOf)
+QByteArray JournalHeaderLine(const QString& startedIso, QByteArrayView undoOf, const JournalOrigin& origin)
 {
     QByteArray line = QByteArray("{\"journal\": \"") + kJournalTag +
                       "\", \"version\": " + QByteArray::number(kVersion) +
@@ -64,12 +64,21 @@ QByteArray JournalHeaderLine(const QString& startedIso, QByteArrayView undoOf)
     if (!undoOf.isEmpty()) {
         line += ", " + JsonPathFields("undo_of", undoOf);
     }
+    if (!origin.run.isEmpty()) {
+        line += ", \"program\": \"calvane\", \"run\": " + JsonString(QString::fromLatin1(origin.run)) + ", " +
+                JsonPathFields("folder", origin.folder);
+    }
     return line + "}\n";
 }
 
 QByteArray JournalEntryLine(const JournalEntry& entry)
 {
     return "{" + JsonPathFields("from", entry.from) + ", " + JsonPathFields("to", entry.to) + "}\n";
+}
+
+std::optional<QByteArray> JournalPathField(const QJsonObject& line, const QString& field)
+{
+    return pathField(line, field);
 }
 
 JournalRead ReadJournal(QByteArrayView text)

@@ -6,7 +6,10 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <optional>
 #include <vector>
+
+class QJsonObject;
 
 namespace calvane {
 
@@ -34,7 +37,16 @@ struct JournalRead
 ///   {"from": <path>, "to": <path>}   (one line per rename, written before the rename)
 /// A path is written as JsonPathFields writes it: its text, and for a name that is
 /// not UTF-8 "<field>_hex" with its bytes, which the reader then takes.
-QByteArray JournalHeaderLine(const QString& startedIso, QByteArrayView undoOf = {});
+/// The window's journals say in their header which of its runs made them and
+/// where: "program": "calvane", "run": <kind>, "folder": <path>. A reader that
+/// does not know these fields passes over them.
+struct JournalOrigin
+{
+    QByteArray run;    ///< "single", "batch", "review" or "undo"; empty: the tool's journal
+    QByteArray folder; ///< the folder the run renames in (native)
+};
+QByteArray JournalHeaderLine(const QString& startedIso, QByteArrayView undoOf = {},
+                             const JournalOrigin& origin = {});
 QByteArray JournalEntryLine(const JournalEntry& entry);
 
 /// Reads a journal's text. Every line after the header must be an entry of two
@@ -43,6 +55,10 @@ QByteArray JournalEntryLine(const JournalEntry& entry);
 /// cannot be read is left out (lastLineCut); any other bad line makes the whole
 /// journal unusable, so that no partial undo starts from a misread file.
 JournalRead ReadJournal(QByteArrayView text);
+
+/// A path field of a journal line: the bytes of "<field>_hex" when it is there,
+/// else the text as UTF-8; none when neither can be read.
+std::optional<QByteArray> JournalPathField(const QJsonObject& line, const QString& field);
 
 /// An open journal file: created new (never an existing file), written a whole
 /// line at a time with one write, so that a run stopped at any moment leaves

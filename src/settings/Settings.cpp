@@ -20,6 +20,9 @@ using ViewFlag = bool ViewOptions::*;
 using Truth = bool Settings::*;
 using Int16 = std::int16_t Settings::*;
 using Text = QString Settings::*;
+using ReviewTruth = bool ReviewSettings::*;
+using ReviewInt16 = std::int16_t ReviewSettings::*;
+using ReviewText = QString ReviewSettings::*;
 
 /// A path: read whole, and written without loss (see ReadINIPath, PathToIni).
 struct Path
@@ -34,10 +37,10 @@ struct Key
 {
     const char* section;
     const char* name;
-    std::variant<ViewFlag, Truth, Int16, Text, Path> field;
+    std::variant<ViewFlag, Truth, Int16, Text, Path, ReviewTruth, ReviewInt16, ReviewText> field;
 };
 
-const std::array<Key, 19> kKeys{{
+const std::array<Key, 26> kKeys{{
     {"Main", "MIDIInfo", &ViewOptions::MIDIInfo},
     {"Main", "Preview", &ViewOptions::Preview},
     {"Main", "Front", &ViewOptions::Front},
@@ -57,11 +60,36 @@ const std::array<Key, 19> kKeys{{
     {"Edit", "UsePlayer", &Settings::UsePlayer},
     {"Edit", "ExePath", Path{&Settings::ExePath, PathValue::CommandLine}},
     {"MIDIPlayer", "Repeat", &Settings::Repeat},
+    {"Review", "Width", &ReviewSettings::Width},
+    {"Review", "Height", &ReviewSettings::Height},
+    {"Review", "Columns", &ReviewSettings::Columns},
+    {"Review", "Subfolders", &ReviewSettings::Subfolders},
+    {"Review", "ReplaceRefused", &ReviewSettings::ReplaceRefused},
+    {"Review", "NumberConflicts", &ReviewSettings::NumberConflicts},
+    {"Review", "ProblemsOnly", &ReviewSettings::ProblemsOnly},
 }};
 
 QString truthWord(bool value)
 {
     return value ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+/// The review list's keys came later than the file's others: a value that cannot
+/// be read there gives the default instead of the damaged-file road.
+bool readReviewTruth(const QString& iniPath, const QString& section, const QString& name, bool fallback)
+{
+    try {
+        return ToTruthValue(ReadINIString(iniPath, section, name, truthWord(fallback)));
+    } catch (const RuntimeError&) {
+        return fallback;
+    }
+}
+
+std::int16_t readReviewInt16(const QString& iniPath, const QString& section, const QString& name,
+                             std::int16_t fallback)
+{
+    const std::int32_t value = ReadINIInt(iniPath, section, name, fallback);
+    return value >= 0 && value <= 32767 ? static_cast<std::int16_t>(value) : fallback;
 }
 
 template <class... F> struct Visitor : F...
@@ -131,6 +159,18 @@ StoredSettings LoadSettings(const QString& iniPath)
                            stored.settings.*p.field =
                                ReadINIPath(iniPath, section, name, stored.settings.*p.field, p.kind);
                        },
+                       [&](ReviewTruth f) {
+                           stored.settings.Review.*f =
+                               readReviewTruth(iniPath, section, name, stored.settings.Review.*f);
+                       },
+                       [&](ReviewInt16 f) {
+                           stored.settings.Review.*f =
+                               readReviewInt16(iniPath, section, name, stored.settings.Review.*f);
+                       },
+                       [&](ReviewText f) {
+                           stored.settings.Review.*f =
+                               ReadINIString(iniPath, section, name, stored.settings.Review.*f);
+                       },
                    },
                    key.field);
     }
@@ -148,14 +188,18 @@ void SaveSettings(const QString& iniPath, const StoredSettings& stored, const QS
             fastFolder = &key;
             continue;
         }
-        QString value = std::visit(Visitor{
-                                       [&](ViewFlag f) { return truthWord(stored.view.*f); },
-                                       [&](Truth f) { return truthWord(stored.settings.*f); },
-                                       [&](Int16 f) { return QString::number(stored.settings.*f); },
-                                       [&](Text f) { return stored.settings.*f; },
-                                       [&](Path p) { return stored.settings.*p.field; },
-                                   },
-                                   key.field);
+        QString value =
+            std::visit(Visitor{
+                           [&](ViewFlag f) { return truthWord(stored.view.*f); },
+                           [&](Truth f) { return truthWord(stored.settings.*f); },
+                           [&](Int16 f) { return QString::number(stored.settings.*f); },
+                           [&](Text f) { return stored.settings.*f; },
+                           [&](Path p) { return stored.settings.*p.field; },
+                           [&](ReviewTruth f) { return truthWord(stored.settings.Review.*f); },
+                           [&](ReviewInt16 f) { return QString::number(stored.settings.Review.*f); },
+                           [&](ReviewText f) { return stored.settings.Review.*f; },
+                       },
+                       key.field);
         values.push_back({QString::fromLatin1(key.section), QString::fromLatin1(key.name), std::move(value),
                           std::holds_alternative<Path>(key.field)});
     }

@@ -7,6 +7,22 @@
 
 namespace calvane {
 
+/// The review list's window and options, section Review: its size in pixels (0:
+/// its own), the widths of its columns ("120,200,..."; empty: its own) and the
+/// options of its menu.
+struct ReviewSettings
+{
+    std::int16_t Width = 0;
+    std::int16_t Height = 0;
+    QString Columns;
+    bool Subfolders = false;
+    bool ReplaceRefused = false;
+    bool NumberConflicts = false;
+    bool ProblemsOnly = false;
+
+    bool operator==(const ReviewSettings&) const = default;
+};
+
 /// The in-memory settings; field names are the keys of the settings file.
 /// A default-constructed record holds every default.
 struct Settings
@@ -27,6 +43,7 @@ struct Settings
     std::int16_t UsePlayer = 0;
     QString ExePath;
     std::int16_t Repeat = 0;
+    ReviewSettings Review;
 
     bool operator==(const Settings&) const = default;
 };

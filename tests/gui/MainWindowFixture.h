@@ -50,6 +50,8 @@ protected:
         QDir().mkpath(dir.path(QStringLiteral("trash")));
         trash.folder = NativePath(dir.path(QStringLiteral("trash")));
         ini = dir.path(QStringLiteral("calvane.ini"));
+        // Every rename of the program is journaled: into the test's folder, never the user's.
+        qputenv("XDG_STATE_HOME", QFile::encodeName(dir.path(QStringLiteral("state"))));
         device.replies[QStringLiteral("status Midi length")] = QStringLiteral("83456");
         device.replies[QStringLiteral("status midi tempo")] = QStringLiteral("120");
     }

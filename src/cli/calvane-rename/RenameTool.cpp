@@ -4,6 +4,7 @@
 #include "platform/Directory.h"
 #include "platform/JsonText.h"
 #include "platform/NativeFile.h"
+#include "rename/JournalIndex.h"
 #include "rename/RenameJournal.h"
 #include "settings/Settings.h"
 
@@ -231,6 +232,7 @@ bool Run::startJournal(QByteArrayView undoOf)
     }
     const QDateTime now = QDateTime::currentDateTimeUtc();
     if (path.isEmpty()) {
+        PruneJournals(JournalFolder(), kJournalsKept - 1); // with this run's, the folder keeps the newest
         path = JournalFolder() + "rename-" + now.toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1() +
                '-' + QByteArray::number(::getpid()) + ".jsonl";
     }

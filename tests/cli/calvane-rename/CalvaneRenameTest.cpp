@@ -5,7 +5,12 @@
 #include "QtPrint.h"
 #include "TempDir.h"
 #include "midi/MidiBytes.h"
+#include "rename/JournalIndex.h"
 #include "rename/RenameJournal.h"
+#include "rename/ReviewPlan.h"
+#include "rename/ReviewRun.h"
+#include "rename/RunJournal.h"
+#include "rename/UndoRun.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -505,6 +510,168 @@ TEST_F(RenameToolTest, ARealCollectionIsRenamedAsPlannedAndGivenBack)
     ASSERT_EQ(journals().size(), 1);
     EXPECT_EQ(tool({"--undo", journals()[0]}).status, 0);
     EXPECT_EQ(tree(), before);
+}
+
+// The review list's plan is the tool's: the same steps over the same planned
+// space, row for row, for folders of every kind of finding.
+struct PlanCase
+{
+    const char* name;
+    std::vector<std::pair<QByteArray, QByteArray>> files; ///< path under music, title
+    bool recursive;
+    bool replaceRefused;
+    OnConflict onConflict;
+};
+
+class ReviewPlanIsTheToolsPlan : public RenameToolTest, public ::testing::WithParamInterface<PlanCase>
+{};
+
+/// A JSON line's path relative to music/, its bytes when it names them.
+QByteArray relativeField(const QJsonObject& line, const QString& field)
+{
+    const QJsonValue hexValue = line.value(field + QStringLiteral("_hex"));
+    const QByteArray path = hexValue.isString() ? QByteArray::fromHex(hexValue.toString().toLatin1())
+                                                : line.value(field).toString().toUtf8();
+    return path.startsWith("music/") ? path.sliced(6) : path;
+}
+
+TEST_P(ReviewPlanIsTheToolsPlan, RowForRow)
+{
+    const PlanCase& c = GetParam();
+    for (const auto& [path, title] : c.files) {
+        write("music/" + path, MidiWithTitle(title));
+    }
+    QList<QByteArray> args{"-n", "--json"};
+    if (c.recursive) {
+        args << "-r";
+    }
+    if (c.replaceRefused) {
+        args << "--replace-refused";
+    }
+    if (c.onConflict == OnConflict::Number) {
+        args << "--on-conflict=number";
+    }
+    const ToolRun run = tool(args << "music");
+    QStringList fromTool;
+    for (const QByteArray& line : run.out.split('\n')) {
+        if (line.isEmpty()) {
+            continue;
+        }
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        fromTool << QStringLiteral("%1 | %2 | %3 | %4 | %5")
+                        .arg(QString::fromLatin1(relativeField(o, QStringLiteral("from")).toHex()),
+                             QString::fromLatin1(relativeField(o, QStringLiteral("to")).toHex()))
+                        .arg(o.value(QStringLiteral("result")).toInt(-1))
+                        .arg(QString::fromLatin1(relativeField(o, QStringLiteral("wanted")).toHex()))
+                        .arg(o.value(QStringLiteral("error")).toInt(0));
+    }
+    ReviewOptions options;
+    options.recursive = c.recursive;
+    options.replaceRefused = c.replaceRefused;
+    options.onConflict = c.onConflict;
+    const ReviewPlan plan = ReviewPlan::Make(root + "/music", options, [] { return false; });
+    QStringList fromList;
+    for (qsizetype i = 0; i < plan.size(); ++i) {
+        const FileRename& f = plan.row(i).plan;
+        const QByteArray relative = plan.relativePath(i);
+        const QByteArray folder = relative.first(relative.lastIndexOf('/') + 1);
+        fromList << QStringLiteral("%1 | %2 | %3 | %4 | %5")
+                        .arg(QString::fromLatin1(relative.toHex()),
+                             QString::fromLatin1(
+                                 f.result == ConvResult::Renamed ? (folder + f.newName).toHex() : ""))
+                        .arg(static_cast<int>(f.result))
+                        .arg(QString::fromLatin1(f.wantedName.isEmpty() ? ""
+                                                                        : (folder + f.wantedName).toHex()))
+                        .arg(f.error);
+    }
+    EXPECT_FALSE(fromList.isEmpty());
+    EXPECT_EQ(fromList, fromTool);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, ReviewPlanIsTheToolsPlan,
+    ::testing::Values(
+        PlanCase{"ClashesWithinTheList",
+                 {{"a.mid", "Z"},
+                  {"b.mid", "a"},
+                  {"c.mid", "Same"},
+                  {"d.mid", "Same"},
+                  {"e.mid", "Same"},
+                  {"x.mid", "y"},
+                  {"y.mid", "x"},
+                  {"Kept.mid", "Kept"}},
+                 false,
+                 false,
+                 OnConflict::Skip},
+        PlanCase{"NumberedClashes",
+                 {{"c.mid", "Same"}, {"d.mid", "Same"}, {"Same (2).mid", "Other"}, {"e.mid", "Same"}},
+                 false,
+                 false,
+                 OnConflict::Number},
+        PlanCase{"RefusedCharacters",
+                 {{"r1.mid", "A/B"}, {"r2.mid", "Who?"}, {"r3.mid", "Line\r\nTwo"}, {"r4.mid", ".hidden"}},
+                 false,
+                 false,
+                 OnConflict::Skip},
+        PlanCase{"RefusedCharactersReplaced",
+                 {{"r1.mid", "A/B"}, {"r2.mid", "Who?"}, {"r3.mid", "Line\r\nTwo"}},
+                 false,
+                 true,
+                 OnConflict::Skip},
+        PlanCase{"NoTitles",
+                 {{"blank.mid", ""}, {"spaces.mid", "   "}, {"ok.mid", "Fine  "}},
+                 false,
+                 false,
+                 OnConflict::Skip},
+        PlanCase{"ShiftJisNames",
+                 {{"\x8b\xc8.mid", "\x8b\xc8\x82\xcc\x96\xbc"},
+                  {"\x83\x70\x83\x58.mid", "\x8b\xc8\x82\xcc\x96\xbc"},
+                  {"long.mid", QByteArray("\x92\xb7").repeated(127)}},
+                 false,
+                 false,
+                 OnConflict::Skip},
+        PlanCase{"ASubfolderTree",
+                 {{"top.mid", "Song"},
+                  {"sub/one.mid", "Song"},
+                  {"sub/two.mid", "Song"},
+                  {"sub/\x83\x70\x83\x58/deep.mid", "Deep"},
+                  {"sub/deeper/more/x.mid", "top"}},
+                 true,
+                 false,
+                 OnConflict::Skip}),
+    [](const ::testing::TestParamInfo<PlanCase>& info) { return std::string(info.param.name); });
+
+// A run of the window is taken back by the tool, and a run of the tool by the window's undo.
+TEST_F(RenameToolTest, TheWindowsJournalsAndTheToolsTakeEachOtherBack)
+{
+    write("music/1.mid", MidiWithTitle("One"));
+    write("music/2.mid", MidiWithTitle("Two"));
+    write("music/\x8b\xc8.mid", MidiWithTitle("\x8b\xc8\x82\xcc\x96\xbc"));
+    const Tree before = tree();
+    ReviewPlan plan = ReviewPlan::Make(root + "/music", {}, [] { return false; });
+    RunJournal window("review", root + "/music/", {}, root + "/.state/calvane/");
+    ::mkdir((root + "/.state").constData(), 0700);
+    ::mkdir((root + "/.state/calvane").constData(), 0700);
+    EXPECT_EQ(ApplyReviewPlan(plan, window, [](qsizetype, qsizetype) { return true; }).renamed, 3);
+    window.close();
+    ASSERT_EQ(journals().size(), 1);
+    const ToolRun undo = tool({"--undo", journals()[0]});
+    EXPECT_EQ(undo.status, 0) << undo.err.toStdString();
+    EXPECT_EQ(tree(), before);
+
+    ASSERT_EQ(tool({"music"}).status, 0);
+    EXPECT_NE(tree(), before);
+    const std::vector<JournalRun> runs = ListJournalRuns(root + "/.state/calvane/");
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[0].run, "") << "the newest is the tool's run";
+    EXPECT_TRUE(runs[2].undone) << "the window's run, taken back by the tool";
+    RunJournal back("undo", runs[0].folder, runs[0].path, root + "/.state/calvane/");
+    const UndoRunResult undone =
+        UndoJournalRun(runs[0].path, back, [](qsizetype, qsizetype) { return true; });
+    back.close();
+    EXPECT_EQ(undone.count(UndoOutcome::Done), 3);
+    EXPECT_EQ(tree(), before);
+    EXPECT_TRUE(ListJournalRuns(root + "/.state/calvane/")[1].undone);
 }
 
 } // namespace

@@ -1,0 +1,113 @@
+#include "rename/RunJournal.h"
+
+#include "rename/JournalIndex.h"
+
+#include <QDateTime>
+
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace calvane {
+
+QString JournalFolderRefusal(const QByteArray& folder)
+{
+    // The place for the checks of the journal folder itself (its owner, who else
+    // may write in it, a link put in its place): when they refuse it, the text
+    // returned here is said once and the run renames without a journal.
+    Q_UNUSED(folder);
+    return {};
+}
+
+RunJournal::RunJournal(QByteArray run, QByteArray folder, QByteArray undoOf, QByteArray journalFolder)
+    : m_run(std::move(run)), m_folder(std::move(folder)), m_undoOf(std::move(undoOf)),
+      m_journalFolder(std::move(journalFolder))
+{}
+
+RunJournal::~RunJournal()
+{
+    close();
+}
+
+void RunJournal::open()
+{
+    if (m_journalFolder.isEmpty()) {
+        m_journalFolder = JournalFolder();
+    }
+    m_refusal = JournalFolderRefusal(m_journalFolder);
+    if (!m_refusal.isEmpty()) {
+        return;
+    }
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QByteArray stem = m_journalFolder + "rename-" +
+                            now.toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1() + '-' +
+                            QByteArray::number(::getpid());
+    QByteArray path;
+    struct stat st
+    {};
+    for (int n = 1; path.isEmpty() || ::lstat(path.constData(), &st) == 0; ++n) {
+        path = stem + '-' + QByteArray::number(n) + ".jsonl"; // made new at the rename: O_EXCL
+    }
+    m_journal = std::make_unique<JournaledRenameSpace>(
+        m_disk, path, JournalHeaderLine(now.toString(Qt::ISODateWithMs), m_undoOf, {m_run, m_folder}),
+        JournaledRenameSpace::OnJournalFailure::RenameAnyway);
+}
+
+std::int32_t RunJournal::Rename(const QByteArray& from, const QByteArray& to)
+{
+    const bool first = !m_journal && m_refusal.isEmpty();
+    if (first) {
+        open();
+    }
+    if (!m_journal) {
+        return m_disk.Rename(from, to);
+    }
+    const std::int32_t result = m_journal->Rename(from, to);
+    if (!m_pruned && m_journal->journaled() > 0) {
+        m_pruned = true;
+        PruneJournals(m_journalFolder); // the folder keeps the newest, this one among them
+    }
+    return result;
+}
+
+QString RunJournal::untoldFailure()
+{
+    if (m_told) {
+        return {};
+    }
+    QString why = m_refusal;
+    if (why.isEmpty() && m_journal && m_journal->journalError() != 0) {
+        why = QStringLiteral("%1: %2").arg(QString::fromLocal8Bit(m_journal->journalPath()),
+                                           QString::fromLocal8Bit(std::strerror(m_journal->journalError())));
+    }
+    if (why.isEmpty()) {
+        return {};
+    }
+    m_told = true;
+    return QStringLiteral("変換の記録を書き込めません（%1）\r\n変換は続けますが、この変換は元に戻せません")
+        .arg(why);
+}
+
+QByteArray RunJournal::path() const
+{
+    return m_journal ? m_journal->journalPath() : QByteArray();
+}
+
+qsizetype RunJournal::journaled() const
+{
+    return m_journal ? m_journal->journaled() : 0;
+}
+
+int RunJournal::close()
+{
+    if (!m_journal) {
+        return 0;
+    }
+    const int error = m_journal->close();
+    if (m_journal->journaled() == 0 && m_journal->journalError() == 0) {
+        ::unlink(m_journal->journalPath().constData()); // nothing to take back: no journal to keep
+    }
+    return error;
+}
+
+} // namespace calvane

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "rename/RenameJournal.h"
+#include "rename/RenameSpace.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+namespace calvane {
+
+/// The disk, through a journal of one run of the window (a single rename's
+/// session, a batch, the review list, an undo) in the journal folder, in the
+/// format calvane-rename writes and reads. The journal is made at the first
+/// rename, and the folder then keeps the newest journals only. A journal that
+/// cannot be written does not stop the renames: untoldFailure() says it once.
+class RunJournal final : public RenameSpace
+{
+public:
+    /// run: "single", "batch", "review" or "undo"; folder: where the run renames
+    /// (native); undoOf: the journal an undo takes back. journalFolder: native,
+    /// ending in "/"; empty: JournalFolder() at the first rename.
+    RunJournal(QByteArray run, QByteArray folder, QByteArray undoOf = {}, QByteArray journalFolder = {});
+    ~RunJournal() override;
+
+    std::int32_t Rename(const QByteArray& from, const QByteArray& to) override;
+    bool Exists(const QByteArray& path) override { return m_disk.Exists(path); }
+
+    /// The journal's failure in the user's words, the first time it is asked after
+    /// the failure; empty otherwise.
+    QString untoldFailure();
+    /// The journal file; empty before the first rename.
+    QByteArray path() const;
+    /// The renames done and journaled.
+    qsizetype journaled() const;
+    /// Flushes and closes the journal; 0 or the errno.
+    int close();
+
+private:
+    void open();
+
+    DiskRenameSpace m_disk;
+    QByteArray m_run;
+    QByteArray m_folder;
+    QByteArray m_undoOf;
+    QByteArray m_journalFolder;
+    std::unique_ptr<JournaledRenameSpace> m_journal;
+    QString m_refusal; ///< why the journal folder is not used at all
+    bool m_told = false;
+    bool m_pruned = false;
+};
+
+/// Why a journal folder is not to be used (another user's, open to others, a
+/// link); empty when it may be used.
+QString JournalFolderRefusal(const QByteArray& folder);
+
+} // namespace calvane

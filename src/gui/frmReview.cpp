@@ -301,9 +301,6 @@ void frmReview::cmdConv_Click()
                 m_model->setReadOnly(false);
             }
         });
-        if (tblReview->state() == QAbstractItemView::EditingState) {
-            tblReview->setFocus(); // a title being typed is taken first
-        }
         m_model->setReadOnly(true);
         cmdConv->setEnabled(false);
         cmdAbort->setEnabled(true);

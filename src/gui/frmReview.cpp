@@ -181,7 +181,7 @@ void frmReview::restoreColumns()
     const QStringList widths = m_settings.Review.Columns.split(u',', Qt::SkipEmptyParts);
     QHeaderView* header = tblReview->horizontalHeader();
     const int shown = std::max(width() - 40, 400);
-    const int defaults[] = {shown * 3 / 10, shown * 3 / 10, shown * 3 / 10};
+    const int defaults[] = {shown * 22 / 100, shown * 26 / 100, shown * 22 / 100}; // the word takes the rest
     for (int column = 0; column < ReviewModel::ColumnCount - 1; ++column) {
         bool ok = false;
         const int stored = column < widths.size() ? widths[column].toInt(&ok) : 0;
@@ -211,8 +211,6 @@ void frmReview::makePlan(bool readFolder)
         m_model->allChanged();
     }
     m_filter->invalidate();
-    prgProgress->setRange(0, 1);
-    prgProgress->setValue(0);
     cmdConv->setEnabled(true);
     setWindowTitle(kCaption);
     showCounts();
@@ -244,6 +242,8 @@ void frmReview::showCounts()
         problems += IsProblem(row.status) ? 1 : 0;
         checked += row.checked ? 1 : 0;
     }
+    prgProgress->setRange(0, static_cast<int>(checked)); // the files a run will take
+    prgProgress->setValue(0);
     lblSummary->setText(QStringLiteral("%1 ファイル: 変換 %2 件、問題あり %3 件、チェック %4 件")
                             .arg(plan.size())
                             .arg(willRename)

@@ -340,11 +340,11 @@ TEST_F(MainWindowTest, TheRightButtonShowsTheEditMenuWithThePlayerItems)
         }
     });
     clickEntry(QStringLiteral("a.mid"), Qt::RightButton);
-    EXPECT_EQ(popped.visible,
-              QStringList({"mnuReLoad", "mnuAllConv", "mnuConv", "mnuBar3", "mnuEdit_Play", "mnuEdit_Pause",
-                           "mnuEdit_Stop", "mnuBar4", "mnuUsePlayer", "mnuBar5", "mnuDel"}));
-    EXPECT_EQ(popped.enabled,
-              QStringList({"mnuReLoad", "mnuAllConv", "mnuConv", "mnuEdit_Pause", "mnuEdit_Stop", "mnuDel"}));
+    EXPECT_EQ(popped.visible, QStringList({"mnuReLoad", "mnuAllConv", "mnuConv", "mnuReview", "mnuUndo",
+                                           "mnuBar3", "mnuEdit_Play", "mnuEdit_Pause", "mnuEdit_Stop",
+                                           "mnuBar4", "mnuUsePlayer", "mnuBar5", "mnuDel"}));
+    EXPECT_EQ(popped.enabled, QStringList({"mnuReLoad", "mnuAllConv", "mnuConv", "mnuReview", "mnuUndo",
+                                           "mnuEdit_Pause", "mnuEdit_Stop", "mnuDel"}));
     // Hidden again afterwards: the menu bar's Edit menu never shows them.
     EXPECT_FALSE(window->mnuEdit_Play->isVisible());
     EXPECT_FALSE(window->mnuBar4->isVisible());
@@ -373,10 +373,11 @@ TEST_F(MainWindowTest, TheEditMenuIsEnabledByTheSelectionAndThePlayerMode)
         }
         return enabled;
     };
-    EXPECT_EQ(enabledWith(QStringLiteral("playing")), QStringList());
+    // The review list and the undo window open without a selection.
+    EXPECT_EQ(enabledWith(QStringLiteral("playing")), QStringList({"mnuReview", "mnuUndo"}));
 
     clickEntry(QStringLiteral("a.mid"));
-    const QStringList always{"mnuReLoad", "mnuAllConv", "mnuConv"};
+    const QStringList always{"mnuReLoad", "mnuAllConv", "mnuConv", "mnuReview", "mnuUndo"};
     EXPECT_EQ(enabledWith(QStringLiteral("playing")),
               always + QStringList({"mnuEdit_Pause", "mnuEdit_Stop", "mnuDel"}));
     EXPECT_EQ(enabledWith(QStringLiteral("paused")),

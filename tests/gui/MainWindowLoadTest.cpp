@@ -67,9 +67,12 @@ TEST_F(MainWindowTest, AFirstStartShowsTheCurrentFolderAndACloseWritesAllNinetee
     window->close();
     EXPECT_EQ(device.sent, QStringList({QStringLiteral("Stop Midi"), QStringLiteral("Close Midi")}));
     EXPECT_EQ(keysInOrder(ini),
-              QStringList({"MIDIInfo", "Preview", "Front", "ErrSkip", "NoMIDITitle", "Start", "Space",
-                           "LastSpace", "AppointFolder", "SaveLastFolder", "Del", "chkDel", "DClick",
-                           "DeviceName", "DeviceNum", "UsePlayer", "ExePath", "FastFolderPath", "Repeat"}));
+              QStringList({"MIDIInfo",    "Preview", "Front",          "ErrSkip",        "NoMIDITitle",
+                           "Start",       "Space",   "LastSpace",      "AppointFolder",  "SaveLastFolder",
+                           "Del",         "chkDel",  "DClick",         "DeviceName",     "DeviceNum",
+                           "UsePlayer",   "ExePath", "FastFolderPath", "Repeat",         "Width",
+                           "Height",      "Columns", "Subfolders",     "ReplaceRefused", "NumberConflicts",
+                           "ProblemsOnly"}));
     EXPECT_TRUE(TempDir::read(ini).contains("FastFolderPath=" + music.toUtf8()));
     EXPECT_TRUE(boxes.shown.empty());
 }
@@ -308,9 +311,19 @@ TEST_F(MainWindowTest, EveryControlAndMenuItemCarriesItsDesignNameAndCaption)
         edit.append(item->objectName() + (item->isVisible() ? "" : "(hidden)") +
                     (item->shortcut().isEmpty() ? QString() : u' ' + item->shortcut().toString()));
     }
-    EXPECT_EQ(edit, QStringList({"mnuReLoad", "mnuAllConv Ctrl+A", "mnuConv Ctrl+C", "mnuBar3",
-                                 "mnuEdit_Play(hidden)", "mnuEdit_Pause(hidden)", "mnuEdit_Stop(hidden)",
-                                 "mnuBar4(hidden)", "mnuUsePlayer", "mnuBar5", "mnuDel"}));
+    EXPECT_EQ(edit,
+              QStringList({"mnuReLoad", "mnuAllConv Ctrl+A", "mnuConv Ctrl+C", "mnuReview Ctrl+L", "mnuUndo",
+                           "mnuBar3", "mnuEdit_Play(hidden)", "mnuEdit_Pause(hidden)", "mnuEdit_Stop(hidden)",
+                           "mnuBar4(hidden)", "mnuUsePlayer", "mnuBar5", "mnuDel"}));
+    QString letters; // the access letters of the Edit menu
+    for (QAction* item : control<QMenu>("mnuEdit")->actions()) {
+        const qsizetype amp = item->text().indexOf(u'&');
+        letters += amp >= 0 ? item->text().at(amp + 1) : QChar();
+    }
+    EXPECT_EQ(control<QAction>("mnuReview")->text(), QStringLiteral("変換一覧(&L)..."));
+    EXPECT_EQ(control<QAction>("mnuUndo")->text(), QStringLiteral("変換を元に戻す(&U)..."));
+    EXPECT_EQ(letters.count(u'L'), 1);
+    EXPECT_EQ(letters.count(u'U'), 1);
     EXPECT_EQ(control<QAction>("mnuSet")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
     EXPECT_EQ(control<QAction>("mnuShowHelp")->text(), QStringLiteral("ヘルプの表示(&S)..."));
     EXPECT_EQ(control<QAction>("mnuVer")->text(), QStringLiteral("バージョン情報(&V)..."));

@@ -74,7 +74,16 @@ TEST(Settings, AFirstSaveWritesEveryKeyInTheFixedOrder)
                                               "FastFolderPath=/home/u/MIDI\r\n"
                                               "\r\n"
                                               "[MIDIPlayer]\r\n"
-                                              "Repeat=0\r\n"));
+                                              "Repeat=0\r\n"
+                                              "\r\n"
+                                              "[Review]\r\n"
+                                              "Width=0\r\n"
+                                              "Height=0\r\n"
+                                              "Columns=\r\n"
+                                              "Subfolders=False\r\n"
+                                              "ReplaceRefused=False\r\n"
+                                              "NumberConflicts=False\r\n"
+                                              "ProblemsOnly=False\r\n"));
 }
 
 TEST(Settings, EveryValueSurvivesASaveAndALoad)
@@ -95,6 +104,7 @@ TEST(Settings, EveryValueSurvivesASaveAndALoad)
     s.settings.UsePlayer = 1;
     s.settings.ExePath = QStringLiteral("/usr/bin/player --flag");
     s.settings.Repeat = 1;
+    s.settings.Review = {900, 500, QStringLiteral("120,200,180,300"), true, true, true, true};
     SaveSettings(file, s, QStringLiteral("/not/this/one"));
     const StoredSettings back = LoadSettings(file);
     EXPECT_EQ(back.view, s.view);
@@ -105,6 +115,15 @@ TEST(Settings, EveryValueSurvivesASaveAndALoad)
     SaveSettings(file, s, QStringLiteral("/last/folder"));
     EXPECT_EQ(TempDir::read(file).count("FastFolderPath="), 1);
     EXPECT_EQ(LoadSettings(file).settings.FastFolderPath, QStringLiteral("/last/folder"));
+
+    // The review list's keys came later: a value that cannot be read is its default, the
+    // file is not taken for damaged.
+    dir.write(QStringLiteral("calvane.ini"),
+              "[Review]\r\nWidth=70000\r\nSubfolders=yes\r\nProblemsOnly=1\r\n");
+    const ReviewSettings review = LoadSettings(file).settings.Review;
+    EXPECT_EQ(review.Width, 0);
+    EXPECT_FALSE(review.Subfolders);
+    EXPECT_TRUE(review.ProblemsOnly);
 }
 
 TEST(Settings, TruthValuesInAnyCaseOrAsNumbers)

@@ -2,6 +2,7 @@
 // gives is a rename inside one folder, and what it gives is read back the same
 // once written. Names made of the input's bytes come back byte for byte.
 
+#include "rename/JournalIndex.h"
 #include "rename/RenameJournal.h"
 
 #include <cstddef>
@@ -40,6 +41,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (!read.entries.empty()) {
         check(ReadJournal(journalOf(read.entries)).entries == read.entries);
+    }
+    // The undo window's index reads the same text: a journal it can use is one it lists.
+    const std::optional<JournalRun> run = ReadJournalRun("/state/j.jsonl", input);
+    if (read.error.isEmpty() && !read.entries.empty() && input.startsWith("{") && input.contains('\n')) {
+        check(run.has_value());
+    }
+    if (run) {
+        check(run->files >= 0);
     }
 
     // The input's bytes as two names (no "/" and no NUL in a name).

@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QGridLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -23,6 +24,7 @@
 #include <QStandardItemModel>
 #include <QTableView>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace calvane {
@@ -117,6 +119,15 @@ void frmUndo::createControls()
     resize(820, 480);
 
     connect(cmdUndo, &QPushButton::clicked, this, &frmUndo::cmdUndo_Click);
+    connect(tblRuns->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (!m_running && current.isValid() && current.row() < static_cast<int>(m_runs.size())) {
+                    // The bar counts the files of the run an undo would take back.
+                    prgProgress->setRange(
+                        0, static_cast<int>(std::max<qsizetype>(m_runs[current.row()].files, 1)));
+                    prgProgress->setValue(0);
+                }
+            });
     connect(cmdClose, &QPushButton::clicked, this, &frmUndo::close);
 }
 
@@ -153,7 +164,9 @@ void frmUndo::showRuns()
                             cell(QString::number(run.files)),
                             cell(run.undone ? QStringLiteral("元に戻し済み") : QString())});
     }
-    tblRuns->resizeColumnsToContents();
+    for (int column = 0; column + 1 < m_model->columnCount(); ++column) {
+        tblRuns->resizeColumnToContents(column); // the last, the state, takes the rest
+    }
     if (!m_runs.empty()) {
         tblRuns->selectRow(0);
     }
@@ -219,8 +232,10 @@ void frmUndo::cmdUndo_Click()
                 return;
             }
         }
-        prgProgress->setValue(static_cast<int>(result.files.size()));
+        const int undoneFiles = static_cast<int>(result.files.size());
         showRuns();
+        prgProgress->setRange(0, std::max(static_cast<int>(result.total), 1));
+        prgProgress->setValue(undoneFiles);
         txtReport->setPlainText(UndoSummaryText(result));
         setWindowTitle(QStringLiteral("変換の取り消し - 完了"));
     });

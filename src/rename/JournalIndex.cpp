@@ -33,9 +33,11 @@ QByteArray folderOf(const QByteArray& path)
     return path.first(path.lastIndexOf('/') + 1);
 }
 
-/// The run a journal's text tells, or none when its first line is no journal header.
-std::optional<JournalRun> readRun(const QByteArray& path, const QByteArray& text)
+} // namespace
+
+std::optional<JournalRun> ReadJournalRun(const QByteArray& path, QByteArrayView journal)
 {
+    const QByteArray text = journal.toByteArray();
     const qsizetype headerEnd = text.indexOf('\n');
     if (headerEnd < 0) {
         return std::nullopt;
@@ -73,6 +75,8 @@ std::optional<JournalRun> readRun(const QByteArray& path, const QByteArray& text
     return run;
 }
 
+namespace {
+
 /// The names of the folder's "*.jsonl" files.
 std::vector<QByteArray> journalNames(const QByteArray& folder)
 {
@@ -100,7 +104,7 @@ std::vector<JournalRun> readRuns(const QByteArray& folder, const std::vector<QBy
         if (file.status != WholeFile::Status::Ok) {
             continue;
         }
-        if (std::optional<JournalRun> run = readRun(path, file.bytes)) {
+        if (std::optional<JournalRun> run = ReadJournalRun(path, file.bytes)) {
             struct stat st
             {};
             if (::stat(path.constData(), &st) == 0) {

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QDateTime>
 
+#include <optional>
 #include <vector>
 
 namespace calvane {
@@ -23,6 +25,10 @@ struct JournalRun
     bool undone = false; ///< taken back by a later undo that is not itself taken back
     qint64 modified = 0; ///< when it was last written, in nanoseconds: orders runs of one second
 };
+
+/// The run a journal's text tells (path: the journal's), or none when its first
+/// line is no journal header and its first entry, if any, cannot be read.
+std::optional<JournalRun> ReadJournalRun(const QByteArray& path, QByteArrayView text);
 
 /// The journals of the folder (files "*.jsonl" whose first line is a journal's
 /// header), the newest first: by the second the header gives, then by the time

@@ -40,7 +40,6 @@ public:
     void cmdConv_Click();
     /// Stops a run before its next file.
     void cmdAbort_Click();
-    bool isRunning() const { return m_running; }
 
     QMenu* mnuOption = nullptr;
     QAction* mnuSubfolders = nullptr;

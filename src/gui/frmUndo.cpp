@@ -25,7 +25,6 @@
 #include <QTableView>
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace calvane {
 namespace {
@@ -47,17 +46,6 @@ QString runKindText(const QByteArray& run)
         return QStringLiteral("取り消し");
     }
     return QStringLiteral("calvane-rename");
-}
-
-QByteArray realPath(const QByteArray& path)
-{
-    char* real = ::realpath(path.constData(), nullptr);
-    if (!real) {
-        return path;
-    }
-    QByteArray out(real);
-    std::free(real);
-    return out;
 }
 
 } // namespace
@@ -176,6 +164,15 @@ void frmUndo::showRuns()
     }
 }
 
+/// A journal that cannot be written is said once; the undo goes on without it.
+void frmUndo::tellJournalFailure(RunJournal& journal)
+{
+    const QString why = journal.untoldFailure();
+    if (!why.isEmpty()) {
+        m_boxes.show(why, kCaption, MsgIcon::Warning, MsgButtons::Ok);
+    }
+}
+
 void frmUndo::enterPressed()
 {
     if (tblRuns->hasFocus()) {
@@ -203,7 +200,7 @@ void frmUndo::cmdUndo_Click()
         setWindowTitle(QStringLiteral("変換の取り消し - 実行中"));
         BusyPointer pointer;
         PaintThrottle painting({prgProgress});
-        RunJournal journal("undo", run.folder, realPath(run.path), m_journalFolder);
+        RunJournal journal("undo", run.folder, run.path, m_journalFolder);
         m_undone.push_back(run.path);
         const UndoRunResult result = UndoJournalRun(run.path, journal, [&](qsizetype done, qsizetype total) {
             if (!alive || isUnloaded()) {
@@ -212,10 +209,7 @@ void frmUndo::cmdUndo_Click()
             prgProgress->setRange(0, static_cast<int>(std::max<qsizetype>(total, 1)));
             prgProgress->setValue(static_cast<int>(done));
             painting.paintIfDue();
-            const QString why = journal.untoldFailure();
-            if (!why.isEmpty()) {
-                m_boxes.show(why, kCaption, MsgIcon::Warning, MsgButtons::Ok);
-            }
+            tellJournalFailure(journal);
             QCoreApplication::processEvents(); // the close box
             return alive && !isUnloaded();
         });
@@ -225,12 +219,9 @@ void frmUndo::cmdUndo_Click()
         }
         painting.release();
         pointer.restore();
-        const QString why = journal.untoldFailure();
-        if (!why.isEmpty()) {
-            m_boxes.show(why, kCaption, MsgIcon::Warning, MsgButtons::Ok);
-            if (!alive || isUnloaded()) {
-                return;
-            }
+        tellJournalFailure(journal);
+        if (!alive || isUnloaded()) {
+            return;
         }
         const int undoneFiles = static_cast<int>(result.files.size());
         showRuns();

@@ -16,6 +16,7 @@ namespace calvane {
 
 class ErrorReporter;
 class MessageBoxes;
+class RunJournal;
 
 /// "変換の取り消し": the newest runs of the journal folder (the window's and
 /// calvane-rename's), newest first; "元に戻す(&U)" takes the selected run back at
@@ -52,6 +53,7 @@ protected:
 private:
     void createControls();
     void showRuns();
+    void tellJournalFailure(RunJournal& journal);
 
     const bool m_topmost;
     MessageBoxes& m_boxes;

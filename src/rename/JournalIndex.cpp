@@ -17,7 +17,14 @@
 namespace calvane {
 namespace {
 
-QByteArray realPath(const QByteArray& path)
+QByteArray folderOf(const QByteArray& path)
+{
+    return path.first(path.lastIndexOf('/') + 1);
+}
+
+} // namespace
+
+QByteArray JournalIdentity(const QByteArray& path)
 {
     char* real = ::realpath(path.constData(), nullptr);
     if (!real) {
@@ -27,13 +34,6 @@ QByteArray realPath(const QByteArray& path)
     std::free(real);
     return out;
 }
-
-QByteArray folderOf(const QByteArray& path)
-{
-    return path.first(path.lastIndexOf('/') + 1);
-}
-
-} // namespace
 
 std::optional<JournalRun> ReadJournalRun(const QByteArray& path, QByteArrayView journal)
 {
@@ -135,11 +135,9 @@ std::vector<JournalRun> ListJournalRuns(const QByteArray& folder)
     std::vector<JournalRun> runs = readRuns(folder, journalNames(folder));
     // Which undo journals take back which journal, by the file each names.
     QHash<QByteArray, std::vector<qsizetype>> undoneBy;
-    QHash<QByteArray, qsizetype> byPath;
     for (qsizetype i = 0; i < static_cast<qsizetype>(runs.size()); ++i) {
-        byPath.insert(realPath(runs[i].path), i);
         if (!runs[i].undoOf.isEmpty()) {
-            undoneBy[realPath(runs[i].undoOf)].push_back(i);
+            undoneBy[JournalIdentity(runs[i].undoOf)].push_back(i);
         }
     }
     // A run is undone when an undo of it stands, that is, is not undone itself.
@@ -151,7 +149,7 @@ std::vector<JournalRun> ListJournalRuns(const QByteArray& folder)
         if (state[i] == 0) {
             state[i] = 1;
             bool out = false;
-            const auto undos = undoneBy.find(realPath(runs[i].path));
+            const auto undos = undoneBy.find(JournalIdentity(runs[i].path));
             if (undos != undoneBy.end()) {
                 for (const qsizetype u : *undos) {
                     out = out || !undone(u);

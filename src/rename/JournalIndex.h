@@ -26,6 +26,11 @@ struct JournalRun
     qint64 modified = 0; ///< when it was last written, in nanoseconds: orders runs of one second
 };
 
+/// How an undo's header names the journal it takes back (its "undo_of", as
+/// calvane-rename writes it): the absolute path without links; the path as given
+/// when it cannot be resolved.
+QByteArray JournalIdentity(const QByteArray& path);
+
 /// The run a journal's text tells (path: the journal's), or none when its first
 /// line is no journal header and its first entry, if any, cannot be read.
 std::optional<JournalRun> ReadJournalRun(const QByteArray& path, QByteArrayView text);

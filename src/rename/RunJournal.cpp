@@ -49,7 +49,9 @@ void RunJournal::open()
         path = stem + '-' + QByteArray::number(n) + ".jsonl"; // made new at the rename: O_EXCL
     }
     m_journal = std::make_unique<JournaledRenameSpace>(
-        m_disk, path, JournalHeaderLine(now.toString(Qt::ISODateWithMs), m_undoOf, {m_run, m_folder}),
+        m_disk, path,
+        JournalHeaderLine(now.toString(Qt::ISODateWithMs),
+                          m_undoOf.isEmpty() ? QByteArray() : JournalIdentity(m_undoOf), {m_run, m_folder}),
         JournaledRenameSpace::OnJournalFailure::RenameAnyway);
 }
 

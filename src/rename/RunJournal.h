@@ -19,7 +19,8 @@ class RunJournal final : public RenameSpace
 {
 public:
     /// run: "single", "batch", "review" or "undo"; folder: where the run renames
-    /// (native); undoOf: the journal an undo takes back. journalFolder: native,
+    /// (native); undoOf: the journal an undo takes back (its header names it as
+    /// JournalIdentity does). journalFolder: native,
     /// ending in "/"; empty: JournalFolder() at the first rename.
     RunJournal(QByteArray run, QByteArray folder, QByteArray undoOf = {}, QByteArray journalFolder = {});
     ~RunJournal() override;

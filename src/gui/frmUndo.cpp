@@ -108,14 +108,7 @@ void frmUndo::createControls()
 
     connect(cmdUndo, &QPushButton::clicked, this, &frmUndo::cmdUndo_Click);
     connect(tblRuns->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) {
-                if (!m_running && current.isValid() && current.row() < static_cast<int>(m_runs.size())) {
-                    // The bar counts the files of the run an undo would take back.
-                    prgProgress->setRange(
-                        0, static_cast<int>(std::max<qsizetype>(m_runs[current.row()].files, 1)));
-                    prgProgress->setValue(0);
-                }
-            });
+            [this](const QModelIndex& current) { showBarFor(current.row()); });
     connect(cmdClose, &QPushButton::clicked, this, &frmUndo::close);
 }
 
@@ -157,10 +150,21 @@ void frmUndo::showRuns()
     }
     if (!m_runs.empty()) {
         tblRuns->selectRow(0);
+        showBarFor(0);
     }
     cmdUndo->setEnabled(!m_runs.empty());
     if (m_runs.empty()) {
         txtReport->setPlainText(QStringLiteral("元に戻せる変換の記録はありません"));
+    }
+}
+
+/// The bar counts the files of the run an undo would take back.
+void frmUndo::showBarFor(int row)
+{
+    if (!m_running && row >= 0 && row < static_cast<int>(m_runs.size())) {
+        prgProgress->setRange(
+            0, static_cast<int>(std::max<qsizetype>(m_runs[static_cast<std::size_t>(row)].files, 1)));
+        prgProgress->setValue(0);
     }
 }
 

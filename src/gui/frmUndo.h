@@ -54,6 +54,7 @@ private:
     void createControls();
     void showRuns();
     void tellJournalFailure(RunJournal& journal);
+    void showBarFor(int row);
 
     const bool m_topmost;
     MessageBoxes& m_boxes;

@@ -63,6 +63,9 @@ std::optional<JournalRun> ReadJournalRun(const QByteArray& path, QByteArrayView 
     if (run.folder.isEmpty() && !first.entries.empty()) {
         run.folder = folderOf(first.entries.front().from);
     }
+    if (run.folder.size() > 1 && run.folder.endsWith('/')) {
+        run.folder.chop(1); // one spelling, whoever wrote the journal
+    }
     // Every whole line after the header is an entry; a last line without its end was cut off.
     const qsizetype wholeEnd = text.lastIndexOf('\n');
     for (qsizetype at = headerEnd + 1; at <= wholeEnd;) {

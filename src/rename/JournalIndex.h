@@ -19,7 +19,7 @@ struct JournalRun
     QByteArray path;   ///< the journal, native
     QDateTime started; ///< UTC, from its header
     QByteArray run;    ///< "single", "batch", "review", "undo" (also the tool's undo); empty: calvane-rename
-    QByteArray folder; ///< where it renamed: its header's folder, else the first entry's folder
+    QByteArray folder; ///< where it renamed: its header's folder, else the first entry's; no "/" at the end
     qsizetype files = 0;
     QByteArray undoOf;   ///< the journal an undo took back (as its header names it)
     bool undone = false; ///< taken back by a later undo that is not itself taken back

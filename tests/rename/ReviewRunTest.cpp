@@ -321,11 +321,11 @@ TEST_F(ReviewRunTest, TheIndexListsRunsNewestFirstKnowsWhatIsUndoneAndTheFolderK
                     .arg(run.undone ? "undone" : "-");
     }
     EXPECT_EQ(seen, QStringList({
-                        "undo2.jsonl undo /m/ 1 -",
-                        "undo1.jsonl undo /m/ 1 undone",
-                        "review.jsonl review /music/ 2 -",
-                        "tool.jsonl  /m/ 2 -", // undone, then done again by undoing the undo
-                        "cut.jsonl  /m/ 2 -",
+                        "undo2.jsonl undo /m 1 -",
+                        "undo1.jsonl undo /m 1 undone",
+                        "review.jsonl review /music 2 -",
+                        "tool.jsonl  /m 2 -", // undone, then done again by undoing the undo
+                        "cut.jsonl  /m 2 -",
                     }));
 
     PruneJournals(j, 3);

@@ -81,11 +81,11 @@ int RunCalvane(int argc, char** argv, const StartOptions& options)
     boxes.setParent(&window);
     WindowRaiser raiser(window);
     QObject::connect(&instance, &SingleInstance::raiseRequested, &raiser, &WindowRaiser::raiseLastActive);
-    // "Open with" while the program runs: the file is loaded once the main window
-    // takes input; the window the user can act in comes to the front at once.
+    // "Open with" while the program runs: the window the user can act in comes to
+    // the front first; the file is loaded once the main window takes input.
     QObject::connect(&instance, &SingleInstance::openRequested, &window, [&](const QString& file) {
-        window.openFromAnotherStart(file);
         raiser.raiseLastActive();
+        window.openFromAnotherStart(file);
     });
 
     window.Form_Load(commandLine);

@@ -2,9 +2,13 @@
 // program, through the main window's menus and keys.
 
 #include "MainWindowFixture.h"
+#include "gui/basSubMain.h"
 #include "gui/desktop/Help.h"
+#include "gui/desktop/SingleInstance.h"
+#include "gui/desktop/WindowRaiser.h"
 #include "gui/frmAllConv.h"
 #include "gui/frmVerInfo.h"
+#include "platform/Paths.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -162,6 +166,58 @@ TEST_F(MainWindowTest, AFileFromALaterStartIsLoadedOnceNoSecondaryWindowIsOpen)
 
     window->openFromAnotherStart(elsewhere.path(QStringLiteral("notes.txt")));
     EXPECT_EQ(shownBoxes(), QStringList{QStringLiteral("選択エラー: MIDIファイルを選択してください")});
+}
+
+// Through the real socket, as the program wires it: each file is read off its
+// connection before it goes on, the window comes to the front first, a file that
+// arrives while a box is up waits for the answer, a file added to the shown folder
+// is found and the selected file is loaded again.
+TEST_F(MainWindowTest, FilesHandedOverThroughTheSocketComeOneAtATimeAfterEveryBox)
+{
+    addMidi(QStringLiteral("a.mid"), "A");
+    start();
+    const QString folder = dir.path(QStringLiteral("instance"));
+    SingleInstance instance(folder);
+    ASSERT_EQ(instance.claim(), SingleInstance::Role::First);
+    WindowRaiser raiser(*window);
+    ConnectLaterStarts(instance, raiser, *window);
+    const auto handOver = [&](const QString& path) {
+        SingleInstance later(folder);
+        EXPECT_EQ(later.claim(path), SingleInstance::Role::Second);
+    };
+
+    const QString notes = dir.write(QStringLiteral("notes.txt"), "notes");
+    const QString missing = music + QStringLiteral("/missing.mid");
+    QStringList atBoxes;
+    boxes.onShow = [&](const ShownBox& box) {
+        atBoxes.append(QStringLiteral("%1 minimized=%2 loaded=%3")
+                           .arg(box.caption)
+                           .arg(window->isMinimized())
+                           .arg(GetFileNamePart(state.CurrentMIDIPath)));
+        if (atBoxes.size() == 1) {
+            handOver(missing); // while the first box is up
+            handOver(music + QStringLiteral("/a.mid"));
+            QTest::qWait(50);
+        }
+    };
+    window->showMinimized();
+    handOver(notes);
+    QTRY_COMPARE(window->txtFileName->text(), QStringLiteral("a.mid"));
+    EXPECT_EQ(atBoxes, QStringList({QStringLiteral("選択エラー minimized=0 loaded="),
+                                    QStringLiteral("選択エラー minimized=0 loaded=")}));
+
+    // A file copied into the shown folder after its list was read.
+    addMidi(QStringLiteral("b.mid"), "B");
+    handOver(music + QStringLiteral("/b.mid"));
+    QTRY_COMPARE(window->txtFileName->text(), QStringLiteral("b.mid"));
+    EXPECT_EQ(window->txtConvFileName->text(), QStringLiteral("B"));
+    // The selected file, changed meanwhile, is loaded again.
+    addMidi(QStringLiteral("b.mid"), "B again");
+    handOver(music + QStringLiteral("/b.mid"));
+    QTRY_COMPARE(window->txtConvFileName->text(), QStringLiteral("B again"));
+    EXPECT_EQ(listed(), QStringList({QStringLiteral("a.mid"), QStringLiteral("b.mid")}));
+    EXPECT_EQ(shownBoxes().size(), 2);
+    EXPECT_TRUE(reporter.reports.empty());
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressBar>
+#include <QScreen>
 
 using namespace calvane;
 using namespace calvane::test;
@@ -406,6 +407,8 @@ TEST_F(BatchTest, EveryWayOfClosingUnloadsOnceAndGivesTheMainWindowBack)
     }
 }
 
+// Real boxes: a box shown while the main window loads, before it is on screen,
+// stands in the middle of the screen; the dialog's boxes are its own.
 TEST_F(BatchTest, TheDialogsBoxesAreItsOwnAndItIsPinnedOnTopWithTheMainWindow)
 {
     addMidi(QStringLiteral("a.mid"), "A|");
@@ -414,12 +417,6 @@ TEST_F(BatchTest, TheDialogsBoxesAreItsOwnAndItIsPinnedOnTopWithTheMainWindow)
         std::make_unique<frmMain>(state, MainWindowServices{screenBoxes, reporter, end, device, starter,
                                                             timer, opener, trash, outputs, pickers, ini});
     screenBoxes.setParent(window.get());
-    window->Form_Load({});
-    window->mnuFront->trigger();
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    open();
-    EXPECT_TRUE(dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 
     // Each box as it comes up: its owner, text and buttons; Enter answers it.
     QStringList seen;
@@ -431,17 +428,30 @@ TEST_F(BatchTest, TheDialogsBoxesAreItsOwnAndItIsPinnedOnTopWithTheMainWindow)
                 buttons.append(button->text());
             }
             buttons.sort();
-            seen.append(QStringLiteral("%1: %2 [%3]")
-                            .arg(box->parentWidget() == dialog.data() ? u"dialog" : u"other", box->text(),
-                                 buttons.join(u' ')));
+            QString owner =
+                box->parentWidget() == dialog.data() ? QStringLiteral("dialog") : QStringLiteral("other");
+            if (!box->parentWidget() || !box->parentWidget()->isVisible()) {
+                const QPoint off =
+                    box->frameGeometry().center() - box->screen()->availableGeometry().center();
+                owner = off.manhattanLength() <= 2 ? QStringLiteral("centred") : QStringLiteral("off centre");
+            }
+            seen.append(QStringLiteral("%1: %2 [%3]").arg(owner, box->text(), buttons.join(u' ')));
             QTest::keyClick(box, Qt::Key_Return);
         }
     });
     watch.start(5);
+    window->Form_Load(dir.write(QStringLiteral("notes.txt"), "x")); // the window is not on screen yet
+    window->mnuFront->trigger();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    open();
+    EXPECT_TRUE(dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+
     click(dialog->cmdConv);
     click(dialog->cmdStop); // at the stop: the question, whose Enter is Yes
     watch.stop();
-    EXPECT_EQ(seen, QStringList({QStringLiteral("dialog: MIDIタイトルに不正な文字が入力されています [OK]"),
+    EXPECT_EQ(seen, QStringList({QStringLiteral("centred: MIDIファイルを選択してください [OK]"),
+                                 QStringLiteral("dialog: MIDIタイトルに不正な文字が入力されています [OK]"),
                                  QStringLiteral("dialog: 変換作業を中止しますか [いいえ(&N) はい(&Y)]")}));
     QTRY_VERIFY(dialog.isNull());
 }

@@ -61,7 +61,6 @@ public:
             }
             return answer(buttons);
         }
-        ++up;
         QEventLoop loop;
         MsgResult result = MsgResult::Ok;
         QTimer::singleShot(0, &loop, [&] {
@@ -72,7 +71,6 @@ public:
             QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         });
         loop.exec();
-        --up;
         return result;
     }
 
@@ -80,7 +78,6 @@ public:
     std::deque<MsgResult> answers;
     std::function<void(const ShownBox&)> onShow;
     bool spins = false;
-    int up = 0; ///< boxes shown and not yet answered (spinning only)
 
 private:
     MsgResult answer(MsgButtons buttons)

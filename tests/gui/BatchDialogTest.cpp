@@ -4,6 +4,7 @@
 // secondary window and the ownership of its message boxes.
 
 #include "MainWindowFixture.h"
+#include "Unreadable.h"
 #include "gui/desktop/QtMessageBoxes.h"
 #include "gui/frmAllConv.h"
 #include "settings/Settings.h"
@@ -334,6 +335,52 @@ TEST_F(BatchTest, AFileMovedAwayBeforeTheRunOrWhileItStandsAtTheFileIsNoFile)
     click(dialog->cmdConv);
     EXPECT_EQ(shownBoxes(), QStringList{kDone});
     EXPECT_EQ(onDisk(), QStringList({QStringLiteral("B.mid"), QStringLiteral("E.mid")}));
+}
+
+/// What a widget showed on screen last: its text (or a bar's value) at its last paint.
+class LastPainted : public QObject
+{
+public:
+    explicit LastPainted(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            if (const auto* box = qobject_cast<QLineEdit*>(watched)) {
+                shown = box->text();
+            } else if (const auto* bar = qobject_cast<QProgressBar*>(watched)) {
+                shown = QString::number(bar->value());
+            }
+        }
+        return false;
+    }
+    QString shown;
+};
+
+// The boxes and the bar paint only once a screen frame during a run, but a box
+// that comes up finds them showing the file it is about.
+TEST_F(BatchTest, WhileABoxIsUpTheDialogShowsTheFileItIsAbout)
+{
+    addMidi(QStringLiteral("a.mid"), "A");
+    const QString b = addMidi(QStringLiteral("b.mid"), "B");
+    addMidi(QStringLiteral("c.mid"), "C");
+    ASSERT_TRUE(QFile::setPermissions(b, {}));
+    open();
+    LastPainted name(dialog->txtFileName);
+    LastPainted title(dialog->txtConvFileName);
+    LastPainted bar(dialog->prgProgress);
+    QStringList atBoxes;
+    boxes.onShow = [&](const ShownBox& box) {
+        atBoxes.append(box.text + QStringLiteral(" | ") + name.shown + u' ' + title.shown + u' ' + bar.shown);
+    };
+    {
+        const WithoutRootRights user;
+        if (!user.active()) {
+            GTEST_SKIP() << "root's rights cannot be given up here";
+        }
+        click(dialog->cmdConv); // b cannot be read: its title is none, and the run stops there
+    }
+    EXPECT_EQ(atBoxes, QStringList({QStringLiteral("MIDI情報の取得に失敗しました | b.mid  1"),
+                                    QStringLiteral("MIDIタイトルが入力されていません | b.mid  1")}));
 }
 
 TEST_F(BatchTest, ClosingDuringARunEndsItSilentlyAndTheDialogGoesOnlyAfterTheRun)

@@ -46,10 +46,11 @@ void ConnectLaterStarts(SingleInstance& instance, WindowRaiser& raiser, frmMain&
     QObject::connect(&instance, &SingleInstance::raiseRequested, &raiser, &WindowRaiser::raiseLastActive);
     // "Open with" while the program runs: the window the user can act in comes to
     // the front first; the file is loaded once the main window takes input.
-    QObject::connect(&instance, &SingleInstance::openRequested, &window, [&raiser, &window](const QString& file) {
-        raiser.raiseLastActive();
-        window.openFromAnotherStart(file);
-    });
+    QObject::connect(&instance, &SingleInstance::openRequested, &window,
+                     [&raiser, &window](const QString& file) {
+                         raiser.raiseLastActive();
+                         window.openFromAnotherStart(file);
+                     });
 }
 
 int RunCalvane(int argc, char** argv, const StartOptions& options)

@@ -268,7 +268,7 @@ TEST_F(SettingsDialogTest, OkChecksTheFolderFirstThenTheProgramAndShowsTheFieldT
         {1, 0, folder, 1, QStringLiteral("/dev/null"), kNoFile},
         {1, 0, folder, 1, file, {}},
         {1, 0, folder, 0, missing, {}},
-        {1, 0, missing, 1, missing, kNoFolder}, // the folder first, and only one message
+        {1, 0, missing, 1, missing, kNoFolder},   // the folder first, and only one message
         {1, 0, QStringLiteral("sub"), 0, {}, {}}, // found from the folder the program started in
     };
     QDir(music).mkdir(QStringLiteral("sub"));

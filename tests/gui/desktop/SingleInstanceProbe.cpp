@@ -53,8 +53,8 @@ int runProgram(char** argv)
         auto* reader = new QTimer(&window);
         QObject::connect(reader, &QTimer::timeout, [&window] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                std::printf("box %s: %s minimized=%d\n", qPrintable(box->windowTitle()), qPrintable(box->text()),
-                            window.isMinimized() ? 1 : 0);
+                std::printf("box %s: %s minimized=%d\n", qPrintable(box->windowTitle()),
+                            qPrintable(box->text()), window.isMinimized() ? 1 : 0);
                 std::fflush(stdout);
                 box->buttons().constFirst()->click();
             }

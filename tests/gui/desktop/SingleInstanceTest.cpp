@@ -1,9 +1,10 @@
 // One instance per user, proven with real processes: the probe program and the
 // program itself.
 
+#include "gui/desktop/SingleInstance.h"
+
 #include "QtPrint.h"
 #include "TempDir.h"
-#include "gui/desktop/SingleInstance.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -223,7 +224,8 @@ TEST(SingleInstancePrivateFolder, OnlyAFolderOfTheUserClosedToOthersIsTaken)
     TempDir dir;
     const QString made = dir.path(QStringLiteral("made"));
     EXPECT_EQ(SingleInstance::PrivateFolderProblem(made), QString());
-    struct stat st{};
+    struct stat st
+    {};
     ASSERT_EQ(::stat(QFile::encodeName(made).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0700u);
     EXPECT_EQ(SingleInstance::PrivateFolderProblem(made), QString()); // and again, as it is

@@ -149,7 +149,7 @@ TEST_F(MainWindowTest, AFileFromALaterStartIsLoadedOnceNoSecondaryWindowIsOpen)
     EXPECT_EQ(state.CurrentMIDIPath, other);
     EXPECT_TRUE(boxes.shown.empty());
     QTest::keyClick(about, Qt::Key_Escape); // both, in their order, once the box is gone
-    QTRY_COMPARE(state.CurrentMIDIPath, music + QStringLiteral("/a.mid"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return state.CurrentMIDIPath == music + QStringLiteral("/a.mid"); }));
     EXPECT_EQ(shownBoxes(), QStringList{QStringLiteral("選択エラー: MIDIファイルを選択してください")});
     EXPECT_EQ(window->txtFileName->text(), QStringLiteral("a.mid"));
     boxes.shown.clear();
@@ -161,7 +161,7 @@ TEST_F(MainWindowTest, AFileFromALaterStartIsLoadedOnceNoSecondaryWindowIsOpen)
     ASSERT_NE(batch, nullptr);
     window->openFromAnotherStart(other);
     QTest::keyClick(batch, Qt::Key_Escape);
-    QTRY_COMPARE(state.CurrentMIDIPath, other);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return state.CurrentMIDIPath == other; }));
     EXPECT_EQ(window->txtFileName->text(), QStringLiteral("b.mid"));
 
     window->openFromAnotherStart(elsewhere.path(QStringLiteral("notes.txt")));
@@ -202,19 +202,20 @@ TEST_F(MainWindowTest, FilesHandedOverThroughTheSocketComeOneAtATimeAfterEveryBo
     };
     window->showMinimized();
     handOver(notes);
-    QTRY_COMPARE(window->txtFileName->text(), QStringLiteral("a.mid"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->txtFileName->text() == QStringLiteral("a.mid"); }));
     EXPECT_EQ(atBoxes, QStringList({QStringLiteral("選択エラー minimized=0 loaded="),
                                     QStringLiteral("選択エラー minimized=0 loaded=")}));
 
     // A file copied into the shown folder after its list was read.
     addMidi(QStringLiteral("b.mid"), "B");
     handOver(music + QStringLiteral("/b.mid"));
-    QTRY_COMPARE(window->txtFileName->text(), QStringLiteral("b.mid"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->txtFileName->text() == QStringLiteral("b.mid"); }));
     EXPECT_EQ(window->txtConvFileName->text(), QStringLiteral("B"));
     // The selected file, changed meanwhile, is loaded again.
     addMidi(QStringLiteral("b.mid"), "B again");
     handOver(music + QStringLiteral("/b.mid"));
-    QTRY_COMPARE(window->txtConvFileName->text(), QStringLiteral("B again"));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return window->txtConvFileName->text() == QStringLiteral("B again"); }));
     EXPECT_EQ(listed(), QStringList({QStringLiteral("a.mid"), QStringLiteral("b.mid")}));
     EXPECT_EQ(shownBoxes().size(), 2);
     EXPECT_TRUE(reporter.reports.empty());

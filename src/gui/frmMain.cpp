@@ -332,11 +332,8 @@ void frmMain::openCommandLineFile(const QString& text, bool rereadList)
 void frmMain::selectFile(const QString& path, bool rereadList)
 {
     const QString shown = dirDirectory->path();
-    const int selected = filFile->listIndex();
-    const QString selectedName = selected >= 0 ? filFile->fileName(selected) : QString();
     dirDirectory->setPath(GetFolderPart(path));
-    const bool sameList = dirDirectory->path() == shown;
-    if (rereadList && sameList) {
+    if (rereadList && dirDirectory->path() == shown) {
         filFile->Refresh();
     }
     const QString name = GetFileNamePart(path);
@@ -344,16 +341,6 @@ void frmMain::selectFile(const QString& path, bool rereadList)
         if (filFile->fileName(i) == name) {
             filFile->setListIndex(i);
             return;
-        }
-    }
-    // Not listed: the file that was selected stays so, as it stays loaded.
-    if (sameList && !selectedName.isEmpty()) {
-        const QSignalBlocker quiet(filFile);
-        for (int i = 0; i < filFile->count(); ++i) {
-            if (filFile->fileName(i) == selectedName) {
-                filFile->setListIndex(i);
-                break;
-            }
         }
     }
 }

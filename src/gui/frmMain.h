@@ -114,7 +114,7 @@ public:
     /// before included): never inside another procedure.
     void openFromAnotherStart(const QString& path);
     /// What the error handler reads at the moment of a failure: CurrentMIDIPath,
-    /// the title box's text, the device and timMIDIStop.
+    /// the title box's text, the device, timMIDIStop and the file list's folder.
     FailureContext failureContext();
 
     /// While a file plays, the time is drawn again once this much of it has passed:

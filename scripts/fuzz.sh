@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 CC=clang CXX=clang++ ./scripts/build.sh build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALVANE_FUZZ=ON \
     -DCALVANE_GUI=OFF -DCALVANE_TESTS=OFF -DCALVANE_BENCH=OFF
 
-targets=(fuzz_midi_info fuzz_private_profile fuzz_smf_parser fuzz_rename_journal)
+targets=(fuzz_midi_info fuzz_private_profile fuzz_smf_parser fuzz_rename_journal fuzz_mount_table)
 seconds=600
 if [ "${1:-}" = "--smoke" ]; then
     seconds=20

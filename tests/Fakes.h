@@ -9,8 +9,10 @@
 #include "platform/UrlOpener.h"
 
 #include <QByteArray>
+#include <QEventLoop>
 #include <QList>
 #include <QString>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
@@ -39,15 +41,47 @@ struct ShownBox
 
 /// Records every box and answers with the scripted results (Ok / Yes by default).
 /// onShow runs while a box is up, as a user acting before answering it.
+///
+/// With spins set, a box is up as a real one is: show() runs a nested event loop,
+/// in which whatever is pending is delivered (timers, sockets, posted events, the
+/// deferred deletions of that loop's level); onShow runs as an event of that
+/// loop, and the answer comes as the event posted after it. Use it wherever
+/// something can deliver events while a box is up (a timer, a socket, a batch
+/// run, another window); the immediate answer where nothing can.
 class FakeMessageBoxes final : public MessageBoxes
 {
 public:
     MsgResult show(const QString& text, const QString& caption, MsgIcon icon, MsgButtons buttons) override
     {
         shown.push_back({text, caption, icon, buttons});
-        if (onShow) {
-            onShow(shown.back());
+        const ShownBox box = shown.back(); // onShow may show another
+        if (!spins) {
+            if (onShow) {
+                onShow(box);
+            }
+            return answer(buttons);
         }
+        QEventLoop loop;
+        MsgResult result = MsgResult::Ok;
+        QTimer::singleShot(0, &loop, [&] {
+            if (onShow) {
+                onShow(box);
+            }
+            result = answer(buttons);
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+        loop.exec();
+        return result;
+    }
+
+    std::vector<ShownBox> shown;
+    std::deque<MsgResult> answers;
+    std::function<void(const ShownBox&)> onShow;
+    bool spins = false;
+
+private:
+    MsgResult answer(MsgButtons buttons)
+    {
         if (!answers.empty()) {
             const MsgResult r = answers.front();
             answers.pop_front();
@@ -55,10 +89,6 @@ public:
         }
         return buttons == MsgButtons::YesNo ? MsgResult::Yes : MsgResult::Ok;
     }
-
-    std::vector<ShownBox> shown;
-    std::deque<MsgResult> answers;
-    std::function<void(const ShownBox&)> onShow;
 };
 
 /// Records each picker shown (its kind, owner and filter) and answers with the

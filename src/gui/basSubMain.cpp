@@ -41,6 +41,18 @@ QString absoluteFile(const QString& file)
 
 } // namespace
 
+void ConnectLaterStarts(SingleInstance& instance, WindowRaiser& raiser, frmMain& window)
+{
+    QObject::connect(&instance, &SingleInstance::raiseRequested, &raiser, &WindowRaiser::raiseLastActive);
+    // "Open with" while the program runs: the window the user can act in comes to
+    // the front first; the file is loaded once the main window takes input.
+    QObject::connect(&instance, &SingleInstance::openRequested, &window,
+                     [&raiser, &window](const QString& file) {
+                         raiser.raiseLastActive();
+                         window.openFromAnotherStart(file);
+                     });
+}
+
 int RunCalvane(int argc, char** argv, const StartOptions& options)
 {
     QtMessageBoxes boxes;
@@ -80,13 +92,7 @@ int RunCalvane(int argc, char** argv, const StartOptions& options)
     const auto forgetWindow = qScopeGuard([&reporter] { reporter.setContext({}); });
     boxes.setParent(&window);
     WindowRaiser raiser(window);
-    QObject::connect(&instance, &SingleInstance::raiseRequested, &raiser, &WindowRaiser::raiseLastActive);
-    // "Open with" while the program runs: the file is loaded once the main window
-    // takes input; the window the user can act in comes to the front at once.
-    QObject::connect(&instance, &SingleInstance::openRequested, &window, [&](const QString& file) {
-        window.openFromAnotherStart(file);
-        raiser.raiseLastActive();
-    });
+    ConnectLaterStarts(instance, raiser, window);
 
     window.Form_Load(commandLine);
     window.show();

@@ -8,6 +8,8 @@ namespace calvane {
 
 class frmMain;
 class MciDevice;
+class SingleInstance;
+class WindowRaiser;
 
 /// How the program starts; main() leaves every field at its default.
 struct StartOptions
@@ -24,5 +26,10 @@ struct StartOptions
 /// any setting. Otherwise the main window loads (with the first argument as the
 /// command-line file) and the program lives as long as it does.
 int RunCalvane(int argc, char** argv, const StartOptions& options = {});
+
+/// What the running program does with a later start's request: the window the
+/// user can act in comes to the front (restored when minimised), then the file,
+/// if one is named, is handed to the main window.
+void ConnectLaterStarts(SingleInstance& instance, WindowRaiser& raiser, frmMain& window);
 
 } // namespace calvane

@@ -26,6 +26,8 @@
 #include <QScopeGuard>
 #include <QTimer>
 
+#include <cstdlib>
+
 namespace calvane {
 namespace {
 
@@ -53,6 +55,34 @@ QString stopCaption(ConvResult result)
     }
     return {};
 }
+
+/// The boxes and the error handler of a run: the boxes and the bar paint what
+/// they hold before any box is shown, so the dialog shows the file it is about.
+class PaintedFirst final : public MessageBoxes, public ErrorReporter
+{
+public:
+    PaintedFirst(PaintThrottle& painting, MessageBoxes& boxes, ErrorReporter& reporter)
+        : m_painting(painting), m_boxes(boxes), m_reporter(reporter)
+    {}
+
+    MsgResult show(const QString& text, const QString& caption, MsgIcon icon, MsgButtons buttons) override
+    {
+        m_painting.paintNow();
+        return m_boxes.show(text, caption, icon, buttons);
+    }
+
+    [[noreturn]] void ReportError(std::int32_t number, const QString& text, const QString& procedure) override
+    {
+        m_painting.paintNow();
+        m_reporter.ReportError(number, text, procedure);
+        std::abort(); // ReportError does not return
+    }
+
+private:
+    PaintThrottle& m_painting;
+    MessageBoxes& m_boxes;
+    ErrorReporter& m_reporter;
+};
 
 } // namespace
 
@@ -183,6 +213,7 @@ void frmAllConv::cmdConv_Click()
         cmdConv->setEnabled(false);
         // The boxes and the bar change with every file; a screen shows one frame of them.
         PaintThrottle painting({txtFileName, txtConvFileName, prgProgress});
+        PaintedFirst told(painting, m_boxes, m_reporter);
 
         const std::size_t n = lstTemp.size();
         for (std::size_t i = 0; i < n && !lstTemp.empty(); ++i) {
@@ -197,10 +228,10 @@ void frmAllConv::cmdConv_Click()
                 return;
             }
             if (!WaitingAtError) {
-                showHead();
+                showHead(told, told);
                 painting.paintIfDue();
             }
-            const ConvResult result = FileNameConv(lstTemp.front());
+            const ConvResult result = FileNameConv(lstTemp.front(), told);
             if (!BatchGoesOn(result, mnuErrSkip->isChecked(), mnuNoMIDITitle->isChecked())) {
                 painting.release();
                 if (result != ConvResult::OtherFailure) {
@@ -253,11 +284,11 @@ void frmAllConv::cmdStop_Click()
     // Otherwise a running run sees the request before its next file.
 }
 
-ConvResult frmAllConv::FileNameConv(const QString& fileName)
+ConvResult frmAllConv::FileNameConv(const QString& fileName, ErrorReporter& reporter)
 {
     const ConvOutcome outcome =
         calvane::FileNameConv(m_renameSpace, m_folder, fileName, txtConvFileName->text(), m_settings,
-                              m_reporter, "frmAllConv_FileNameConv");
+                              reporter, "frmAllConv_FileNameConv");
     ShowConvOutcome(txtConvFileName, outcome);
     m_refusedAt = outcome.refusedAt;
     const QString journalFailure = m_renameSpace.untoldFailure(); // once; the renames go on
@@ -267,12 +298,15 @@ ConvResult frmAllConv::FileNameConv(const QString& fileName)
     return outcome.result;
 }
 
-/// The head's name, and its title read from the file.
-void frmAllConv::showHead()
+/// The head's name, and its title read from the file. A file that has gone
+/// since the list was read is not told of here: the rename finds it gone (no
+/// file), which the run skips or stops at as its ticks say.
+void frmAllConv::showHead(MessageBoxes& boxes, ErrorReporter& reporter)
 {
     const QString& head = lstTemp.front();
     ShowText(txtFileName, ShownName(head));
-    const MidiFileInfo info = GetMIDIInfo(FullPathOf(m_folder, head), m_boxes, m_reporter);
+    ShowText(txtConvFileName, QString()); // not the last file's title beside a box about this one
+    const MidiFileInfo info = GetMIDIInfo(FullPathOf(m_folder, head), boxes, reporter, MissingFile::Quiet);
     ShowText(txtConvFileName, info.Title);
 }
 

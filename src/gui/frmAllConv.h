@@ -65,8 +65,8 @@ protected:
 private:
     void createControls();
     void timAllConv_Timer();
-    ConvResult FileNameConv(const QString& fileName);
-    void showHead();
+    ConvResult FileNameConv(const QString& fileName, ErrorReporter& reporter);
+    void showHead(MessageBoxes& boxes, ErrorReporter& reporter);
     void showProgress();
     void complete();
     void abort();

@@ -6,6 +6,7 @@
 #include "platform/Directory.h"
 #include "platform/MessageBoxes.h"
 #include "platform/NativeFile.h"
+#include "platform/Paths.h"
 #include "platform/Pickers.h"
 #include "player/MidiOutput.h"
 #include "settings/Settings.h"
@@ -97,6 +98,18 @@ bool isHiddenEntry(const QString& path)
 bool namesFolderOrFile(const QString& path)
 {
     return !path.isEmpty() && (IsOrdinaryFile(NativePath(path)) || (IsFolder(path) && !isHiddenEntry(path)));
+}
+
+/// The start folder as it is stored: a relative path, which the check found from
+/// the folder the program started in, as the absolute path it named there. The
+/// next start opens only an absolute one.
+QString storedStartFolder(const QString& typed)
+{
+    if (typed.isEmpty() || typed.startsWith(u'/')) {
+        return typed;
+    }
+    const QString absolute = ToLongPathName(typed);
+    return absolute.isEmpty() ? typed : absolute;
 }
 
 } // namespace
@@ -507,7 +520,7 @@ void frmEdit::cmdOK_Click()
         s.Space = CheckToBool(checkValue(chkSpace));
         s.LastSpace = CheckToBool(checkValue(chkLastSpace));
         s.SaveLastFolder = checkValue(chkSaveLastFolder);
-        s.FastFolderPath = txtPath->text();
+        s.FastFolderPath = storedStartFolder(txtPath->text());
         s.AppointFolder = checkValue(chkAppointFolder);
         s.chkDel = checkValue(chkdel);
         s.UsePlayer = checkValue(chkUsePlayer);

@@ -56,10 +56,24 @@ bool namesMidiFile(const QString& path)
     return path.right(3).compare(u"mid", Qt::CaseInsensitive) == 0;
 }
 
+/// Files handed over while the program waits for an answer: a later start sends
+/// one each, and more than this many waiting are no one's intent.
+constexpr std::size_t kMostHandedOver = 16;
+
+/// The services with the boxes replaced.
+MainWindowServices withBoxes(const MainWindowServices& s, MessageBoxes& boxes)
+{
+    return {boxes,    s.reporter, s.end,     s.device,  s.starter, s.timer,
+            s.opener, s.trash,    s.outputs, s.pickers, s.iniPath};
+}
+
 } // namespace
 
 frmMain::frmMain(ProgramState& state, const MainWindowServices& services, QWidget* parent)
-    : QMainWindow(parent), m_state(state), m_services(services),
+    : QMainWindow(parent), m_state(state),
+      m_boxes(services.boxes,
+              [this] { QMetaObject::invokeMethod(this, &frmMain::openHandedOver, Qt::QueuedConnection); }),
+      m_services(withBoxes(services, m_boxes)),
       m_control(services.device, state.CurrentMIDIPath, services.reporter),
       m_renameSpace(std::make_unique<RunJournal>("single", QByteArray()))
 {
@@ -135,8 +149,10 @@ void frmMain::Form_Unload()
 FailureContext frmMain::failureContext()
 {
     const QPointer<QLineEdit> title = txtConvFileName;
+    const QPointer<FileList> list = filFile;
     return {[&state = m_state] { return state.CurrentMIDIPath; },
-            [title] { return title ? title->text() : QString(); }, &m_services.device, timMIDIStop};
+            [title] { return title ? title->text() : QString(); }, &m_services.device, timMIDIStop,
+            [list] { return list ? list->folder() : QString(); }};
 }
 
 void frmMain::mnuExit_Click()
@@ -266,6 +282,8 @@ void frmMain::filFile_MouseDown(Qt::MouseButton button, const QPoint& globalPos)
     setPlayItemsVisible(true);
     if (button == Qt::RightButton) {
         mnuEdit->exec(globalPos);
+        // A file handed over while the menu was open, once the press is handled.
+        QMetaObject::invokeMethod(this, &frmMain::openHandedOver, Qt::QueuedConnection);
     }
     setPlayItemsVisible(false);
 }
@@ -283,7 +301,7 @@ void frmMain::filFile_OLEDragDrop(const QMimeData* data)
                 warn(QStringLiteral("MIDIファイルを選択してください"), kSelectionError);
                 return;
             }
-            selectFile(files.first());
+            selectFile(files.first(), false); // the list was read again above
         } catch (const RuntimeError& failure) {
             if (failure.number() != ErrNo::FormatNotAvailable) {
                 throw;
@@ -293,7 +311,7 @@ void frmMain::filFile_OLEDragDrop(const QMimeData* data)
     });
 }
 
-void frmMain::openCommandLineFile(const QString& text)
+void frmMain::openCommandLineFile(const QString& text, bool rereadList)
 {
     // The whole first argument: the shell has already split the command line,
     // and no short form exists to carry a path with blanks.
@@ -302,14 +320,27 @@ void frmMain::openCommandLineFile(const QString& text)
         warn(QStringLiteral("MIDIファイルを選択してください"), kSelectionError);
         return;
     }
-    selectFile(path);
+    try {
+        selectFile(path, rereadList);
+    } catch (const RuntimeError& failure) {
+        // Its folder cannot be listed: say so, as the folder list does, and go on
+        // in the folder shown.
+        m_services.boxes.show(failure.text(), QStringLiteral("ファイル"), MsgIcon::Critical, MsgButtons::Ok);
+    }
 }
 
-/// Through the chain drive → folder → file list; selecting the entry loads it.
-void frmMain::selectFile(const QString& path)
+/// Through the chain folder → file list, the drive list following the folder;
+/// selecting the entry loads it. The folder is listed before anything changes,
+/// so one that cannot be listed leaves the lists as they are. rereadList: the
+/// file list is read again when the folder stays, so that a file added since is
+/// found and the selected file is loaded again.
+void frmMain::selectFile(const QString& path, bool rereadList)
 {
-    drvDrive->setDrive(drvDrive->driveOf(path));
+    const QString shown = dirDirectory->path();
     dirDirectory->setPath(GetFolderPart(path));
+    if (rereadList && dirDirectory->path() == shown) {
+        filFile->Refresh();
+    }
     const QString name = GetFileNamePart(path);
     for (int i = 0; i < filFile->count(); ++i) {
         if (filFile->fileName(i) == name) {
@@ -402,9 +433,8 @@ template <class W> void frmMain::openSecondary(QPointer<W>& slot, W* window, voi
         if (afterClose) {
             (this->*afterClose)();
         }
-        if (!m_pendingOpen.isEmpty() && takesInput()) {
-            openFromAnotherStart(std::exchange(m_pendingOpen, QString()));
-        }
+        // Once the window is gone from the screen: a box of the load belongs here.
+        QMetaObject::invokeMethod(this, &frmMain::openHandedOver, Qt::QueuedConnection);
     });
     window->Form_Load();
     window->showOverOwner();
@@ -596,15 +626,25 @@ void frmMain::unloadSecondaryWindows()
 
 void frmMain::openFromAnotherStart(const QString& path)
 {
-    if (!takesInput()) {
-        m_pendingOpen = path; // the latest one wins
-        return;
+    if (m_handedOver.size() < kMostHandedOver) {
+        m_handedOver.push_back(path);
     }
-    try {
-        openCommandLineFile(path);
-    } catch (const RuntimeError& failure) {
-        // Its folder cannot be opened: say so, as the folder list does.
-        m_services.boxes.show(failure.text(), QStringLiteral("ファイル"), MsgIcon::Critical, MsgButtons::Ok);
+    openHandedOver();
+}
+
+/// Loads the files handed over while nothing else asks the user anything: a box
+/// or menu runs an event loop, and a load inside it would change the file under
+/// the procedure that is waiting for the answer. Called again once the last box
+/// is answered, a menu or a secondary window closes.
+void frmMain::openHandedOver()
+{
+    while (!m_handedOver.empty() && !m_handingOver && takesInput() && !m_boxes.anyShown() &&
+           !QApplication::activeModalWidget() && !QApplication::activePopupWidget()) {
+        const QString path = m_handedOver.front();
+        m_handedOver.pop_front();
+        m_handingOver = true;
+        const auto done = qScopeGuard([this] { m_handingOver = false; });
+        openCommandLineFile(path, true);
     }
 }
 
@@ -624,7 +664,11 @@ void frmMain::mnuShowHelp_Click()
                               QStringLiteral("ヘルプの表示"), MsgIcon::Critical, MsgButtons::Ok);
         return;
     }
-    m_services.opener.openUrl(QUrl::fromLocalFile(help)); // a page that will not open says nothing
+    if (!m_services.opener.openUrl(QUrl::fromLocalFile(help))) {
+        // No program shows it: the user can open it by its path.
+        m_services.boxes.show(QStringLiteral("ヘルプを表示できませんでした\r\n\r\n") + ShownPath(help),
+                              QStringLiteral("ヘルプ"), MsgIcon::Warning, MsgButtons::Ok);
+    }
 }
 
 void frmMain::clearSelectionDisplay()

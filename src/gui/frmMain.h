@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/desktop/WatchedMessageBoxes.h"
 #include "player/basMIDIControl.h"
 #include "rename/FileNameConv.h"
 #include "settings/Settings.h"
@@ -9,6 +10,7 @@
 #include <QPointer>
 #include <QRect>
 
+#include <deque>
 #include <memory>
 
 class QAction;
@@ -118,10 +120,13 @@ public:
     /// No secondary window is open: the main window takes input.
     bool takesInput() const;
     /// A later start of the program named this file: it is loaded as a
-    /// command-line file is, at once or as soon as no secondary window is open.
+    /// command-line file is, with the list read again first. Files handed over
+    /// are loaded one at a time in their order, each once the main window takes
+    /// input and no box or menu of the program is open (the boxes of the one
+    /// before included): never inside another procedure.
     void openFromAnotherStart(const QString& path);
     /// What the error handler reads at the moment of a failure: CurrentMIDIPath,
-    /// the title box's text, the device and timMIDIStop.
+    /// the title box's text, the device, timMIDIStop and the file list's folder.
     FailureContext failureContext();
 
     /// While a file plays, the time is drawn again once this much of it has passed:
@@ -239,8 +244,9 @@ private:
 
     void showProcessFolder();
     void showStartFolder();
-    void openCommandLineFile(const QString& text);
-    void selectFile(const QString& path);
+    void openCommandLineFile(const QString& text, bool rereadList = false);
+    void selectFile(const QString& path, bool rereadList);
+    void openHandedOver();
     QString folderOnDrive(const QString& root) const;
     void rememberFastFolder();
     void setFileNameBox(const QString& name);
@@ -259,6 +265,7 @@ private:
     void showDeviceError(const QString& text);
 
     ProgramState& m_state;
+    WatchedMessageBoxes m_boxes; ///< the injected boxes; m_services.boxes is this
     MainWindowServices m_services;
     basMIDIControl m_control;
     /// Where the single rename renames: the disk, through the journal of this start's single renames.
@@ -275,10 +282,11 @@ private:
     QPointer<frmVerInfo> m_verInfo;
     QPointer<frmReview> m_review;
     QPointer<frmUndo> m_undo;
-    QString m_pendingOpen;           ///< named by a later start while a secondary window was open
-    QHash<QWidget*, QRect> m_places; ///< each control's place in twips
-    int m_clientWidth = 0;           ///< twips
-    int m_clientHeight = 0;          ///< twips
+    std::deque<QString> m_handedOver; ///< named by later starts, not yet loaded
+    bool m_handingOver = false;       ///< one of them is being loaded
+    QHash<QWidget*, QRect> m_places;  ///< each control's place in twips
+    int m_clientWidth = 0;            ///< twips
+    int m_clientHeight = 0;           ///< twips
 };
 
 } // namespace calvane

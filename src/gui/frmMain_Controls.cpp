@@ -211,6 +211,13 @@ void frmMain::createMenus()
     mnuShowHelp->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_H), QKeySequence(Qt::Key_F1)});
     mnuBar1 = separator(mnuHelp, "mnuBar1");
     mnuVer = item(mnuHelp, "mnuVer", QStringLiteral("バージョン情報(&V)..."));
+
+    // F10 opens the menu bar, as on the desktops: the keyboard's way into the menus.
+    auto* menuKey = new QAction(this);
+    menuKey->setShortcut(QKeySequence(Qt::Key_F10));
+    connect(menuKey, &QAction::triggered, this,
+            [this] { menuBar()->setActiveAction(mnuFile->menuAction()); });
+    addAction(menuKey);
 }
 
 void frmMain::connectEvents()

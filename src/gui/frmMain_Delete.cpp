@@ -22,7 +22,10 @@ const QString kCrLf = QStringLiteral("\r\n");
 } // namespace
 
 /// Acts on the Delete key alone, whatever the shift state. This procedure's guard
-/// shows the deletion's own messages and never ends the program.
+/// shows the deletion's own messages and never ends the program. Only a file
+/// actually deleted changes anything: the list is read again, the boxes are
+/// cleared, and when it was the file the player holds (playing or paused) the
+/// player stops and lets it go.
 void frmMain::filFile_KeyDown(int KeyCode, Qt::KeyboardModifiers Shift)
 {
     Q_UNUSED(Shift);
@@ -31,26 +34,28 @@ void frmMain::filFile_KeyDown(int KeyCode, Qt::KeyboardModifiers Shift)
         return; // another key, or nothing selected to delete
     }
     const QString fileName = filFile->fileName(index);
-    bool playing = false;
     // The panel shows the stop too: a pause picture and a timer polling a closed
     // device would claim a song that no longer plays.
-    const auto stopIfPlaying = [&](const QString& status) {
-        if (playing) {
-            m_control.MIDIControl(u"stop");
-            m_control.MIDIControl(u"close");
-            lblStatus->setText(status);
-            setPicture(cmdPlay, 102);
-            timMIDIStop->setInterval(0);
-        }
+    const auto halt = [&](const QString& status) {
+        m_control.MIDIControl(u"stop");
+        m_control.MIDIControl(u"close");
+        lblStatus->setText(status);
+        setPicture(cmdPlay, 102);
+        timMIDIStop->setInterval(0);
     };
+    bool playing = false;
     try {
-        playing = basMIDIControl::IsPlaying(m_control.GetMIDIMode());
-        const QByteArray target = NativePath(FullPathOf(filFile->folder(), fileName));
+        const QString mode = m_control.GetMIDIMode();
+        playing = basMIDIControl::IsPlaying(mode);
+        const QString path = FullPathOf(filFile->folder(), fileName);
+        const bool held = path == m_state.CurrentMIDIPath && (playing || basMIDIControl::IsPaused(mode));
+        const QByteArray target = NativePath(path);
         switch (m_state.settings.Del) {
         case 0:
             if (RecycleFile(target, m_services.trash) == kRecycleNoFile) {
                 m_services.boxes.show(QStringLiteral("ファイルが削除でません"), QStringLiteral("削除エラー"),
                                       MsgIcon::Critical, MsgButtons::Ok);
+                return; // nothing deleted
             }
             break;
         case 1:
@@ -65,9 +70,11 @@ void frmMain::filFile_KeyDown(int KeyCode, Qt::KeyboardModifiers Shift)
             DeleteFilePermanently(target);
             break;
         default:
-            break; // no method chosen: nothing is deleted
+            return; // no method chosen: nothing is deleted
         }
-        stopIfPlaying(QStringLiteral("削除されました (停止中)"));
+        if (held) {
+            halt(QStringLiteral("削除されました (停止中)"));
+        }
         // Nothing is selected in the re-read list, and the boxes say so.
         filFile->Refresh();
         clearSelectionDisplay();
@@ -82,7 +89,9 @@ void frmMain::filFile_KeyDown(int KeyCode, Qt::KeyboardModifiers Shift)
             m_services.boxes.show(QStringLiteral("エラーのため削除できませんでした"), kDeleteCaption,
                                   MsgIcon::Critical, MsgButtons::Ok);
         }
-        stopIfPlaying(QStringLiteral("削除中にエラーが発生しました (停止中)"));
+        if (playing) {
+            halt(QStringLiteral("削除中にエラーが発生しました (停止中)"));
+        }
     }
 }
 

@@ -72,8 +72,14 @@ void frmMain::cmdPlay_Click()
             }
         }
         // Stopped or at the end: a start, on the chosen output (the device list
-        // puts the mapper, port -1, first).
-        showStatusNow(m_control.GetMIDIPosition() == 0 ? QStringLiteral("Loading...") : kSeeking);
+        // puts the mapper, port -1, first). At the end there is nothing left to
+        // play: it starts from the beginning, as every player does.
+        std::int32_t position = m_control.GetMIDIPosition();
+        if (position > 0 && position >= m_control.GetMIDILength()) {
+            m_control.MIDIControl(u"prev");
+            position = 0;
+        }
+        showStatusNow(position == 0 ? QStringLiteral("Loading...") : kSeeking);
         m_control.SetMIDIPort(QString::number(m_state.settings.DeviceNum - 1));
         m_control.MIDIControl(u"play");
         timMIDIStop->setInterval(kPlayingPeriod);
@@ -190,6 +196,7 @@ void frmMain::sldPosition_MouseUp()
     } else if (basMIDIControl::IsPaused(mode)) {
         // The device now stands stopped at the new place; the next play starts there.
         m_dragging = false;
+        showPosition(value);
     } else {
         m_dragging = false;
         showPosition(value);

@@ -223,12 +223,7 @@ template <class Bytes> Scan scan(Bytes& bytes, MidiTexts texts)
 
 QString DecodeMetaText(QByteArrayView bytes)
 {
-    const bool beyondAscii =
-        std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    if (beyondAscii && IsWellFormedUtf8(bytes)) {
-        return QString::fromUtf8(bytes);
-    }
-    return DecodeCp932(bytes);
+    return DecodeUtf8OrCp932(bytes);
 }
 
 MidiFileInfo ParseMIDIInfo(QByteArrayView buf)
@@ -262,11 +257,12 @@ MidiInfoRead ReadMIDIInfo(const QByteArray& nativePath, qint64 pieceBytes, MidiT
     return result;
 }
 
-MidiFileInfo GetMIDIInfo(const QByteArray& nativePath, MessageBoxes& boxes, ErrorReporter& reporter)
+MidiFileInfo GetMIDIInfo(const QByteArray& nativePath, MessageBoxes& boxes, ErrorReporter& reporter,
+                         MissingFile missing)
 {
     return Guarded(reporter, "basMIDIInfo.GetMIDIInfo", [&] {
         MidiInfoRead read = ReadMIDIInfo(nativePath);
-        if (read.error != 0) {
+        if (read.error != 0 && (read.error != ErrNo::FileNotFound || missing == MissingFile::Tell)) {
             boxes.show(QStringLiteral("MIDI情報の取得に失敗しました"), QStringLiteral("GetMIDIInfo"),
                        MsgIcon::Critical, MsgButtons::Ok);
         }
@@ -274,9 +270,10 @@ MidiFileInfo GetMIDIInfo(const QByteArray& nativePath, MessageBoxes& boxes, Erro
     });
 }
 
-MidiFileInfo GetMIDIInfo(const QString& path, MessageBoxes& boxes, ErrorReporter& reporter)
+MidiFileInfo GetMIDIInfo(const QString& path, MessageBoxes& boxes, ErrorReporter& reporter,
+                         MissingFile missing)
 {
-    return GetMIDIInfo(NativePath(path), boxes, reporter);
+    return GetMIDIInfo(NativePath(path), boxes, reporter, missing);
 }
 
 } // namespace calvane

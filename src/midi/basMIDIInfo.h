@@ -62,10 +62,21 @@ enum class MidiTexts
 MidiInfoRead ReadMIDIInfo(const QByteArray& nativePath, qint64 pieceBytes = qint64{1} << 20,
                           MidiTexts texts = MidiTexts::TitleAndCopyright);
 
+/// Whether GetMIDIInfo tells of a file that is not there (absent: 53). A batch
+/// does not: it finds the file gone itself and says so in its own way.
+enum class MissingFile
+{
+    Tell,
+    Quiet,
+};
+
 /// The reader as the windows use it: a missing or unreadable file shows
-/// "MIDI情報の取得に失敗しました" and gives the empty record; anything unexpected
-/// goes to ReportError with "basMIDIInfo.GetMIDIInfo".
-MidiFileInfo GetMIDIInfo(const QByteArray& nativePath, MessageBoxes& boxes, ErrorReporter& reporter);
-MidiFileInfo GetMIDIInfo(const QString& path, MessageBoxes& boxes, ErrorReporter& reporter);
+/// "MIDI情報の取得に失敗しました" (a missing one only with MissingFile::Tell) and
+/// gives the empty record; anything unexpected goes to ReportError with
+/// "basMIDIInfo.GetMIDIInfo".
+MidiFileInfo GetMIDIInfo(const QByteArray& nativePath, MessageBoxes& boxes, ErrorReporter& reporter,
+                         MissingFile missing = MissingFile::Tell);
+MidiFileInfo GetMIDIInfo(const QString& path, MessageBoxes& boxes, ErrorReporter& reporter,
+                         MissingFile missing = MissingFile::Tell);
 
 } // namespace calvane

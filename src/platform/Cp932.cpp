@@ -1,6 +1,7 @@
 #include "platform/Cp932.h"
 
 #include "errors/RuntimeError.h"
+#include "platform/NativeFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -153,6 +154,16 @@ QByteArray EncodeCp932(QStringView text)
     }
     out.truncate(outPtr - out.data());
     return out;
+}
+
+QString DecodeUtf8OrCp932(QByteArrayView bytes)
+{
+    const bool beyondAscii =
+        std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (beyondAscii && IsWellFormedUtf8(bytes)) {
+        return QString::fromUtf8(bytes);
+    }
+    return DecodeCp932(bytes);
 }
 
 } // namespace calvane

@@ -18,4 +18,11 @@ QString DecodeCp932(QByteArrayView bytes);
 /// conversion does by default. The five single bytes above come back as they went in.
 QByteArray EncodeCp932(QStringView text);
 
+/// A text kept as bytes by old and new writers alike (a MIDI title, a stored
+/// name): bytes that are well-formed UTF-8 and hold at least one character beyond
+/// ASCII are read as UTF-8, what files written today store; any other bytes as
+/// code page 932 (DecodeCp932). The few code page 932 texts that are also
+/// well-formed UTF-8 (half-width katakana in pairs such as C3 BD) read as UTF-8.
+QString DecodeUtf8OrCp932(QByteArrayView bytes);
+
 } // namespace calvane

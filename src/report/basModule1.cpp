@@ -205,7 +205,10 @@ QByteArray CentralErrorHandler::composeReport(std::int32_t number, const QString
     line("Err = " + QByteArray::number(number));
     line("Error = " + ReportText(text));
     line("Procedure = " + ReportText(procedure));
-    line("CurDir = " + ReportText(ValueOf([] { return CurrentFolder(); })));
+    line("CurDir = " + ReportText(ValueOf([&] {
+             const QString working = m_context.workingFolder ? m_context.workingFolder() : QString();
+             return working.isEmpty() ? CurrentFolder() : working;
+         })));
     line("FileName = " + ReportText(path) + "[FileName]");
     line("MIDITitle = " + ReportText(title) + "[MIDITitle]");
     line("MIDITitle(Code) = " + TitleCodes(title) + "[MIDITitle(Code)]");

@@ -26,6 +26,9 @@ struct FailureContext
     std::function<QString()> titleText; ///< the main window's title box, txtConvFileName
     MciDevice* device = nullptr;        ///< spoken to directly, not through the guarded command layer
     PlaybackTimer* timer = nullptr;     ///< timMIDIStop, switched off before the first message box
+    /// The folder the user works in, the file list's (CurDir); while it gives
+    /// none, the process's current folder.
+    std::function<QString()> workingFolder;
 };
 
 /// The program's handler. It switches the playback timer off, stops and closes the

@@ -1,7 +1,9 @@
 #include "settings/Settings.h"
 
 #include "errors/RuntimeError.h"
+#include "platform/Cp932.h"
 #include "platform/Paths.h"
+#include "settings/PrivateProfile.h"
 #include "settings/basINIControl.h"
 
 #include <QCoreApplication>
@@ -31,13 +33,22 @@ struct Path
     PathValue kind;
 };
 
+/// A name the system gives (an output port's): read whole and written without
+/// loss as a path is, since a port named "Café MIDI 1" would come back with "?"
+/// and no longer match its port. Nothing on disk tells the readings apart: bytes
+/// that are UTF-8 beyond ASCII read as UTF-8, others as code page 932.
+struct Name
+{
+    Text field;
+};
+
 /// One key of the settings file. The table is in load order; the save order is
 /// the same with FastFolderPath moved to the very end.
 struct Key
 {
     const char* section;
     const char* name;
-    std::variant<ViewFlag, Truth, Int16, Text, Path, ReviewTruth, ReviewInt16, ReviewText> field;
+    std::variant<ViewFlag, Truth, Int16, Text, Path, Name, ReviewTruth, ReviewInt16, ReviewText> field;
 };
 
 const std::array<Key, 26> kKeys{{
@@ -55,7 +66,7 @@ const std::array<Key, 26> kKeys{{
     {"Edit", "Del", &Settings::Del},
     {"Edit", "chkDel", &Settings::chkDel},
     {"Edit", "DClick", &Settings::DClick},
-    {"Edit", "DeviceName", &Settings::DeviceName},
+    {"Edit", "DeviceName", Name{&Settings::DeviceName}},
     {"Edit", "DeviceNum", &Settings::DeviceNum},
     {"Edit", "UsePlayer", &Settings::UsePlayer},
     {"Edit", "ExePath", Path{&Settings::ExePath, PathValue::CommandLine}},
@@ -159,6 +170,12 @@ StoredSettings LoadSettings(const QString& iniPath)
                            stored.settings.*p.field =
                                ReadINIPath(iniPath, section, name, stored.settings.*p.field, p.kind);
                        },
+                       [&](Name n) {
+                           if (const auto value =
+                                   profile::ReadFileValue(iniPath, EncodeCp932(section), EncodeCp932(name))) {
+                               stored.settings.*n.field = DecodeUtf8OrCp932(*value);
+                           }
+                       },
                        [&](ReviewTruth f) {
                            stored.settings.Review.*f =
                                readReviewTruth(iniPath, section, name, stored.settings.Review.*f);
@@ -195,13 +212,15 @@ void SaveSettings(const QString& iniPath, const StoredSettings& stored, const QS
                            [&](Int16 f) { return QString::number(stored.settings.*f); },
                            [&](Text f) { return stored.settings.*f; },
                            [&](Path p) { return stored.settings.*p.field; },
+                           [&](Name n) { return stored.settings.*n.field; },
                            [&](ReviewTruth f) { return truthWord(stored.settings.Review.*f); },
                            [&](ReviewInt16 f) { return QString::number(stored.settings.Review.*f); },
                            [&](ReviewText f) { return stored.settings.Review.*f; },
                        },
                        key.field);
-        values.push_back({QString::fromLatin1(key.section), QString::fromLatin1(key.name), std::move(value),
-                          std::holds_alternative<Path>(key.field)});
+        const bool whole = std::holds_alternative<Path>(key.field) || std::holds_alternative<Name>(key.field);
+        values.push_back(
+            {QString::fromLatin1(key.section), QString::fromLatin1(key.name), std::move(value), whole});
     }
     const QString folder =
         stored.settings.SaveLastFolder == 1 ? currentFolder : stored.settings.FastFolderPath;

@@ -2,9 +2,13 @@
 // program, through the main window's menus and keys.
 
 #include "MainWindowFixture.h"
+#include "gui/basSubMain.h"
 #include "gui/desktop/Help.h"
+#include "gui/desktop/SingleInstance.h"
+#include "gui/desktop/WindowRaiser.h"
 #include "gui/frmAllConv.h"
 #include "gui/frmVerInfo.h"
+#include "platform/Paths.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -42,7 +46,7 @@ void chooseFromHelpMenu(frmMain& window, Qt::Key key)
     QTest::keyClick(window.mnuHelp, key);
 }
 
-TEST_F(MainWindowTest, TheHelpKeysOpenTheHelpPageOrSayThereIsNone)
+TEST_F(MainWindowTest, TheHelpKeysOpenTheHelpPageOrSayWhyNot)
 {
     // The test program's own help page: beside it, as in a build tree.
     const QString page = QCoreApplication::applicationDirPath() + u'/' +
@@ -62,13 +66,17 @@ TEST_F(MainWindowTest, TheHelpKeysOpenTheHelpPageOrSayThereIsNone)
         file.write("<html></html>");
     }
     const auto removePage = qScopeGuard([&] { QFile::remove(page); });
-    opener.opens = false; // a page nothing can show says nothing either
+    // No program shows the page: the user is told where it is, to open it.
+    opener.opens = false;
     QTest::keyClick(window.get(), Qt::Key_F1);
+    opener.opens = true;
     window->txtConvFileName->setFocus();
     QTest::keyClick(window->txtConvFileName, Qt::Key_H, Qt::ControlModifier);
     chooseFromHelpMenu(*window, Qt::Key_S);
     EXPECT_EQ(opener.opened, std::vector<QUrl>(3, QUrl::fromLocalFile(page)));
-    EXPECT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(shownBoxes(),
+              QStringList({QStringLiteral("ヘルプの表示: ヘルプファイルが見つかりませんでした"),
+                           QStringLiteral("ヘルプ: ヘルプを表示できませんでした\r\n\r\n") + page}));
 }
 
 TEST_F(MainWindowTest, TheAboutBoxShowsTheProgramAndHoldsTheMainWindowUntilItCloses)
@@ -137,11 +145,14 @@ TEST_F(MainWindowTest, AFileFromALaterStartIsLoadedOnceNoSecondaryWindowIsOpen)
     window->mnuVer->trigger();
     QPointer<frmVerInfo> about = window->verInfoWindow();
     window->openFromAnotherStart(music + QStringLiteral("/gone.mid"));
-    window->openFromAnotherStart(music + QStringLiteral("/a.mid")); // the latest one counts
+    window->openFromAnotherStart(music + QStringLiteral("/a.mid"));
     EXPECT_EQ(state.CurrentMIDIPath, other);
-    QTest::keyClick(about, Qt::Key_Escape);
-    EXPECT_EQ(state.CurrentMIDIPath, music + QStringLiteral("/a.mid"));
+    EXPECT_TRUE(boxes.shown.empty());
+    QTest::keyClick(about, Qt::Key_Escape); // both, in their order, once the box is gone
+    EXPECT_TRUE(QTest::qWaitFor([&] { return state.CurrentMIDIPath == music + QStringLiteral("/a.mid"); }));
+    EXPECT_EQ(shownBoxes(), QStringList{QStringLiteral("選択エラー: MIDIファイルを選択してください")});
     EXPECT_EQ(window->txtFileName->text(), QStringLiteral("a.mid"));
+    boxes.shown.clear();
 
     // The batch dialog's closing re-reads the list first: the file named meanwhile
     // is loaded after that, and stays selected.
@@ -150,11 +161,64 @@ TEST_F(MainWindowTest, AFileFromALaterStartIsLoadedOnceNoSecondaryWindowIsOpen)
     ASSERT_NE(batch, nullptr);
     window->openFromAnotherStart(other);
     QTest::keyClick(batch, Qt::Key_Escape);
-    EXPECT_EQ(state.CurrentMIDIPath, other);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return state.CurrentMIDIPath == other; }));
     EXPECT_EQ(window->txtFileName->text(), QStringLiteral("b.mid"));
 
     window->openFromAnotherStart(elsewhere.path(QStringLiteral("notes.txt")));
     EXPECT_EQ(shownBoxes(), QStringList{QStringLiteral("選択エラー: MIDIファイルを選択してください")});
+}
+
+// Through the real socket, as the program wires it: each file is read off its
+// connection before it goes on, the window comes to the front first, a file that
+// arrives while a box is up waits for the answer, a file added to the shown folder
+// is found and the selected file is loaded again.
+TEST_F(MainWindowTest, FilesHandedOverThroughTheSocketComeOneAtATimeAfterEveryBox)
+{
+    addMidi(QStringLiteral("a.mid"), "A");
+    start();
+    const QString folder = dir.path(QStringLiteral("instance"));
+    SingleInstance instance(folder);
+    ASSERT_EQ(instance.claim(), SingleInstance::Role::First);
+    WindowRaiser raiser(*window);
+    ConnectLaterStarts(instance, raiser, *window);
+    const auto handOver = [&](const QString& path) {
+        SingleInstance later(folder);
+        EXPECT_EQ(later.claim(path), SingleInstance::Role::Second);
+    };
+
+    const QString notes = dir.write(QStringLiteral("notes.txt"), "notes");
+    const QString missing = music + QStringLiteral("/missing.mid");
+    QStringList atBoxes;
+    boxes.onShow = [&](const ShownBox& box) {
+        atBoxes.append(QStringLiteral("%1 minimized=%2 loaded=%3")
+                           .arg(box.caption)
+                           .arg(window->isMinimized())
+                           .arg(GetFileNamePart(state.CurrentMIDIPath)));
+        if (atBoxes.size() == 1) {
+            handOver(missing); // while the first box is up
+            handOver(music + QStringLiteral("/a.mid"));
+            QTest::qWait(50);
+        }
+    };
+    window->showMinimized();
+    handOver(notes);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->txtFileName->text() == QStringLiteral("a.mid"); }));
+    EXPECT_EQ(atBoxes, QStringList({QStringLiteral("選択エラー minimized=0 loaded="),
+                                    QStringLiteral("選択エラー minimized=0 loaded=")}));
+
+    // A file copied into the shown folder after its list was read.
+    addMidi(QStringLiteral("b.mid"), "B");
+    handOver(music + QStringLiteral("/b.mid"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->txtFileName->text() == QStringLiteral("b.mid"); }));
+    EXPECT_EQ(window->txtConvFileName->text(), QStringLiteral("B"));
+    // The selected file, changed meanwhile, is loaded again.
+    addMidi(QStringLiteral("b.mid"), "B again");
+    handOver(music + QStringLiteral("/b.mid"));
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return window->txtConvFileName->text() == QStringLiteral("B again"); }));
+    EXPECT_EQ(listed(), QStringList({QStringLiteral("a.mid"), QStringLiteral("b.mid")}));
+    EXPECT_EQ(shownBoxes().size(), 2);
+    EXPECT_TRUE(reporter.reports.empty());
 }
 
 } // namespace

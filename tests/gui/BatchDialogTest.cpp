@@ -4,6 +4,7 @@
 // secondary window and the ownership of its message boxes.
 
 #include "MainWindowFixture.h"
+#include "Unreadable.h"
 #include "gui/desktop/QtMessageBoxes.h"
 #include "gui/frmAllConv.h"
 #include "settings/Settings.h"
@@ -11,6 +12,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QProgressBar>
+#include <QScreen>
 
 using namespace calvane;
 using namespace calvane::test;
@@ -303,9 +305,8 @@ TEST_F(BatchTest, AFileMovedAwayBeforeTheRunOrWhileItStandsAtTheFileIsNoFile)
     open();
     const auto moveAway = [&](const QString& name) { QFile::rename(music + u'/' + name, dir.path(name)); };
     moveAway(QStringLiteral("0.mid"));
-    click(dialog->cmdConv);
-    EXPECT_EQ(shownBoxes(),
-              QStringList({QStringLiteral("GetMIDIInfo: MIDI情報の取得に失敗しました"), kNoFile}));
+    click(dialog->cmdConv); // the run says it once, in its own words
+    EXPECT_EQ(shownBoxes(), QStringList{kNoFile});
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("すべて変換 - MIDIファイルが選択されていません"));
 
     boxes.shown.clear();
@@ -319,6 +320,67 @@ TEST_F(BatchTest, AFileMovedAwayBeforeTheRunOrWhileItStandsAtTheFileIsNoFile)
     EXPECT_TRUE(reporter.reports.empty());
     click(dialog->cmdSkip);
     EXPECT_EQ(onDisk(), QStringList{QStringLiteral("B.mid")});
+
+    // With "エラーファイルはスキップする" ticked, files gone meanwhile are passed by
+    // without a word, however many.
+    addMidi(QStringLiteral("c.mid"), "C");
+    addMidi(QStringLiteral("d.mid"), "D");
+    addMidi(QStringLiteral("e.mid"), "E");
+    click(dialog->cmdStop); // the main window's list is read again: the three are there
+    open();
+    dialog->mnuErrSkip->trigger();
+    moveAway(QStringLiteral("c.mid"));
+    moveAway(QStringLiteral("d.mid"));
+    boxes.shown.clear();
+    click(dialog->cmdConv);
+    EXPECT_EQ(shownBoxes(), QStringList{kDone});
+    EXPECT_EQ(onDisk(), QStringList({QStringLiteral("B.mid"), QStringLiteral("E.mid")}));
+}
+
+/// What a widget showed on screen last: its text (or a bar's value) at its last paint.
+class LastPainted : public QObject
+{
+public:
+    explicit LastPainted(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            if (const auto* box = qobject_cast<QLineEdit*>(watched)) {
+                shown = box->text();
+            } else if (const auto* bar = qobject_cast<QProgressBar*>(watched)) {
+                shown = QString::number(bar->value());
+            }
+        }
+        return false;
+    }
+    QString shown;
+};
+
+// The boxes and the bar paint only once a screen frame during a run, but a box
+// that comes up finds them showing the file it is about.
+TEST_F(BatchTest, WhileABoxIsUpTheDialogShowsTheFileItIsAbout)
+{
+    addMidi(QStringLiteral("a.mid"), "A");
+    const QString b = addMidi(QStringLiteral("b.mid"), "B");
+    addMidi(QStringLiteral("c.mid"), "C");
+    ASSERT_TRUE(QFile::setPermissions(b, {}));
+    open();
+    LastPainted name(dialog->txtFileName);
+    LastPainted title(dialog->txtConvFileName);
+    LastPainted bar(dialog->prgProgress);
+    QStringList atBoxes;
+    boxes.onShow = [&](const ShownBox& box) {
+        atBoxes.append(box.text + QStringLiteral(" | ") + name.shown + u' ' + title.shown + u' ' + bar.shown);
+    };
+    {
+        const WithoutRootRights user;
+        if (!user.active()) {
+            GTEST_SKIP() << "root's rights cannot be given up here";
+        }
+        click(dialog->cmdConv); // b cannot be read: its title is none, and the run stops there
+    }
+    EXPECT_EQ(atBoxes, QStringList({QStringLiteral("MIDI情報の取得に失敗しました | b.mid  1"),
+                                    QStringLiteral("MIDIタイトルが入力されていません | b.mid  1")}));
 }
 
 TEST_F(BatchTest, ClosingDuringARunEndsItSilentlyAndTheDialogGoesOnlyAfterTheRun)
@@ -392,6 +454,8 @@ TEST_F(BatchTest, EveryWayOfClosingUnloadsOnceAndGivesTheMainWindowBack)
     }
 }
 
+// Real boxes: a box shown while the main window loads, before it is on screen,
+// stands in the middle of the screen; the dialog's boxes are its own.
 TEST_F(BatchTest, TheDialogsBoxesAreItsOwnAndItIsPinnedOnTopWithTheMainWindow)
 {
     addMidi(QStringLiteral("a.mid"), "A|");
@@ -400,12 +464,6 @@ TEST_F(BatchTest, TheDialogsBoxesAreItsOwnAndItIsPinnedOnTopWithTheMainWindow)
         std::make_unique<frmMain>(state, MainWindowServices{screenBoxes, reporter, end, device, starter,
                                                             timer, opener, trash, outputs, pickers, ini});
     screenBoxes.setParent(window.get());
-    window->Form_Load({});
-    window->mnuFront->trigger();
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    open();
-    EXPECT_TRUE(dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 
     // Each box as it comes up: its owner, text and buttons; Enter answers it.
     QStringList seen;
@@ -417,17 +475,30 @@ TEST_F(BatchTest, TheDialogsBoxesAreItsOwnAndItIsPinnedOnTopWithTheMainWindow)
                 buttons.append(button->text());
             }
             buttons.sort();
-            seen.append(QStringLiteral("%1: %2 [%3]")
-                            .arg(box->parentWidget() == dialog.data() ? u"dialog" : u"other", box->text(),
-                                 buttons.join(u' ')));
+            QString owner =
+                box->parentWidget() == dialog.data() ? QStringLiteral("dialog") : QStringLiteral("other");
+            if (!box->parentWidget() || !box->parentWidget()->isVisible()) {
+                const QPoint off =
+                    box->frameGeometry().center() - box->screen()->availableGeometry().center();
+                owner = off.manhattanLength() <= 2 ? QStringLiteral("centred") : QStringLiteral("off centre");
+            }
+            seen.append(QStringLiteral("%1: %2 [%3]").arg(owner, box->text(), buttons.join(u' ')));
             QTest::keyClick(box, Qt::Key_Return);
         }
     });
     watch.start(5);
+    window->Form_Load(dir.write(QStringLiteral("notes.txt"), "x")); // the window is not on screen yet
+    window->mnuFront->trigger();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    open();
+    EXPECT_TRUE(dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+
     click(dialog->cmdConv);
     click(dialog->cmdStop); // at the stop: the question, whose Enter is Yes
     watch.stop();
-    EXPECT_EQ(seen, QStringList({QStringLiteral("dialog: MIDIタイトルに不正な文字が入力されています [OK]"),
+    EXPECT_EQ(seen, QStringList({QStringLiteral("centred: MIDIファイルを選択してください [OK]"),
+                                 QStringLiteral("dialog: MIDIタイトルに不正な文字が入力されています [OK]"),
                                  QStringLiteral("dialog: 変換作業を中止しますか [いいえ(&N) はい(&Y)]")}));
     QTRY_VERIFY(dialog.isNull());
 }

@@ -5,6 +5,7 @@
 #include "gui/widgets/ButtonPictures.h"
 #include "platform/Volumes.h"
 
+#include <QMenuBar>
 #include <QMimeData>
 #include <QUrl>
 
@@ -171,6 +172,63 @@ TEST_F(MainWindowTest, AFolderGoneBeforeItIsOpenedIsReportedAndTheListStays)
     EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Critical);
     EXPECT_EQ(folders->path(), music);
     EXPECT_TRUE(reporter.reports.empty());
+}
+
+// --- The keyboard ------------------------------------------------------------------
+
+struct KeyRow
+{
+    const char* name;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    bool opens;
+};
+
+void PrintTo(const KeyRow& row, std::ostream* os)
+{
+    *os << row.name;
+}
+
+class FolderKeys : public MainWindowTest, public ::testing::WithParamInterface<KeyRow>
+{};
+
+// A user without a mouse leaves the start folder: Enter opens the selected folder
+// as a double-click does.
+TEST_P(FolderKeys, EnterOpensTheSelectedFolderAsADoubleClickDoes)
+{
+    QDir(music).mkdir(QStringLiteral("sub"));
+    addMidi(QStringLiteral("s.mid"), "S", music + QStringLiteral("/sub"));
+    start();
+    FolderList* folders = window->dirDirectory;
+    folders->setFocus();
+    QTest::keyClick(folders, Qt::Key_Down); // from the folder shown to its first subfolder
+    ASSERT_EQ(folders->entryPath(folders->currentRow()), music + QStringLiteral("/sub"));
+    QTest::keyClick(folders, GetParam().key, GetParam().modifiers);
+    EXPECT_EQ(folders->path(), GetParam().opens ? music + QStringLiteral("/sub") : music);
+    EXPECT_EQ(listed(), GetParam().opens ? QStringList{QStringLiteral("s.mid")} : QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, FolderKeys,
+                         ::testing::Values(KeyRow{"Return", Qt::Key_Return, Qt::NoModifier, true},
+                                           KeyRow{"KeypadEnter", Qt::Key_Enter, Qt::KeypadModifier, true},
+                                           KeyRow{"Space", Qt::Key_Space, Qt::NoModifier, false}),
+                         [](const ::testing::TestParamInfo<KeyRow>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST_F(MainWindowTest, F10OpensTheMenuBarWhereverTheFocusIs)
+{
+    start();
+    for (QWidget* focus :
+         {static_cast<QWidget*>(window->filFile), static_cast<QWidget*>(window->txtConvFileName)}) {
+        focus->setFocus();
+        QTest::keyClick(focus, Qt::Key_F10);
+        EXPECT_EQ(QApplication::activePopupWidget(), window->mnuFile) << focus->objectName().toStdString();
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            QTest::keyClick(popup, Qt::Key_Escape);
+        }
+        QTest::keyClick(window->menuBar(), Qt::Key_Escape);
+    }
 }
 
 /// Drags data over the file list and drops it, as the platform delivers it: a

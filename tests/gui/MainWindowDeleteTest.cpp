@@ -184,14 +184,17 @@ INSTANTIATE_TEST_SUITE_P(Rows, DeleteTable, ::testing::Values(
     Row{"AskedYes",            "a.mid", Intact,    1,  1,  Yes, "stopped", Plain,  question("a.mid"), Left::Gone,    {},       true},
     Row{"AskedNoWhilePlaying", "a.mid", Intact,    1,  1,  No,  "playing", Plain,  question("a.mid"), Left::OnDisk,  {},       false},
     Row{"AtOnceWhilePlaying",  "a.mid", Intact,    1,  0,  No,  "playing", Plain,  {},                Left::Gone,    kDeleted, true},
-    Row{"OtherChkDelPaused",   "a.mid", Intact,    1,  2,  No,  "paused",  Shift,  {},                Left::Gone,    {},       true},
-    Row{"OtherDelNothing",     "a.mid", Intact,    2,  1,  Yes, "playing", Plain,  {},                Left::OnDisk,  kDeleted, true},
+    // The paused file is let go of with the file: nothing is left to play.
+    Row{"OtherChkDelPaused",   "a.mid", Intact,    1,  2,  No,  "paused",  Shift,  {},                Left::Gone,    kDeleted, true},
+    Row{"PausedToTrash",       "a.mid", Intact,    0,  1,  No,  "paused",  Plain,  {},                Left::InTrash, kDeleted, true},
+    // Nothing deleted, nothing changed: the list, the boxes and the player stay.
+    Row{"OtherDelNothing",     "a.mid", Intact,    2,  1,  Yes, "playing", Plain,  {},                Left::OnDisk,  {},       false},
     Row{"ReadOnlyPlaying",     "a.mid", ReadOnly,  1,  0,  Yes, "playing", Plain,  readOnly("a.mid"), Left::OnDisk,  kFailed,  false},
     // The trash takes a read-only file: it can be restored from there.
     Row{"ReadOnlyToTrash",     "a.mid", ReadOnly,  0,  1,  Yes, "stopped", Plain,  {},                Left::InTrash, {},       true},
     Row{"MissingFromDisk",     "a.mid", Missing,   1,  0,  Yes, "playing", Plain,  kNotDeleted,       Left::Gone,    kFailed,  false},
-    // The trash road's own message; the steps after it run as after a deletion.
-    Row{"MissingFromTrash",    "a.mid", Missing,   0,  1,  Yes, "playing", Plain,  kNoFile,           Left::Gone,    kDeleted, true},
+    // The trash road's own message, and nothing else: no file was deleted.
+    Row{"MissingFromTrash",    "a.mid", Missing,   0,  1,  Yes, "playing", Plain,  kNoFile,           Left::Gone,    {},       false},
     Row{"TrashRefusesPlaying", "a.mid", Refusing,  0,  1,  Yes, "playing", Plain,  kNotDeleted,       Left::OnDisk,  kFailed,  false},
     Row{"TrashRefusesPaused",  "a.mid", Refusing,  0,  1,  Yes, "paused",  Plain,  kNotDeleted,       Left::OnDisk,  {},       false},
     Row{"ShiftJisAsked",       kSjis,   Intact,    1,  1,  Yes, "stopped", Plain,  question("曲.mid"), Left::Gone,    {},       true},

@@ -34,7 +34,8 @@
 namespace calvane::test {
 
 /// The main window over a temporary folder "music" (the process's current
-/// folder while the test runs), with recording fakes for message boxes, the
+/// folder while the test runs), with recording fakes for message boxes (that
+/// spin an event loop while they are up), the
 /// error handler, the process end, the media device, the trash (a folder "trash"
 /// beside "music"), the MIDI outputs and the pickers, a playback timer that ticks
 /// only when told, and the real process starter.
@@ -52,6 +53,9 @@ protected:
         ini = dir.path(QStringLiteral("calvane.ini"));
         // Every rename of the program is journaled: into the test's folder, never the user's.
         qputenv("XDG_STATE_HOME", QFile::encodeName(dir.path(QStringLiteral("state"))));
+        // A box is up as a real one is: the window's procedures meet the events
+        // that arrive meanwhile (a later start's file, a batch run's, a timer's).
+        boxes.spins = true;
         device.replies[QStringLiteral("status Midi length")] = QStringLiteral("83456");
         device.replies[QStringLiteral("status midi tempo")] = QStringLiteral("120");
     }

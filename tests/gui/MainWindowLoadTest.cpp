@@ -125,7 +125,7 @@ TEST_F(MainWindowTest, TheStartFolderIsNotRecordedWhileLoadingNorWhenItIsNotToBe
     EXPECT_TRUE(TempDir::read(ini).contains("FastFolderPath=" + jazz.toUtf8() + "\r\n"));
 }
 
-TEST_F(MainWindowTest, AStartFolderThatIsNotAFolderOrCannotBeListedLeavesTheCurrentOne)
+TEST_F(MainWindowTest, WhatCannotBeListedAtStartLeavesTheCurrentOrTheStartFolder)
 {
     const QString file = addMidi(QStringLiteral("x.mid"), "X");
     writeIni("[Edit]\r\nFastFolderPath=" + file.toUtf8() + "\r\n");
@@ -154,6 +154,22 @@ TEST_F(MainWindowTest, AStartFolderThatIsNotAFolderOrCannotBeListedLeavesTheCurr
     EXPECT_EQ(window->drvDrive->drive(), window->drvDrive->driveOf(music));
     EXPECT_TRUE(reporter.reports.empty());
     EXPECT_TRUE(boxes.shown.empty());
+
+    // A command-line file whose folder may be entered but not listed: said so, as
+    // for a later start's file, and the program runs on in its start folder.
+    const QString hidden = addMidi(QStringLiteral("h.mid"), "H", locked);
+    ASSERT_TRUE(QFile::setPermissions(locked, QFile::ExeOwner));
+    writeIni("[Edit]\r\nFastFolderPath=" + dir.root().toUtf8() + "\r\n");
+    {
+        const WithoutRootRights user;
+        start(hidden);
+    }
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(shownBoxes(),
+              QStringList{QStringLiteral("ファイル: ") + ErrorText(ErrNo::PathFileAccessError)});
+    EXPECT_EQ(window->dirDirectory->path(), dir.root());
+    EXPECT_EQ(window->filFile->listIndex(), -1);
+    EXPECT_TRUE(reporter.reports.empty());
 }
 
 TEST_F(MainWindowTest, ExitEndsAtOnceAndWritesNothing)
@@ -207,9 +223,12 @@ TEST_F(MainWindowTest, ADamagedSettingsFileAtStartIsRepairedOrReported)
 
 TEST_F(MainWindowTest, AReportHoldsWhatTheWindowShowedAndThePlayerIsHaltedFirst)
 {
-    const QString song = addMidi(QStringLiteral("a.mid"), "Song");
+    const QString sub = music + QStringLiteral("/sub");
+    QDir().mkpath(sub);
+    const QString song = addMidi(QStringLiteral("a.mid"), "Song", sub);
     CentralErrorHandler handler(boxes, end, ini);
     start({}, &handler);
+    window->dirDirectory->setPath(sub); // the folder the user works in, not the process's
     clickEntry(QStringLiteral("a.mid"));
     device.setMode(QStringLiteral("stopped"));
     device.onSend = [this](const QString& command) {
@@ -233,7 +252,8 @@ TEST_F(MainWindowTest, AReportHoldsWhatTheWindowShowedAndThePlayerIsHaltedFirst)
                            QStringLiteral("Stop Midi"), QStringLiteral("Close Midi")}));
     const QByteArray report = TempDir::read(dir.path(QStringLiteral("ErrLog.txt")));
     EXPECT_TRUE(report.contains("\r\nErr = 57\r\n"));
-    EXPECT_TRUE(report.contains("\r\nProcedure = basMIDIControl.MIDIControl\r\n"));
+    EXPECT_TRUE(
+        report.contains("\r\nProcedure = basMIDIControl.MIDIControl\r\nCurDir = " + sub.toUtf8() + "\r\n"));
     EXPECT_TRUE(report.contains("\r\nFileName = " + song.toUtf8() + "[FileName]\r\n"));
     EXPECT_TRUE(report.contains("\r\nMIDITitle = A \x82\xA0[MIDITitle]\r\n"
                                 "MIDITitle(Code) = 41 20 82A0 [MIDITitle(Code)]\r\n"));

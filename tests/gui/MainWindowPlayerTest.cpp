@@ -217,7 +217,7 @@ TEST_F(PlayerTest, ReturnToStartPlaysFromTheBeginningAndStopRewinds)
     EXPECT_EQ(window->lblStatus->text(), QStringLiteral("停止しました"));
 }
 
-TEST_F(PlayerTest, WithoutRepeatTheEndStopsThereAndTheNextPlayStartsFromThere)
+TEST_F(PlayerTest, WithoutRepeatTheEndStopsThereAndTheNextPlayStartsFromTheBeginning)
 {
     load();
     click(window->cmdPlay);
@@ -235,13 +235,19 @@ TEST_F(PlayerTest, WithoutRepeatTheEndStopsThereAndTheNextPlayStartsFromThere)
     EXPECT_EQ(device.sent, QStringList({kMode}));
     EXPECT_EQ(window->lblStatus->text(), QStringLiteral("演奏が終了しました (停止中)"));
 
-    // Played again from the end, on the output chosen meanwhile (device 1 is port 0).
+    // Play at the end plays the song again from its beginning, as a start does,
+    // on the output chosen meanwhile (device 1 is port 0).
     state.settings.DeviceNum = 1;
     status->paints.clear();
     click(window->cmdPlay);
-    EXPECT_TRUE(status->drawnBeforeCommands().contains(QStringLiteral("Seeking... → set Midi port 0")));
-    EXPECT_FALSE(device.sent.contains(kToStart));
-    EXPECT_TRUE(device.sent.endsWith(kPlay));
+    EXPECT_EQ(device.sent, QStringList({kMode, kMs, kPosition, kMs, QStringLiteral("status Midi length"),
+                                        kToStart, QStringLiteral("set Midi port 0"), kPlay}));
+    EXPECT_TRUE(status->drawnBeforeCommands().contains(QStringLiteral("Loading... → set Midi port 0")))
+        << status->drawnBeforeCommands().join(u'\n').toStdString();
+    EXPECT_EQ(window->lblStatus->text(), kPlaying);
+    EXPECT_EQ(picture(), 101);
+    tickAfter(1000);
+    EXPECT_EQ(window->lblPosition->text(), QStringLiteral("00:01.000"));
 }
 
 TEST_F(PlayerTest, WithRepeatTheEndStartsAgainAtOnceAndTheStatusStays)
@@ -312,6 +318,7 @@ TEST_F(PlayerTest, ReleasingTheThumbPlaysOnFromThereOrWhilePausedStaysStoppedThe
     target = holdThumbMovedBy(-30);
     releaseThumb();
     EXPECT_EQ(device.sent, QStringList({kMode, kMs, QStringLiteral("seek midi to %1").arg(target)}));
+    EXPECT_EQ(window->lblPosition->text(), FormatPlayTime(target)); // where the next play starts
     EXPECT_EQ(window->lblStatus->text(), QStringLiteral("一時停止中です"));
     EXPECT_EQ(picture(), 102);
     EXPECT_EQ(device.replies.value(kMode), QStringLiteral("stopped"));

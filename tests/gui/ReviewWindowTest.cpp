@@ -4,7 +4,6 @@
 // cannot be written, the undo of the list's, the batch's and the single
 // rename's runs, and what the list remembers.
 
-#include "LoopingMessageBoxes.h"
 #include "MainWindowFixture.h"
 #include "gui/ReviewModel.h"
 #include "gui/frmAllConv.h"
@@ -252,7 +251,8 @@ TEST_F(ReviewWindowTest, AJournalThatCannotBeWrittenIsSaidOnceAndTheRunGoesOn)
         }
         dir.write(QStringLiteral("blocker"), "a file where the journal folder would be");
         qputenv("XDG_STATE_HOME", QFile::encodeName(dir.path(QStringLiteral("blocker"))));
-        LoopingMessageBoxes looping;
+        FakeMessageBoxes looping;
+        looping.spins = true;
         window =
             std::make_unique<frmMain>(state, MainWindowServices{looping, reporter, end, device, starter,
                                                                 timer, opener, trash, outputs, pickers, ini});

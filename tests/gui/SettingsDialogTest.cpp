@@ -268,8 +268,10 @@ TEST_F(SettingsDialogTest, OkChecksTheFolderFirstThenTheProgramAndShowsTheFieldT
         {1, 0, folder, 1, QStringLiteral("/dev/null"), kNoFile},
         {1, 0, folder, 1, file, {}},
         {1, 0, folder, 0, missing, {}},
-        {1, 0, missing, 1, missing, kNoFolder}, // the folder first, and only one message
+        {1, 0, missing, 1, missing, kNoFolder},   // the folder first, and only one message
+        {1, 0, QStringLiteral("sub"), 0, {}, {}}, // found from the folder the program started in
     };
+    QDir(music).mkdir(QStringLiteral("sub"));
     start();
     for (const Case& c : cases) {
         SCOPED_TRACE((c.path + u' ' + c.exe).toStdString());
@@ -288,6 +290,9 @@ TEST_F(SettingsDialogTest, OkChecksTheFolderFirstThenTheProgramAndShowsTheFieldT
             EXPECT_TRUE(boxes.shown.empty());
             QTRY_VERIFY(dialog.isNull());
             EXPECT_EQ(state.settings.Repeat, 0);
+            // Stored as the folder it named: the next start opens only an absolute path.
+            EXPECT_EQ(state.settings.FastFolderPath,
+                      c.path.isEmpty() || c.path.startsWith(u'/') ? c.path : music + u'/' + c.path);
             continue;
         }
         ASSERT_EQ(shownBoxes(), QStringList{c.refused});

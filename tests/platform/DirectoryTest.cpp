@@ -8,8 +8,13 @@
 
 #include <QDir>
 
+#include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace calvane;
@@ -95,6 +100,98 @@ TEST(DriveOf, TheLongestRootThatHoldsThePathByWholeFolderNames)
     EXPECT_EQ(DriveOf(QStringLiteral("relative/x.mid"), roots), QString());
     EXPECT_EQ(DriveOf(QStringLiteral("\\\\server\\share\\x.mid"), roots), QString());
     EXPECT_TRUE(MountedDriveRoots().contains(QStringLiteral("/")));
+}
+
+// The mount table as the kernel writes it: the mount point unescaped, the type
+// after the lone "-" (optional fields or not); the kernel's own file systems and
+// what lies under /dev, /proc, /sys, /var/run and /var/lock are no drives.
+TEST(MountTable, MountPointsAndTypesAndWhichAreNoDrives)
+{
+    struct Row
+    {
+        QByteArray line;
+        QString root; ///< empty: the line gives no mount
+        QByteArray type;
+        bool system;
+    };
+    const Row rows[] = {
+        {"27 1 254:0 / / rw,relatime - ext4 /dev/vda rw", QStringLiteral("/"), "ext4", false},
+        {"36 35 98:0 /mnt1 /mnt/parent rw,noatime master:1 shared:7 - ext3 /dev/root rw",
+         QStringLiteral("/mnt/parent"), "ext3", false},
+        {"40 27 0:45 / /media/u/My\\040Disk\\134x rw - vfat /dev/sdb1 rw",
+         QStringLiteral("/media/u/My Disk\\x"), "vfat", false},
+        {"41 27 0:46 / /mnt/nas rw - nfs4 nas:/music rw", QStringLiteral("/mnt/nas"), "nfs4", false},
+        {"42 27 0:47 / /home/u/remote rw - fuse.sshfs u@host: rw", QStringLiteral("/home/u/remote"),
+         "fuse.sshfs", false},
+        {"43 27 0:48 / /run/user/1000 rw - tmpfs tmpfs rw", QStringLiteral("/run/user/1000"), "tmpfs", false},
+        {"22 27 0:21 / /proc rw - proc proc rw", QStringLiteral("/proc"), "proc", true},
+        {"31 23 0:28 / /sys/fs/cgroup rw - tmpfs tmpfs rw", QStringLiteral("/sys/fs/cgroup"), "tmpfs", true},
+        {"25 24 0:23 / /dev/shm rw - tmpfs tmpfs rw", QStringLiteral("/dev/shm"), "tmpfs", true},
+        {"44 27 0:49 / /var/run rw - tmpfs tmpfs rw", QStringLiteral("/var/run"), "tmpfs", true},
+        {"45 27 0:50 / /mnt/auto rw - autofs systemd-1 rw", QStringLiteral("/mnt/auto"), "autofs", true},
+        {"46 27 0:51 / /developer rw - ext4 /dev/x rw", QStringLiteral("/developer"), "ext4", false},
+        {"47 27 0:52 / /mnt/x rw - ", {}, {}, false}, // cut off before the type
+        {"48 27 0:53 / /mnt/y rw", {}, {}, false},
+        {"", {}, {}, false},
+    };
+    for (const Row& row : rows) {
+        const std::vector<MountEntry> mounts = ParseMountInfo(row.line);
+        if (row.root.isEmpty()) {
+            EXPECT_TRUE(mounts.empty()) << row.line.toStdString();
+            continue;
+        }
+        ASSERT_EQ(mounts.size(), 1u) << row.line.toStdString();
+        EXPECT_EQ(mounts[0], (MountEntry{row.root, row.type}));
+        EXPECT_EQ(IsSystemMount(mounts[0]), row.system) << row.line.toStdString();
+    }
+    EXPECT_EQ(ParseMountInfo(rows[0].line + '\n' + rows[3].line + '\n').size(), 2u);
+}
+
+namespace {
+
+/// Mounts a FUSE volume that never answers (nothing reads its device) at point,
+/// in a mount namespace of this process's own; false when that cannot be done.
+bool mountHungVolume(const QByteArray& point)
+{
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+        return false;
+    }
+    const int fuse = ::open("/dev/fuse", O_RDWR);
+    if (fuse < 0) {
+        return false;
+    }
+    const QByteArray options = "fd=" + QByteArray::number(fuse) + ",rootmode=40000,user_id=0,group_id=0";
+    return ::mount("calvane-hung", point.constData(), "fuse", MS_NOSUID | MS_NODEV, options.constData()) == 0;
+}
+
+} // namespace
+
+// A network volume that hangs would hang whoever asks it anything: the drive list
+// lists it from the mount table without asking it.
+TEST(MountTable, AVolumeThatNeverAnswersIsListedWithoutBeingAsked)
+{
+    TempDir dir;
+    const QByteArray point = QFile::encodeName(dir.path(QStringLiteral("hung")));
+    ASSERT_EQ(::mkdir(point.constData(), 0755), 0);
+    const pid_t probe = ::fork(); // only system calls in the child
+    if (probe == 0) {
+        ::_exit(mountHungVolume(point) ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(probe, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        GTEST_SKIP() << "no FUSE volume can be mounted in a mount namespace of its own here";
+    }
+    GTEST_FLAG_SET(death_test_style, "threadsafe"); // a child of its own, started afresh
+    EXPECT_EXIT(
+        {
+            if (!mountHungVolume(point)) {
+                ::_exit(2);
+            }
+            ::alarm(20); // a question to the volume would wait for ever
+            ::_exit(MountedDriveRoots().contains(QFile::decodeName(point)) ? 0 : 3);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace

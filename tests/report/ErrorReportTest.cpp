@@ -78,7 +78,7 @@ protected:
             }
         };
         timer.setInterval(1);
-        handler.setContext({[this] { return currentPath; }, [this] { return title; }, &device, &timer});
+        handler.setContext({[this] { return currentPath; }, [this] { return title; }, &device, &timer, {}});
     }
 
     QByteArray report(std::int32_t number = 6, const QString& procedure = QStringLiteral("frmMain.Form_Load"))
@@ -195,7 +195,7 @@ TEST(ErrorReportDeathTest, AFileThatCannotBeOpenedGivesZeros)
             FakeMessageBoxes boxes;
             FakeProcessEnd end;
             CentralErrorHandler handler(boxes, end, folder + QStringLiteral("/calvane.ini"));
-            handler.setContext({[&] { return locked; }, {}, nullptr, nullptr});
+            handler.setContext({[&] { return locked; }, {}, nullptr, nullptr, {}});
             try {
                 handler.ReportError(75, ErrorText(75), QStringLiteral("frmMain.cmdReLoad_Click"));
             } catch (const ProgramEnded&) {

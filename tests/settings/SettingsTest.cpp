@@ -279,4 +279,33 @@ TEST(Settings, PathsSurviveASaveAndALoadWhateverTheirNames)
     ::rmdir(sjis.constData());
 }
 
+// An output port's name comes back as it went in, whatever it holds: the settings
+// dialog keeps a stored device only by its name. Code page 932 stores what it
+// holds exactly (as old settings files do); anything else goes as UTF-8.
+TEST(Settings, AnOutputNameSurvivesASaveAndALoadWhateverItHolds)
+{
+    TempDir dir;
+    const QString file = dir.path(QStringLiteral("calvane.ini"));
+    struct Case
+    {
+        QString name;
+        QByteArray stored;
+    };
+    const QString longName = QStringLiteral("Synth ") + QString(150, u'x') + QStringLiteral(" 128:0");
+    const Case cases[] = {
+        {QStringLiteral("Café MIDI 1"), "Caf\xC3\xA9 MIDI 1"},
+        {QString::fromUtf16(u"音源 ポート"), "\x89\xB9\x8C\xB9 \x83\x7C\x81\x5B\x83\x67"},
+        {QString::fromUtf16(u"Ｙ音源 🎹"), "\xEF\xBC\xB9\xE9\x9F\xB3\xE6\xBA\x90 \xF0\x9F\x8E\xB9"},
+        {longName, longName.toLatin1()}, // whole, not cut at 127 bytes
+    };
+    for (const Case& c : cases) {
+        StoredSettings s;
+        s.settings.DeviceName = c.name;
+        SaveSettings(file, s, QStringLiteral("/"));
+        EXPECT_TRUE(TempDir::read(file).contains("\r\nDeviceName=" + c.stored + "\r\n"))
+            << c.name.toStdString();
+        EXPECT_EQ(LoadSettings(file).settings.DeviceName, c.name);
+    }
+}
+
 } // namespace

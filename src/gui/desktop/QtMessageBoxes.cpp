@@ -11,7 +11,13 @@ MsgResult QtMessageBoxes::show(const QString& text, const QString& caption, MsgI
     // On the window the user is looking at: an open secondary window is modal to
     // the main window, so its boxes belong to it, not to the blocked main window.
     QWidget* owner = QApplication::activeModalWidget();
-    QMessageBox box(owner ? owner : m_parent);
+    if (!owner) {
+        owner = m_parent;
+    }
+    // A box over a window not on screen yet (the main window while it loads)
+    // would stand at the corner where that window will be: it goes to the middle
+    // of the screen instead, where a box without an owner is put.
+    QMessageBox box(owner && owner->isVisible() ? owner : nullptr);
     box.setWindowTitle(caption);
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

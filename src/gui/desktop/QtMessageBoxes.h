@@ -7,7 +7,8 @@ class QWidget;
 namespace calvane {
 
 /// Message boxes on screen (QMessageBox), owned by the modal window in front (a
-/// secondary window), else by the given window when it is set.
+/// secondary window), else by the given window when it is set and shown; a box
+/// that has no owner on screen stands in the middle of the screen.
 class QtMessageBoxes final : public MessageBoxes
 {
 public:

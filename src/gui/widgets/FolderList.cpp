@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -51,6 +52,18 @@ void FolderList::mouseDoubleClickEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton && entry) {
         emit folderChosen(entry->data(kPathRole).toString());
     }
+}
+
+void FolderList::keyPressEvent(QKeyEvent* event)
+{
+    // The keyboard's way of leaving a folder: without it a user who has no mouse
+    // could never open another folder.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentRow() >= 0) {
+        event->accept();
+        emit folderChosen(entryPath(currentRow()));
+        return;
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 QString FolderList::entryPath(int row) const

@@ -5,9 +5,9 @@
 namespace calvane {
 
 /// The folder list: the path's ancestors from the root down, then the current
-/// folder's subfolders, each indented by its depth. A double-click asks to open
-/// an entry (folderChosen); setting the path, by the owner or after such a
-/// request, fires Change when the path differs.
+/// folder's subfolders, each indented by its depth. A double-click, or Enter on
+/// the selected entry, asks to open an entry (folderChosen); setting the path, by
+/// the owner or after such a request, fires Change when the path differs.
 class FolderList : public QListWidget
 {
     Q_OBJECT
@@ -30,6 +30,7 @@ signals:
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QString m_path;

@@ -24,7 +24,14 @@ PaintThrottle::PaintThrottle(QList<QWidget*> widgets)
 
 void PaintThrottle::paintIfDue()
 {
-    if (!m_held || (m_sincePaint.isValid() && m_sincePaint.elapsed() < m_frame)) {
+    if (!m_sincePaint.isValid() || m_sincePaint.elapsed() >= m_frame) {
+        paintNow();
+    }
+}
+
+void PaintThrottle::paintNow()
+{
+    if (!m_held) {
         return;
     }
     for (const QPointer<QWidget>& widget : m_widgets) {
@@ -45,7 +52,8 @@ void PaintThrottle::release()
     m_held = false;
     for (const QPointer<QWidget>& widget : m_widgets) {
         if (widget) {
-            widget->setUpdatesEnabled(true); // and an update with what it shows now
+            widget->setUpdatesEnabled(true);
+            widget->repaint(); // before whatever follows: a box waits for the user
         }
     }
 }

@@ -12,8 +12,9 @@ int FrameMilliseconds(const QWidget& widget);
 
 /// Widgets that change faster than a screen can show: while it lives they paint
 /// only when paintIfDue() finds a frame's time gone since their last paint, not
-/// at every change. release() (or the end of its scope) lets them paint as usual
-/// again, with what they show by then.
+/// at every change, or when paintNow() asks for it (before a box: the user reads
+/// the box beside them). release() (or the end of its scope) paints them at once
+/// with what they show by then and lets them paint as usual again.
 class PaintThrottle
 {
 public:
@@ -23,6 +24,7 @@ public:
     PaintThrottle& operator=(const PaintThrottle&) = delete;
 
     void paintIfDue();
+    void paintNow();
     void release();
 
 private:

@@ -8,9 +8,11 @@
 // window (and with --dialog a modal dialog over it), minimises the window,
 // prints "ready" and waits; when a later start asks for it, it raises the last
 // active window, prints "raised NAME minimized=0|1" and ends.
-// With --program it is the program itself over that instance folder: it prints
-// "ready" once the main window shows, then "loaded NAME" whenever the file name
-// box changes, and ends when its standard input closes.
+// With --program it is the program itself over that instance folder: once the
+// main window shows it minimises it and prints "ready"; then "loaded NAME"
+// whenever the file name box shows another name, and for each message box "box CAPTION:
+// TEXT minimized=0|1" (the main window's state then) before it presses the box's
+// button; it ends when its standard input closes.
 
 #include "gui/basSubMain.h"
 #include "gui/desktop/SingleInstance.h"
@@ -20,6 +22,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
@@ -36,12 +40,26 @@ int runProgram(char** argv)
     options.instanceFolder = QString::fromLocal8Bit(argv[1]);
     options.iniPath = options.instanceFolder + QStringLiteral("/calvane.ini");
     options.whenShown = [](frmMain& window) {
+        window.showMinimized();
         std::puts("ready");
         std::fflush(stdout);
         QObject::connect(window.txtFileName, &QLineEdit::textChanged, [](const QString& name) {
-            std::printf("loaded %s\n", qPrintable(name));
-            std::fflush(stdout);
+            if (!name.isEmpty()) { // not the box cleared by a change of folder
+                std::printf("loaded %s\n", qPrintable(name));
+                std::fflush(stdout);
+            }
         });
+        // A user who reads each box and presses its button.
+        auto* reader = new QTimer(&window);
+        QObject::connect(reader, &QTimer::timeout, [&window] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                std::printf("box %s: %s minimized=%d\n", qPrintable(box->windowTitle()),
+                            qPrintable(box->text()), window.isMinimized() ? 1 : 0);
+                std::fflush(stdout);
+                box->buttons().constFirst()->click();
+            }
+        });
+        reader->start(20);
         auto* input = new QSocketNotifier(0, QSocketNotifier::Read, &window);
         QObject::connect(input, &QSocketNotifier::activated, [] { std::_Exit(0); });
     };

@@ -156,7 +156,21 @@ OrdinaryFile::OrdinaryFile(const QByteArray& nativePath)
     if (nativePath.isEmpty() || isHiddenName(nativePath) || nativePath.contains('\0')) {
         return;
     }
-    // O_NONBLOCK: opening a FIFO must not wait for a writer; fstat then refuses it.
+    // The kind first, without opening: opening a device may act on it (a tape rewinds,
+    // a modem hangs up). Then O_NONBLOCK, so that a FIFO put there meanwhile cannot make
+    // the open wait for a writer, and fstat refuses anything but a regular file.
+    struct stat kind
+    {};
+    if (::stat(nativePath.constData(), &kind) != 0) {
+        if (errno != ENOENT && errno != ENOTDIR) {
+            m_status = Status::Unreadable;
+            m_err = errno;
+        }
+        return;
+    }
+    if (!S_ISREG(kind.st_mode)) {
+        return;
+    }
     m_fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (m_fd < 0) {
         const int err = errno;

@@ -214,8 +214,13 @@ std::int32_t JournaledRenameSpace::Rename(const QByteArray& from, const QByteArr
     const std::int32_t result = m_disk.Rename(from, to);
     if (result == 0) {
         ++m_journaled;
-    } else {
-        m_file.dropLastLine(); // should that fail, the undo finds the rename never done
+        return result;
+    }
+    m_file.dropLastLine(); // should that fail, the undo finds the rename never done
+    if (const QByteArray stranded = m_disk.Stranded(); !stranded.isEmpty()) {
+        // The file stands under a temporary name: the undo takes it back from there.
+        m_error = m_file.append(JournalEntryLine({from, stranded}));
+        m_journaled += m_error == 0 ? 1 : 0;
     }
     return result;
 }

@@ -93,6 +93,8 @@ public:
 
     std::int32_t Rename(const QByteArray& from, const QByteArray& to) override;
     bool Exists(const QByteArray& path) override { return m_disk.Exists(path); }
+    /// A file left under a temporary name is journaled as renamed to it.
+    QByteArray Stranded() const override { return m_disk.Stranded(); }
 
     /// 0, or the errno of the journal's first failure (making it, or writing a line).
     int journalError() const { return m_error; }

@@ -147,13 +147,15 @@ struct Tally
 class Run
 {
 public:
-    Run(const RenameToolOptions& options, const std::function<bool()>& stopRequested)
+    Run(const RenameToolOptions& options, const std::function<bool()>& stopRequested, RenameCalls& calls)
         : m_options(options), m_stop(stopRequested)
     {
         if (options.dryRun) {
             m_disk = std::make_unique<PlannedRenameSpace>();
         } else {
-            m_disk = std::make_unique<DiskRenameSpace>();
+            auto disk = std::make_unique<DiskRenameSpace>(calls);
+            m_realDisk = disk.get();
+            m_disk = std::move(disk);
         }
         m_space = m_disk.get();
     }
@@ -175,11 +177,13 @@ private:
     const RenameToolOptions& m_options;
     const std::function<bool()>& m_stop;
     std::unique_ptr<RenameSpace> m_disk;
+    DiskRenameSpace* m_realDisk = nullptr; ///< m_disk in a run that renames
     std::unique_ptr<JournaledRenameSpace> m_journal;
     RenameSpace* m_space = nullptr; ///< the journal over the disk, or the disk (or plan) alone
     bool m_journalFailed = false;
     bool m_outputClosed = false;
     Tally m_tally;
+    QList<QByteArray> m_stranded; ///< files left under a temporary name, as the lines show them
     std::unique_ptr<Progress> m_progress;
 };
 
@@ -266,6 +270,9 @@ void Run::report(const QByteArray& shownFrom, const QByteArray& shownFolder, con
         if (!file.wantedName.isEmpty()) {
             line += ", " + JsonPathFields("wanted", shownFolder + file.wantedName);
         }
+        if (!file.strandedAs.isEmpty()) {
+            line += ", " + JsonPathFields("stranded", shownFolder + file.strandedAs);
+        }
         if (file.error != 0) {
             line += ", \"error\": " + QByteArray::number(file.error) +
                     ", \"error_message\": " + JsonString(ErrorText(file.error));
@@ -290,9 +297,15 @@ void Run::report(const QByteArray& shownFrom, const QByteArray& shownFolder, con
             if (file.error != 0) {
                 why << QStringLiteral("error %1 %2").arg(file.error).arg(ErrorText(file.error));
             }
+            if (!file.strandedAs.isEmpty()) {
+                why << QStringLiteral("LEFT AS %1").arg(shownText(file.strandedAs));
+            }
             line += ": " + why.join(u' ').toUtf8();
         }
         line += '\n';
+    }
+    if (!file.strandedAs.isEmpty()) {
+        m_stranded << shownFolder + file.strandedAs;
     }
     m_progress->beforeOutput();
     if (std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout) !=
@@ -303,6 +316,10 @@ void Run::report(const QByteArray& shownFrom, const QByteArray& shownFolder, con
 
 void Run::count(const FileRename& file, bool nameExistsFails)
 {
+    if (!file.strandedAs.isEmpty()) {
+        ++m_tally.failed[file.result]; // whatever the reason, the file is not where it was
+        return;
+    }
     switch (file.result) {
     case ConvResult::Renamed:
         ++(file.unchanged ? m_tally.unchanged : m_tally.renamed);
@@ -356,6 +373,11 @@ int Run::finish(qsizetype done, qsizetype total)
         printErr(QStringLiteral("calvane-rename: journal %1 (calvane-rename --undo takes it back)\n")
                      .arg(shownText(m_journal->journalPath())));
     }
+    for (const QByteArray& stranded : m_stranded) {
+        printErr(QStringLiteral("calvane-rename: a file was left under a temporary name (its name was taken "
+                                "meanwhile; rename it by hand or with --undo): %1\n")
+                     .arg(shownText(stranded)));
+    }
     if (m_outputClosed) {
         printErr(QStringLiteral("calvane-rename: the output was closed; stopped\n"));
     }
@@ -374,6 +396,9 @@ int Run::titles()
     rename.onConflict = m_options.onConflict;
 
     const Batch batch = CollectBatch(m_options.paths, m_options.recursive, m_stop);
+    if (m_realDisk) {
+        batch.expectFoldersIn(*m_realDisk); // a folder replaced during the run is not renamed in
+    }
     const qsizetype total = batch.size();
     m_progress = std::make_unique<Progress>(total);
     if (!startJournal({})) {
@@ -396,7 +421,7 @@ int Run::titles()
                 file = RenameToTitle(*m_space, folder, name, rename);
             } catch (const std::exception&) {
                 const RuntimeError failure = CurrentFailure();
-                file = FileRename{ConvResult::OtherFailure, false, {}, {}, failure.number()};
+                file = FileRename{ConvResult::OtherFailure, false, {}, {}, failure.number(), {}};
             }
         }
         report(batch.shownFolder(i) + name, batch.shownFolder(i), file);
@@ -574,9 +599,10 @@ RenameToolOptions ParseRenameToolArgs(int argc, char** argv)
     return o;
 }
 
-int RunRenameTool(const RenameToolOptions& options, const std::function<bool()>& stopRequested)
+int RunRenameTool(const RenameToolOptions& options, const std::function<bool()>& stopRequested,
+                  RenameCalls& calls)
 {
-    Run run(options, stopRequested);
+    Run run(options, stopRequested, calls);
     return options.undo.isEmpty() ? run.titles() : run.undo();
 }
 

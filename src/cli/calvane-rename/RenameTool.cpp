@@ -235,8 +235,21 @@ bool Run::startJournal(QByteArrayView undoOf)
     }
     const QDateTime now = QDateTime::currentDateTimeUtc();
     if (path.isEmpty()) {
-        path = JournalFolder() + "rename-" + now.toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1() +
-               '-' + QByteArray::number(::getpid()) + ".jsonl";
+        const JournalFolderCheck folder = PrepareJournalFolder();
+        if (folder.refusal != JournalRefusal::None) {
+            // Another user could put a journal there, or change ours: no journal, no run.
+            QString why = JournalRefusalText(folder.refusal);
+            if (folder.err != 0) {
+                why += QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(folder.err));
+            }
+            printErr(QStringLiteral(
+                         "calvane-rename: the journal folder %1 is refused: %2; nothing was renamed "
+                         "(--journal FILE writes the journal elsewhere, --no-journal runs without one)\n")
+                         .arg(shownText(folder.refusedFolder), why));
+            return false;
+        }
+        path = folder.folder + "rename-" + now.toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1() + '-' +
+               QByteArray::number(::getpid()) + ".jsonl";
     }
     m_journal = std::make_unique<JournaledRenameSpace>(*m_disk, path,
                                                        JournalHeaderLine(now.toString(Qt::ISODate), undoOf),
@@ -440,6 +453,13 @@ int Run::undo()
     if (file.status != WholeFile::Status::Ok) {
         printErr(QStringLiteral("calvane-rename: cannot read the journal %1: %2\n")
                      .arg(shownText(m_options.undo), QString::fromLocal8Bit(std::strerror(file.err))));
+        return kExitFailed;
+    }
+    if (const JournalRefusal refusal = CheckJournalToUndo(m_options.undo); refusal != JournalRefusal::None) {
+        // Another user could have written it: its entries could name any file of ours.
+        printErr(QStringLiteral("calvane-rename: the journal %1 is refused: %2 (the journal or its folder); "
+                                "nothing was renamed\n")
+                     .arg(shownText(m_options.undo), JournalRefusalText(refusal)));
         return kExitFailed;
     }
     const JournalRead read = ReadJournal(file.bytes);

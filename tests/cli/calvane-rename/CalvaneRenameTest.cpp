@@ -19,6 +19,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
@@ -194,6 +195,14 @@ protected:
         Tree t;
         scanTree(root + '/' + folder, {}, t);
         return t;
+    }
+
+    /// Removes a file or a whole tree, links as links.
+    static void removeTree(const QByteArray& path)
+    {
+        ::nftw(
+            path.constData(), [](const char* p, const struct stat*, int, FTW*) { return ::remove(p); }, 16,
+            FTW_DEPTH | FTW_PHYS);
     }
 
     /// The journals written so far, oldest first.
@@ -462,6 +471,133 @@ TEST_F(RenameToolTest, AFileLeftUnderATemporaryNameIsSaidInTheLineTheSummaryAndT
     ASSERT_EQ(journals().size(), 1);
     EXPECT_EQ(tool({"--undo", journals()[0]}).status, 0);
     EXPECT_EQ(tree(), (Tree{{"/Song.MID", MidiWithTitle("Song")}, {"/other.mid", MidiWithTitle("Other")}}));
+}
+
+// A journal folder that another user could write in is refused before anything is
+// renamed, unless the run keeps no journal or writes it elsewhere; a missing one is
+// made for the user alone.
+TEST_F(RenameToolTest, AJournalFolderOthersCouldWriteInIsRefusedBeforeAnythingIsRenamed)
+{
+    const QByteArray state = root + "/.state";
+    const QByteArray folder = state + "/calvane";
+    const auto makeFolder = [&](mode_t mode) {
+        ::mkdir(state.constData(), 0700);
+        ::mkdir(folder.constData(), 0700);
+        ::chmod(folder.constData(), mode);
+    };
+    struct Row
+    {
+        const char* what;
+        std::function<void()> prepare;
+        QList<QByteArray> options;
+        QByteArray refused; ///< the folder the message names; empty when the run goes on
+        bool rootOnly = false;
+    };
+    const Row rows[] = {
+        {"missing", [] {}, {}, {}},
+        {"writable by all", [&] { makeFolder(0777); }, {}, folder + '/'},
+        {"a link to a folder",
+         [&] {
+             ::mkdir(state.constData(), 0700);
+             ::mkdir((root + "/.mine").constData(), 0700);
+             ::symlink((root + "/.mine").constData(), folder.constData());
+         },
+         {},
+         folder + '/'},
+        {"a file",
+         [&] {
+             ::mkdir(state.constData(), 0700);
+             write(".state/calvane", "x");
+         },
+         {},
+         folder + '/'},
+        {"another user's",
+         [&] {
+             makeFolder(0700);
+             ::chown(folder.constData(), 65534, 65534);
+         },
+         {},
+         folder + '/',
+         true},
+        {"writable by another group",
+         [&] {
+             makeFolder(0770);
+             ::chown(folder.constData(), ::geteuid(), ::getgid() + 1);
+         },
+         {},
+         folder + '/',
+         true},
+        {"in a folder all may write",
+         [&] {
+             makeFolder(0700);
+             ::chmod(state.constData(), 0777);
+         },
+         {},
+         state},
+        {"in a sticky folder all may write",
+         [&] {
+             makeFolder(0700);
+             ::chmod(state.constData(), 01777);
+         },
+         {},
+         {}},
+        {"writable by all, no journal", [&] { makeFolder(0777); }, {"--no-journal"}, {}},
+        {"writable by all, a journal elsewhere", [&] { makeFolder(0777); }, {"--journal", "mine.jsonl"}, {}},
+    };
+    for (const Row& row : rows) {
+        if (row.rootOnly && ::geteuid() != 0) {
+            continue; // only root makes a folder another user's
+        }
+        for (const char* made : {"/.state", "/.mine", "/music", "/mine.jsonl"}) {
+            removeTree(root + made);
+        }
+        write("music/a.mid", MidiWithTitle("A"));
+        row.prepare();
+        const ToolRun run = tool(QList<QByteArray>{"music"} + row.options);
+        const bool refused = !row.refused.isEmpty();
+        EXPECT_EQ(run.status, refused ? 1 : 0) << row.what;
+        EXPECT_EQ(QFile::exists(dir.path(QStringLiteral("music/a.mid"))), refused) << row.what;
+        EXPECT_EQ(run.err.contains("the journal folder " + row.refused + " is refused"), refused)
+            << row.what << ": " << run.err.toStdString();
+        if (std::string(row.what) == "missing") {
+            struct stat st
+            {};
+            ASSERT_EQ(::stat(folder.constData(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, 0700u) << "for the user alone";
+        }
+    }
+}
+
+// An undo takes only a journal of the user's own that no one else may write, and
+// renames back only files and links.
+TEST_F(RenameToolTest, AnUndoTakesOnlyTheUsersOwnJournalAndRenamesOnlyFilesAndLinks)
+{
+    write("music/1.mid", MidiWithTitle("One"));
+    write("music/2.mid", MidiWithTitle("Two"));
+    ASSERT_EQ(tool({"music"}).status, 0);
+    ASSERT_EQ(journals().size(), 1);
+    const QByteArray journal = journals()[0];
+    const Tree renamed = tree();
+    ::chmod(journal.constData(), 0666);
+    ToolRun undo = tool({"--undo", journal});
+    EXPECT_EQ(undo.status, 1);
+    EXPECT_TRUE(undo.err.contains("is refused: other users may write in it")) << undo.err.toStdString();
+    ::chmod(journal.constData(), 0600);
+    if (::geteuid() == 0) {
+        ::chown(journal.constData(), 65534, 65534);
+        EXPECT_EQ(tool({"--undo", journal}).status, 1);
+        ::chown(journal.constData(), 0, 0);
+    }
+    EXPECT_EQ(tree(), renamed);
+
+    // A folder where a file was renamed to: left alone.
+    ASSERT_EQ(::rename((root + "/music/Two.mid").constData(), (root + "/Two.mid").constData()), 0);
+    ASSERT_EQ(::mkdir((root + "/music/Two.mid").constData(), 0700), 0);
+    undo = tool({"--undo", journal});
+    EXPECT_EQ(undo.status, 1);
+    EXPECT_TRUE(lines(undo.out).first().startsWith(QString::fromUtf8(root + "/music/Two.mid: 1 ")))
+        << undo.out.toStdString();
+    EXPECT_EQ(tree(), (Tree{{"/1.mid", MidiWithTitle("One")}, {"/Two.mid", "<folder>"}}));
 }
 
 // Space and LastSpace from the program's settings file; the options over them; a

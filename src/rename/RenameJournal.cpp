@@ -253,9 +253,6 @@ QByteArray JournalFolder()
     return folder;
 }
 
-} // namespace calvane
-
-namespace calvane {
 namespace {
 
 /// Whether others than the user may write: anyone, or a group other than the user's
@@ -309,29 +306,25 @@ JournalFolderCheck PrepareJournalFolder()
     return check;
 }
 
-JournalRefusal CheckJournalToUndo(const QByteArray& journalPath, int* err)
+JournalRefusal CheckJournalToUndo(const QByteArray& journalPath)
 {
-    int error = 0;
     struct stat st
     {};
-    JournalRefusal refusal = JournalRefusal::None;
-    QByteArray parent;
     if (::stat(journalPath.constData(), &st) != 0) {
-        error = errno;
-        refusal = JournalRefusal::CannotMake;
-    } else if (!S_ISREG(st.st_mode)) {
-        refusal = JournalRefusal::NotAFolder;
-    } else if (st.st_uid != ::geteuid()) {
-        refusal = JournalRefusal::NotOwned;
-    } else if (writableByOthers(st)) {
-        refusal = JournalRefusal::WritableByOthers;
-    } else {
-        refusal = parentRefusal(journalPath, parent, error);
+        return JournalRefusal::CannotMake;
     }
-    if (err) {
-        *err = error;
+    if (!S_ISREG(st.st_mode)) {
+        return JournalRefusal::NotAFolder;
     }
-    return refusal;
+    if (st.st_uid != ::geteuid()) {
+        return JournalRefusal::NotOwned;
+    }
+    if (writableByOthers(st)) {
+        return JournalRefusal::WritableByOthers;
+    }
+    QByteArray parent;
+    int err = 0;
+    return parentRefusal(journalPath, parent, err);
 }
 
 QString JournalRefusalText(JournalRefusal refusal)

@@ -171,7 +171,7 @@ JournalFolderCheck PrepareJournalFolder();
 
 /// The check of a journal to undo: a regular file of the user's own that no other
 /// user may write, in a folder that others may write in only when it is sticky.
-JournalRefusal CheckJournalToUndo(const QByteArray& journalPath, int* err = nullptr);
+JournalRefusal CheckJournalToUndo(const QByteArray& journalPath);
 
 /// The refusal in words, for messages in English ("writable by other users").
 QString JournalRefusalText(JournalRefusal refusal);

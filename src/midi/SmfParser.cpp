@@ -1,7 +1,6 @@
 #include "midi/SmfParser.h"
 
 #include <algorithm>
-#include <limits>
 #include <utility>
 
 namespace calvane {

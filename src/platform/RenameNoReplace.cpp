@@ -8,7 +8,6 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <thread>

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <vector>
 
 #ifdef __linux__
 #include <sys/prctl.h>

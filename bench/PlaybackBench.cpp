@@ -104,13 +104,26 @@ struct Run
     double cpuPercent;
 };
 
+/// The times of the song's events (not its tempo changes), in the order they play.
+std::vector<std::int64_t> eventTimes(const calvane::SmfSong& smf)
+{
+    std::vector<std::int64_t> times;
+    for (calvane::SmfCursor cursor(smf); const calvane::SmfEvent* e = cursor.peek(); cursor.advance()) {
+        if (e->kind != calvane::SmfEvent::Kind::Tempo) {
+            times.push_back(e->timeUs);
+        }
+    }
+    return times;
+}
+
 /// Plays the whole song through the sequencer on the real clock.
 Run playThroughSequencer(const calvane::SmfSong& smf)
 {
+    const std::vector<std::int64_t> times = eventTimes(smf);
     calvane::SteadyClock clock;
     calvane::Sequencer sequencer(clock);
     sequencer.Load(smf);
-    TimingOutput output(smf.events.size() + 1024);
+    TimingOutput output(times.size() + 1024);
     const double cpu0 = cpuSeconds();
     sequencer.Play(output);
     while (sequencer.mode() == calvane::Sequencer::Mode::Playing) {
@@ -121,11 +134,11 @@ Run playThroughSequencer(const calvane::SmfSong& smf)
     // (four messages a channel). Play takes the song's start from the clock right after
     // the last default, so that is the origin.
     constexpr std::size_t kSilence = 16 * 4;
-    const std::size_t defaults = output.arrivals().size() - smf.events.size() - kSilence;
+    const std::size_t defaults = output.arrivals().size() - times.size() - kSilence;
     const Clock::time_point origin = output.arrivals()[defaults - 1];
     std::vector<double> late;
-    for (std::size_t i = 0; i < smf.events.size(); ++i) {
-        const auto due = origin + std::chrono::microseconds(smf.events[i].timeUs);
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        const auto due = origin + std::chrono::microseconds(times[i]);
         late.push_back(
             std::chrono::duration<double, std::micro>(output.arrivals()[defaults + i] - due).count());
     }
@@ -135,11 +148,12 @@ Run playThroughSequencer(const calvane::SmfSong& smf)
 /// The floor: a bare loop that sleeps until each event's time.
 std::vector<double> bareSleepUntil(const calvane::SmfSong& smf)
 {
+    const std::vector<std::int64_t> times = eventTimes(smf);
     std::vector<double> late;
-    late.reserve(smf.events.size());
+    late.reserve(times.size());
     const Clock::time_point origin = Clock::now();
-    for (const calvane::SmfEvent& e : smf.events) {
-        const auto due = origin + std::chrono::microseconds(e.timeUs);
+    for (const std::int64_t timeUs : times) {
+        const auto due = origin + std::chrono::microseconds(timeUs);
         std::this_thread::sleep_until(due);
         late.push_back(std::chrono::duration<double, std::micro>(Clock::now() - due).count());
     }
@@ -202,7 +216,7 @@ int main()
 
     const Run calm = playThroughSequencer(typical);
     std::printf("CPU while playing a typical song (%zu events in %.0f s): %.3f %% of a core\n",
-                typical.events.size(), typical.lengthUs / 1e6, calm.cpuPercent);
+                eventTimes(typical).size(), typical.lengthUs / 1e6, calm.cpuPercent);
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("dense.mid"));

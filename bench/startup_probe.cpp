@@ -1,7 +1,8 @@
 // The program's start-up, ended as soon as the main window is shown, exposed
-// and the event loop idle. Prints the number of listed files on stdout.
+// and the event loop idle. Prints the number of listed files on stdout. With
+// FILE, the program starts with that file on its command line and loads it.
 //
-//   calvane_startup_probe INI INSTANCE_FOLDER
+//   calvane_startup_probe INI INSTANCE_FOLDER [FILE]
 
 #include "gui/basSubMain.h"
 #include "gui/frmMain.h"
@@ -16,7 +17,7 @@
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        std::fputs("usage: calvane_startup_probe INI INSTANCE_FOLDER\n", stderr);
+        std::fputs("usage: calvane_startup_probe INI INSTANCE_FOLDER [FILE]\n", stderr);
         return 2;
     }
     calvane::StartOptions options;
@@ -37,6 +38,8 @@ int main(int argc, char** argv)
         });
         poll->start(0);
     };
-    int one = 1; // the program's own name only: no command-line file
-    return calvane::RunCalvane(one, argv, options);
+    // The program's own name, and the file when one is given.
+    char* program[] = {argv[0], argc > 3 ? argv[3] : nullptr, nullptr};
+    int count = argc > 3 ? 2 : 1;
+    return calvane::RunCalvane(count, program, options);
 }

@@ -92,6 +92,9 @@ frmAllConv::frmAllConv(QWidget& owner, Settings& settings, QString folder, QStri
       m_topmost(topmost), m_boxes(boxes), m_reporter(reporter), m_renameSpace("batch", NativePath(m_folder))
 {
     createControls();
+    // The run renames only in the folder whose files it was given, not in another put at its path.
+    const QByteArray nativeFolder = NativePath(WithTrailingSeparator(m_folder));
+    m_renameSpace.expectFolder(nativeFolder, FolderIdOf(nativeFolder));
 }
 
 void frmAllConv::createControls()

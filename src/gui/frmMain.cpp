@@ -142,7 +142,10 @@ void frmMain::Form_Unload()
         stored.view.Preview = mnuPreview->isChecked();
         stored.view.Front = mnuFront->isChecked();
         stored.settings = m_state.settings;
-        SaveSettings(m_iniPath, stored, dirDirectory->path());
+        if (const int err = SaveSettings(m_iniPath, stored, dirDirectory->path()); err != 0) {
+            m_services.boxes.show(SettingsNotSavedText(m_iniPath, err), QStringLiteral("保存エラー"),
+                                  MsgIcon::Critical, MsgButtons::Ok);
+        }
     });
 }
 

@@ -309,6 +309,7 @@ void frmReview::cmdConv_Click()
         BusyPointer pointer;
         PaintThrottle painting({prgProgress, tblReview->viewport()});
         RunJournal journal("review", NativePath(m_folder));
+        journal.expectFolders(m_model->plan().batch());
         const RunTally tally =
             ApplyReviewPlan(m_model->plan(), journal, [&](qsizetype done, qsizetype total) {
                 if (!alive || isUnloaded()) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,24 +17,6 @@ bool isHiddenName(const QByteArray& nativePath)
     const qsizetype start = slash + 1;
     return start < nativePath.size() && nativePath.at(start) == '.';
 }
-
-class Fd
-{
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 } // namespace
 
@@ -173,7 +156,21 @@ OrdinaryFile::OrdinaryFile(const QByteArray& nativePath)
     if (nativePath.isEmpty() || isHiddenName(nativePath) || nativePath.contains('\0')) {
         return;
     }
-    // O_NONBLOCK: opening a FIFO must not wait for a writer; fstat then refuses it.
+    // The kind first, without opening: opening a device may act on it (a tape rewinds,
+    // a modem hangs up). Then O_NONBLOCK, so that a FIFO put there meanwhile cannot make
+    // the open wait for a writer, and fstat refuses anything but a regular file.
+    struct stat kind
+    {};
+    if (::stat(nativePath.constData(), &kind) != 0) {
+        if (errno != ENOENT && errno != ENOTDIR) {
+            m_status = Status::Unreadable;
+            m_err = errno;
+        }
+        return;
+    }
+    if (!S_ISREG(kind.st_mode)) {
+        return;
+    }
     m_fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (m_fd < 0) {
         const int err = errno;
@@ -278,17 +275,28 @@ WholeFile ReadOrdinaryFileStart(const QByteArray& nativePath, qsizetype maxBytes
     return readStart(OrdinaryFile(nativePath), maxBytes);
 }
 
-int ReplaceFileContent(const QByteArray& nativePath, QByteArrayView bytes)
+int ReplaceFileContent(const QByteArray& nativePath, QByteArrayView bytes, LinkAtName link)
 {
     if (nativePath.isEmpty() || nativePath.contains('\0')) {
         return ENOENT;
     }
+    QByteArray target = nativePath;
+    struct stat old
+    {};
+    bool exists = ::lstat(target.constData(), &old) == 0;
+    if (exists && S_ISLNK(old.st_mode) && link == LinkAtName::Follow) {
+        if (char* real = ::realpath(target.constData(), nullptr)) {
+            target = real;
+            std::free(real);
+            exists = ::lstat(target.constData(), &old) == 0;
+        }
+    }
     // A fresh name beside the target (so that the rename stays on one file system),
     // created exclusively: nothing planted there is ever opened.
     static std::atomic<unsigned> counter{0};
-    const qsizetype slash = nativePath.lastIndexOf('/');
-    const QByteArray prefix = nativePath.left(slash + 1) + '.' + nativePath.mid(slash + 1) + '.' +
-                              QByteArray::number(::getpid()) + '.';
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray prefix =
+        target.left(slash + 1) + '.' + target.mid(slash + 1) + '.' + QByteArray::number(::getpid()) + '.';
     QByteArray temporary;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
@@ -302,23 +310,26 @@ int ReplaceFileContent(const QByteArray& nativePath, QByteArrayView bytes)
         return EEXIST;
     }
     int err = 0;
-    {
-        const Fd file(fd);
-        qsizetype written = 0;
-        while (err == 0 && written < bytes.size()) {
-            const ssize_t n =
-                ::write(file.get(), bytes.data() + written, static_cast<size_t>(bytes.size() - written));
-            if (n < 0 && errno != EINTR) {
-                err = errno;
-            } else if (n > 0) {
-                written += n;
-            }
-        }
-        if (err == 0 && ::fsync(file.get()) != 0) {
+    if (exists && S_ISREG(old.st_mode)) {
+        ::fchmod(fd, old.st_mode & 07777); // the user's permissions stay; a failure leaves the default
+    }
+    qsizetype written = 0;
+    while (err == 0 && written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + written, static_cast<size_t>(bytes.size() - written));
+        if (n < 0 && errno != EINTR) {
             err = errno;
+        } else if (n > 0) {
+            written += n;
         }
     }
-    if (err == 0 && ::rename(temporary.constData(), nativePath.constData()) != 0) {
+    if (err == 0 && ::fsync(fd) != 0 && errno != EINVAL) { // EINVAL: a file that cannot be synced
+        err = errno;
+    }
+    // Some file systems (network ones) report a failed write only at the close.
+    if (::close(fd) != 0 && err == 0 && errno != EINTR) {
+        err = errno;
+    }
+    if (err == 0 && ::rename(temporary.constData(), target.constData()) != 0) {
         err = errno;
     }
     if (err != 0) {

@@ -91,10 +91,21 @@ WholeFile ReadWholeOrdinaryFile(const QByteArray& nativePath, qint64 maxBytes = 
 /// The same for at most the first maxBytes bytes: the rest of a large file is never read.
 WholeFile ReadOrdinaryFileStart(const QByteArray& nativePath, qsizetype maxBytes);
 
-/// Replaces the file's whole content with bytes: a new file beside it, written
-/// and synced, then renamed over the old name. A symbolic link at that name is
-/// replaced, never followed; on failure the old file stays as it was and no
-/// temporary file is left. Returns 0, or the errno of the step that failed.
-int ReplaceFileContent(const QByteArray& nativePath, QByteArrayView bytes);
+/// What ReplaceFileContent does with a symbolic link at the file's name.
+enum class LinkAtName
+{
+    Replace, ///< the link is replaced by the file, never followed (a report, where a planted link must not
+             ///< lead)
+    Follow,  ///< the file the link leads to is replaced and the link stays (the user's own link)
+};
+
+/// Replaces the file's whole content with bytes: a new file beside it (with the
+/// old file's permissions), written without a buffer of ours, synced and closed,
+/// each step checked, and only then renamed over the old name. On any failure (a
+/// full disk, a quota, a medium that fails at the sync or the close) the old file
+/// stays as it was and no temporary file is left. Returns 0, or the errno of the
+/// step that failed.
+int ReplaceFileContent(const QByteArray& nativePath, QByteArrayView bytes,
+                       LinkAtName link = LinkAtName::Replace);
 
 } // namespace calvane

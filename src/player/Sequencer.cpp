@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <vector>
 
 #ifdef __linux__
 #include <sys/prctl.h>
@@ -97,6 +96,8 @@ void Sequencer::Load(SmfSong song)
     std::lock_guard output(m_outputMutex);
     std::lock_guard lock(m_mutex);
     m_song = std::move(song);
+    m_next.emplace(*m_song);
+    m_micros = tempoThrough(*m_next, 0);
 }
 
 void Sequencer::Unload()
@@ -106,10 +107,10 @@ void Sequencer::Unload()
         const bool wasPlaying = m_mode == Mode::Playing;
         {
             std::lock_guard lock(m_mutex);
+            m_next.reset();
             m_song.reset();
             m_mode = Mode::Stopped;
             m_positionUs = 0;
-            m_next = 0;
         }
         if (wasPlaying) {
             silence();
@@ -144,6 +145,7 @@ void Sequencer::Pause()
         {
             std::lock_guard lock(m_mutex);
             m_positionUs = positionLocked();
+            m_micros = tempoThrough(*m_next, m_positionUs);
             m_mode = Mode::Paused;
         }
         silence();
@@ -160,6 +162,7 @@ void Sequencer::Stop()
             std::lock_guard lock(m_mutex);
             if (wasPlaying) {
                 m_positionUs = positionLocked();
+                m_micros = tempoThrough(*m_next, m_positionUs);
             }
             m_mode = Mode::Stopped;
         }
@@ -182,11 +185,9 @@ void Sequencer::Seek(std::int64_t timeUs)
             std::lock_guard lock(m_mutex);
             m_mode = Mode::Stopped;
             m_positionUs = std::clamp<std::int64_t>(timeUs, 0, m_song->lengthUs);
-            const auto& events = m_song->events;
-            m_next = static_cast<std::size_t>(
-                std::lower_bound(events.begin(), events.end(), m_positionUs,
-                                 [](const SmfEvent& e, std::int64_t t) { return e.timeUs < t; }) -
-                events.begin());
+            m_next.emplace(*m_song); // read from the start: the events stay in the file's bytes
+            m_next->skipTo(m_positionUs, false);
+            m_micros = tempoThrough(*m_next, m_positionUs);
         }
         if (wasPlaying) {
             silence();
@@ -216,7 +217,7 @@ std::int64_t Sequencer::LengthUs() const
 int Sequencer::Tempo() const
 {
     std::lock_guard lock(m_mutex);
-    return m_song ? m_song->TempoAt(positionLocked()) : 0;
+    return m_song ? BeatsPerMinute(m_micros) : 0;
 }
 
 std::int64_t Sequencer::positionLocked() const
@@ -251,12 +252,17 @@ void Sequencer::run()
 std::optional<std::int64_t> Sequencer::playDue()
 {
     const std::int64_t songNow = m_clock.NowUs() - m_originUs;
-    const std::vector<SmfEvent>& events = m_song->events;
-    while (m_next < events.size() && events[m_next].timeUs <= songNow) {
-        send(events[m_next++]);
-    }
-    if (m_next < events.size()) {
-        return m_originUs + events[m_next].timeUs;
+    while (const SmfEvent* e = m_next->peek()) {
+        if (e->timeUs > songNow) {
+            return m_originUs + e->timeUs; // a tempo change wakes the thread too: Tempo() follows it
+        }
+        if (e->kind == SmfEvent::Kind::Tempo) {
+            std::lock_guard lock(m_mutex);
+            m_micros = e->microsPerQuarter;
+        } else {
+            send(*e);
+        }
+        m_next->advance();
     }
     if (songNow < m_song->lengthUs) {
         return m_originUs + m_song->lengthUs;
@@ -272,11 +278,18 @@ std::optional<std::int64_t> Sequencer::playDue()
 
 void Sequencer::send(const SmfEvent& e)
 {
-    if (e.messageSize > 0) {
+    if (e.kind == SmfEvent::Kind::Message) {
         m_output->SendShort(std::span(e.message, e.messageSize));
     } else {
-        m_output->SendSysex(m_song->Sysex(e));
+        m_output->SendSysex(e.sysex);
     }
+}
+
+std::uint32_t Sequencer::tempoThrough(const SmfCursor& cursor, std::int64_t timeUs)
+{
+    SmfCursor ahead = cursor;
+    ahead.skipTo(timeUs, true);
+    return ahead.microsPerQuarter();
 }
 
 void Sequencer::silence()
@@ -289,6 +302,37 @@ void Sequencer::silence()
     }
 }
 
+namespace {
+
+constexpr int kKeys = 128 + 3;
+constexpr int kProgramKey = 128;
+
+/// What restoring the channels keeps of an event: the last value of each controller,
+/// the program, channel pressure and pitch bend (its key, else -1), or every one of
+/// them (system exclusive and parameter controllers: `always`).
+int keyOf(const SmfEvent& e, bool& always)
+{
+    always = e.kind == SmfEvent::Kind::Sysex;
+    if (e.kind != SmfEvent::Kind::Message) {
+        return -1;
+    }
+    switch (e.message[0] & 0xF0) {
+    case kControlChange:
+        always = isParameterControl(e.message[1]);
+        return !always && e.message[1] < kAllSoundOff ? e.message[1] : -1;
+    case kProgramChange:
+        return kProgramKey;
+    case 0xD0:
+        return 129;
+    case kPitchBend:
+        return 130;
+    default:
+        return -1; // notes and key pressure belong to their moment
+    }
+}
+
+} // namespace
+
 void Sequencer::restoreChannels()
 {
     for (int channel = 0; channel < 16; ++channel) {
@@ -296,9 +340,9 @@ void Sequencer::restoreChannels()
     }
     // Per channel, the last value of each controller, the program, channel pressure and
     // pitch bend; then everything sent again in the song's order. A program goes with
-    // the bank select in effect when it changed, sent right before it.
-    constexpr int kKeys = 128 + 3;
-    constexpr int kProgramKey = 128;
+    // the bank select in effect when it changed, sent right before it. Two readings of
+    // the song up to the position: one finds what to send, the other sends it.
+    const std::uint64_t played = m_next->eventsPassed();
     std::array<std::int64_t, 16 * kKeys> last;
     last.fill(-1);
     std::array<std::array<int, 2>, 16> bank;
@@ -306,43 +350,20 @@ void Sequencer::restoreChannels()
         b = {-1, -1};
     }
     std::array<std::array<int, 2>, 16> bankAtProgram = bank;
-    std::vector<std::size_t> picks;
-    const std::vector<SmfEvent>& events = m_song->events;
-    for (std::size_t i = 0; i < m_next; ++i) {
-        const SmfEvent& e = events[i];
-        if (e.messageSize == 0) {
-            picks.push_back(i);
+    for (SmfCursor c(*m_song); c.peek() && c.eventsPassed() < played; c.advance()) {
+        const SmfEvent& e = *c.peek();
+        bool always = false;
+        const int key = keyOf(e, always);
+        if (key < 0) {
             continue;
         }
         const int channel = e.message[0] & 0x0F;
-        int key = -1;
-        switch (e.message[0] & 0xF0) {
-        case kControlChange:
-            if (isParameterControl(e.message[1])) {
-                picks.push_back(i);
-            } else if (e.message[1] < kAllSoundOff) {
-                key = e.message[1];
-                if (key == kBankSelect || key == kBankSelectLsb) {
-                    bank[channel][key == kBankSelect ? 0 : 1] = e.message[2];
-                }
-            }
-            break;
-        case kProgramChange:
-            key = kProgramKey;
+        if (key == kBankSelect || key == kBankSelectLsb) {
+            bank[channel][key == kBankSelect ? 0 : 1] = e.message[2];
+        } else if (key == kProgramKey) {
             bankAtProgram[channel] = bank[channel];
-            break;
-        case 0xD0:
-            key = 129;
-            break;
-        case kPitchBend:
-            key = 130;
-            break;
-        default:
-            break; // notes and key pressure belong to their moment
         }
-        if (key >= 0) {
-            last[static_cast<std::size_t>(channel * kKeys + key)] = static_cast<std::int64_t>(i);
-        }
+        last[static_cast<std::size_t>(channel * kKeys + key)] = static_cast<std::int64_t>(c.eventsPassed());
     }
     for (int channel = 0; channel < 16; ++channel) {
         // A bank select before the last program goes out with that program.
@@ -354,16 +375,16 @@ void Sequencer::restoreChannels()
             }
         }
     }
-    for (const std::int64_t i : last) {
-        if (i >= 0) {
-            picks.push_back(static_cast<std::size_t>(i));
+    for (SmfCursor c(*m_song); c.peek() && c.eventsPassed() < played; c.advance()) {
+        const SmfEvent& e = *c.peek();
+        bool always = false;
+        const int key = keyOf(e, always);
+        const int channel = e.message[0] & 0x0F;
+        if (!always && (key < 0 || last[static_cast<std::size_t>(channel * kKeys + key)] !=
+                                       static_cast<std::int64_t>(c.eventsPassed()))) {
+            continue;
         }
-    }
-    std::sort(picks.begin(), picks.end());
-    for (const std::size_t i : picks) {
-        const SmfEvent& e = events[i];
-        if (e.messageSize > 0 && (e.message[0] & 0xF0) == kProgramChange) {
-            const int channel = e.message[0] & 0x0F;
+        if (key == kProgramKey) {
             const std::array<int, 2>& b = bankAtProgram[channel];
             if (b[0] >= 0) {
                 sendControl(*m_output, channel, kBankSelect, static_cast<std::uint8_t>(b[0]));

@@ -72,6 +72,8 @@ private:
     void send(const SmfEvent& e);
     void silence();
     void restoreChannels();
+    /// The tempo at the time: the cursor's, and that of the items before it up to the time.
+    static std::uint32_t tempoThrough(const SmfCursor& cursor, std::int64_t timeUs);
 
     SequencerClock& m_clock;
     std::mutex m_outputMutex;   ///< taken first
@@ -80,9 +82,10 @@ private:
     std::optional<SmfSong> m_song;
     Mode m_mode = Mode::Stopped;
     MidiOutput* m_output = nullptr;
-    std::int64_t m_positionUs = 0; ///< while not playing
-    std::int64_t m_originUs = 0;   ///< while playing: the clock's time at the song's start
-    std::size_t m_next = 0;        ///< the first event not yet sent
+    std::int64_t m_positionUs = 0;   ///< while not playing
+    std::int64_t m_originUs = 0;     ///< while playing: the clock's time at the song's start
+    std::optional<SmfCursor> m_next; ///< at the first item not yet played (output lock)
+    std::uint32_t m_micros = 500000; ///< the tempo at the position; while playing, at the items played
     bool m_quit = false;
     std::thread m_thread; // last: starts when everything above is ready
 };

@@ -57,7 +57,7 @@ public:
                 fail(path, ErrorNumberFromErrno(errno));
                 return;
             }
-            addFolder(path.endsWith('/') ? path : path + '/', real);
+            addFolder(path.endsWith('/') ? path : path + '/', real, {st.st_dev, st.st_ino});
             return;
         }
         const qsizetype slash = path.lastIndexOf('/');
@@ -66,15 +66,16 @@ public:
         if (shown != m_fileFolderShown ||
             m_fileFolder.isEmpty()) { // files of one folder (a shell's *.mid) share it
             m_fileFolder = realFolder(shown);
-            if (m_fileFolder.isEmpty()) {
+            m_fileFolderId = FolderIdOf(m_fileFolder);
+            if (m_fileFolder.isEmpty() || !m_fileFolderId) {
                 fail(path, ErrorNumberFromErrno(errno));
                 return;
             }
             m_fileFolderShown = shown;
-            batch.addFolder(shown, m_fileFolder);
+            batch.addFolder(shown, m_fileFolder, m_fileFolderId);
         }
         // Once only: given before, or in a folder listed before.
-        const bool listed = m_folders.contains(m_fileFolder) && S_ISREG(st.st_mode) &&
+        const bool listed = m_folders.contains(key(*m_fileFolderId)) && S_ISREG(st.st_mode) &&
                             !name.startsWith('.') && endsWithMidNoCase(name);
         if (listed || m_given.contains(m_fileFolder + name)) {
             return;
@@ -86,6 +87,12 @@ public:
     Batch batch;
 
 private:
+    static QByteArray key(const FolderId& id)
+    {
+        return QByteArray::number(static_cast<qulonglong>(id.device)) + ':' +
+               QByteArray::number(static_cast<qulonglong>(id.inode));
+    }
+
     void fail(const QByteArray& path, std::int32_t error)
     {
         batch.addFolder({}, {});
@@ -93,13 +100,14 @@ private:
         m_fileFolder.clear();
     }
 
-    void addFolder(const QByteArray& shown, const QByteArray& real)
+    void addFolder(const QByteArray& shown, const QByteArray& real, const FolderId& id)
     {
-        if (m_stop() || m_folders.contains(real)) {
+        // A folder met again under another path (a bind mount) is listed once.
+        if (m_stop() || m_folders.contains(key(id))) {
             return;
         }
-        m_folders.insert(real);
-        std::vector<QByteArray> subfolders;
+        m_folders.insert(key(id));
+        std::vector<std::pair<QByteArray, FolderId>> subfolders;
         {
             FolderListing listing;
             try {
@@ -108,7 +116,7 @@ private:
                 fail(shown, failure.number());
                 return;
             }
-            batch.addFolder(shown, real);
+            batch.addFolder(shown, real, id);
             m_fileFolder.clear();
             for (const ListedName& file : listing.files) {
                 const QByteArray name = NativePath(file.name);
@@ -118,25 +126,27 @@ private:
             }
             if (m_recursive) {
                 for (const ListedName& folder : listing.folders) {
-                    subfolders.push_back(NativePath(folder.name));
+                    const QByteArray name = NativePath(folder.name);
+                    struct stat st
+                    {};
+                    if (::lstat((real + name).constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+                        subfolders.push_back({name, {st.st_dev, st.st_ino}});
+                    }
                 }
             }
         } // the listing goes before the subfolders are listed
-        for (const QByteArray& name : subfolders) {
-            struct stat st
-            {};
-            if (::lstat((real + name).constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
-                addFolder(shown + name + '/', real + name + '/');
-            }
+        for (const auto& [name, subId] : subfolders) {
+            addFolder(shown + name + '/', real + name + '/', subId);
         }
     }
 
     const bool m_recursive;
     const std::function<bool()>& m_stop;
     QSet<QByteArray> m_given;     ///< files given by their paths
-    QSet<QByteArray> m_folders;   ///< folders listed
+    QSet<QByteArray> m_folders;   ///< folders listed, by device and inode
     QByteArray m_fileFolderShown; ///< the folder of the last file given, as given
     QByteArray m_fileFolder;      ///< and as the batch's last folder holds it; empty when that is another
+    std::optional<FolderId> m_fileFolderId;
 };
 
 } // namespace
@@ -189,7 +199,10 @@ FileRename RenameToGivenTitle(RenameSpace& space, const QByteArray& folder, cons
             return out;
         }
         out.result = ConvResultOfFailure(error);
-        if (out.result == ConvResult::NameExists && number < last) {
+        out.strandedAs = space.Stranded();
+        if (!out.strandedAs.isEmpty()) {
+            out.strandedAs = out.strandedAs.sliced(out.strandedAs.lastIndexOf('/') + 1);
+        } else if (out.result == ConvResult::NameExists && number < last) {
             continue;
         }
         if (out.result == ConvResult::NameExists || out.result == ConvResult::AccessFailure) {
@@ -206,6 +219,15 @@ void Batch::add(const QByteArray& name, std::int32_t error)
     m_items.push_back({static_cast<std::uint32_t>(m_folders.size() - 1),
                        static_cast<std::uint32_t>(name.size()), m_names.size(), error});
     m_names += name;
+}
+
+void Batch::expectFoldersIn(DiskRenameSpace& disk) const
+{
+    for (const Folder& folder : m_folders) {
+        if (!folder.real.isEmpty()) {
+            disk.expectFolder(folder.real, folder.id);
+        }
+    }
 }
 
 Batch CollectBatch(const std::vector<QByteArray>& paths, bool recursive, const std::function<bool()>& stop)

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace calvane {
@@ -37,6 +38,9 @@ struct FileRename
     QByteArray newName;     ///< the name afterwards when Renamed
     QByteArray wantedName;  ///< the name that was taken or could not be made (NameExists, AccessFailure)
     std::int32_t error = 0; ///< the run-time error behind NoFile and OtherFailure; 0 for a rule
+    /// Not Renamed, and the file was left under this temporary name in its folder
+    /// (RenameSpace::Stranded): it is there, not under its old name.
+    QByteArray strandedAs;
 };
 
 /// Renames folder + name to its title plus ".mid" in the same folder: the title
@@ -44,6 +48,7 @@ struct FileRename
 /// replaced when asked, then FileNameConv's checks (CheckConvTitle) and a rename
 /// that never replaces a file. A file that cannot be read is NoFile when it is
 /// gone, else OtherFailure with the read's error. folder is native and ends in "/".
+/// A file the space left under a temporary name is not tried under another one.
 FileRename RenameToTitle(RenameSpace& space, const QByteArray& folder, const QByteArray& name,
                          const TitleRenameOptions& options);
 
@@ -80,15 +85,24 @@ public:
     /// 0, or the run-time error of a path that is missing or a folder that cannot be listed.
     std::int32_t error(qsizetype i) const { return m_items[i].error; }
 
-    /// Starts a folder for the items added after it.
-    void addFolder(const QByteArray& shown, const QByteArray& real) { m_folders.push_back({shown, real}); }
+    /// Starts a folder for the items added after it; id: the folder's identity when
+    /// it was listed (none for a failure).
+    void addFolder(const QByteArray& shown, const QByteArray& real, std::optional<FolderId> id = std::nullopt)
+    {
+        m_folders.push_back({shown, real, id});
+    }
     void add(const QByteArray& name, std::int32_t error = 0);
+
+    /// Has the disk rename in each folder of the batch only while its path leads to
+    /// the folder that was listed (DiskRenameSpace::expectFolder).
+    void expectFoldersIn(DiskRenameSpace& disk) const;
 
 private:
     struct Folder
     {
         QByteArray shown;
         QByteArray real;
+        std::optional<FolderId> id;
     };
     struct Item
     {
@@ -106,7 +120,10 @@ private:
 /// name ends in); a folder's "*.mid" files in any letter case, sorted as the
 /// window lists them, and with `recursive` then each subfolder's in turn (links
 /// to folders are not followed, hidden names are left out). A file reached twice
-/// is listed once. `stop` is asked between folders.
+/// is listed once, and so is a folder reached by two paths (a bind mount inside
+/// the tree): folders are told apart by their device and inode. A path that is
+/// not a folder is taken by its name without being opened. `stop` is asked
+/// between folders.
 Batch CollectBatch(const std::vector<QByteArray>& paths, bool recursive, const std::function<bool()>& stop);
 
 } // namespace calvane

@@ -123,6 +123,13 @@ ConvOutcome FileNameConv(RenameSpace& space, const QString& folder, const QStrin
             space.Rename(nativeFolder + NativePath(fileName),
                          nativeFolder + (outcome.title + QStringLiteral(".mid")).toUtf8());
         if (error != 0) {
+            if (const QByteArray stranded = space.Stranded(); !stranded.isEmpty()) {
+                // The file is neither under its old name nor its new one: where it is must not
+                // be lost, whatever the failure would otherwise say.
+                reporter.ReportError(error,
+                                     ErrorText(error) + QStringLiteral(": ") + PathFromNative(stranded),
+                                     QString::fromUtf8(procedure));
+            }
             throw RuntimeError(error);
         }
         return outcome;

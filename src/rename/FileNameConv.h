@@ -49,7 +49,9 @@ ConvResult ConvResultOfFailure(std::int32_t number);
 /// first 32,767 is AccessFailure, as any name too long for the file system is.
 /// Never replaces an existing file. A file gone by the time of the rename (53) is
 /// NoFile too; failures 58 and 75 become NameExists and AccessFailure; any other
-/// goes to ReportError with the given procedure name. fileName is lossless
+/// goes to ReportError with the given procedure name, and so does a case-only
+/// rename that left the file under a temporary name (RenameSpace::Stranded), with
+/// that name in the error text. fileName is lossless
 /// (PathFromNative); the new name is written as UTF-8. The rename happens in the
 /// given space (the disk, through the journal when there is one).
 ConvOutcome FileNameConv(RenameSpace& space, const QString& folder, const QString& fileName,

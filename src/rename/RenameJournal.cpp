@@ -223,8 +223,13 @@ std::int32_t JournaledRenameSpace::Rename(const QByteArray& from, const QByteArr
     const std::int32_t result = m_disk.Rename(from, to);
     if (result == 0) {
         ++m_journaled;
-    } else {
-        m_file.dropLastLine(); // should that fail, the undo finds the rename never done
+        return result;
+    }
+    m_file.dropLastLine(); // should that fail, the undo finds the rename never done
+    if (const QByteArray stranded = m_disk.Stranded(); !stranded.isEmpty()) {
+        // The file stands under a temporary name: the undo takes it back from there.
+        m_error = m_file.append(JournalEntryLine({from, stranded}));
+        m_journaled += m_error == 0 ? 1 : 0;
     }
     return result;
 }
@@ -233,6 +238,11 @@ UndoResult UndoJournalEntry(RenameSpace& space, const JournalEntry& entry)
 {
     if (!space.Exists(entry.to) && space.Exists(entry.from)) {
         return {UndoOutcome::NeverDone, 0};
+    }
+    struct stat st
+    {};
+    if (::lstat(entry.to.constData(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+        return {UndoOutcome::Failed, ErrNo::FileNotFound}; // no run of ours renamed a folder or a device
     }
     const std::int32_t error = space.Rename(entry.to, entry.from);
     return {error == 0 ? UndoOutcome::Done : UndoOutcome::Failed, error};
@@ -250,6 +260,97 @@ QByteArray JournalFolder()
         ::mkdir(folder.first(slash).constData(), 0700);
     }
     return folder;
+}
+
+namespace {
+
+/// Whether others than the user may write: anyone, or a group other than the user's
+/// primary one (a group of the user's own is common where each user has one).
+bool writableByOthers(const struct stat& st)
+{
+    return (st.st_mode & S_IWOTH) != 0 || ((st.st_mode & S_IWGRP) != 0 && st.st_gid != ::getgid());
+}
+
+/// The folder above a path's last name may let others swap that name only when sticky.
+JournalRefusal parentRefusal(const QByteArray& path, QByteArray& parent, int& err)
+{
+    QByteArray trimmed = path;
+    while (trimmed.size() > 1 && trimmed.endsWith('/')) {
+        trimmed.chop(1);
+    }
+    const qsizetype slash = trimmed.lastIndexOf('/');
+    parent = slash <= 0 ? QByteArray(slash == 0 ? "/" : ".") : trimmed.first(slash);
+    struct stat st
+    {};
+    if (::stat(parent.constData(), &st) != 0) {
+        err = errno;
+        return JournalRefusal::CannotMake;
+    }
+    return writableByOthers(st) && (st.st_mode & S_ISVTX) == 0 ? JournalRefusal::WritableByOthers
+                                                               : JournalRefusal::None;
+}
+
+} // namespace
+
+JournalFolderCheck PrepareJournalFolder()
+{
+    JournalFolderCheck check;
+    check.folder = JournalFolder();
+    check.refusedFolder = check.folder;
+    struct stat st
+    {};
+    // Without its "/": a final "/" would take the link to the folder it leads to.
+    if (::lstat(check.folder.chopped(1).constData(), &st) != 0) {
+        check.err = errno;
+        check.refusal = JournalRefusal::CannotMake;
+    } else if (!S_ISDIR(st.st_mode)) {
+        check.refusal = JournalRefusal::NotAFolder;
+    } else if (st.st_uid != ::geteuid()) {
+        check.refusal = JournalRefusal::NotOwned;
+    } else if (writableByOthers(st)) {
+        check.refusal = JournalRefusal::WritableByOthers;
+    } else {
+        check.refusal = parentRefusal(check.folder, check.refusedFolder, check.err);
+    }
+    return check;
+}
+
+JournalRefusal CheckJournalToUndo(const QByteArray& journalPath)
+{
+    struct stat st
+    {};
+    if (::stat(journalPath.constData(), &st) != 0) {
+        return JournalRefusal::CannotMake;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return JournalRefusal::NotAFolder;
+    }
+    if (st.st_uid != ::geteuid()) {
+        return JournalRefusal::NotOwned;
+    }
+    if (writableByOthers(st)) {
+        return JournalRefusal::WritableByOthers;
+    }
+    QByteArray parent;
+    int err = 0;
+    return parentRefusal(journalPath, parent, err);
+}
+
+QString JournalRefusalText(JournalRefusal refusal)
+{
+    switch (refusal) {
+    case JournalRefusal::CannotMake:
+        return QStringLiteral("it cannot be made or read");
+    case JournalRefusal::NotAFolder:
+        return QStringLiteral("it is not what it should be (a link, or another kind of file)");
+    case JournalRefusal::NotOwned:
+        return QStringLiteral("it belongs to another user");
+    case JournalRefusal::WritableByOthers:
+        return QStringLiteral("other users may write in it");
+    case JournalRefusal::None:
+        break;
+    }
+    return {};
 }
 
 } // namespace calvane

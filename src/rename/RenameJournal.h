@@ -109,6 +109,8 @@ public:
 
     std::int32_t Rename(const QByteArray& from, const QByteArray& to) override;
     bool Exists(const QByteArray& path) override { return m_disk.Exists(path); }
+    /// A file left under a temporary name is journaled as renamed to it.
+    QByteArray Stranded() const override { return m_disk.Stranded(); }
 
     /// 0, or the errno of the journal's first failure (making it, or writing a line).
     int journalError() const { return m_error; }
@@ -142,11 +144,52 @@ struct UndoResult
     std::int32_t error = 0;
 };
 
-/// Renames an entry's `to` back to its `from`, never replacing a file.
+/// Renames an entry's `to` back to its `from`, never replacing a file. Only a
+/// regular file or a link is renamed: anything else at `to` (a folder, a device)
+/// fails as no file (53) and is left where it is.
 UndoResult UndoJournalEntry(RenameSpace& space, const JournalEntry& entry);
 
 /// The folder of the journals: $XDG_STATE_HOME/calvane/ when that is an absolute
-/// path, else ~/.local/state/calvane/; native, ending in "/". Made when missing.
+/// path, else ~/.local/state/calvane/; native, ending in "/". Made when missing,
+/// each missing folder with mode 0700; not checked (PrepareJournalFolder checks).
 QByteArray JournalFolder();
+
+/// Why a journal's folder, or a journal, is not to be trusted: another user could
+/// put a journal there, or change one, and an undo would rename what the run
+/// never touched.
+enum class JournalRefusal
+{
+    None,       ///< usable
+    CannotMake, ///< the folder could not be made or looked at (err says why)
+    NotAFolder, ///< a file or a link stands at the folder's name; or a journal that is not a regular file
+    NotOwned,   ///< owned by another user
+    WritableByOthers, ///< others may write in it (or, for the folder, in the folder above it, unless sticky)
+};
+
+/// What the check of a journal folder found: the folder (native, ending in "/"),
+/// and why it is refused, with the folder the refusal is about (it or the one above).
+struct JournalFolderCheck
+{
+    QByteArray folder;
+    JournalRefusal refusal = JournalRefusal::None;
+    QByteArray refusedFolder; ///< the folder the refusal names
+    int err = 0;              ///< errno for CannotMake
+};
+
+/// JournalFolder(), made when missing, then checked: a folder (not a link to one)
+/// of the user's own that no other user may write in, inside a folder that other
+/// users may write in only when it is sticky (they could swap the folder out).
+/// Writable by others means by anyone (the mode's "other" bits) or by a group other
+/// than the user's own primary group. Every front end that keeps a journal calls it
+/// before its first rename: calvane-rename stops when it is refused; the window
+/// says so once and renames without a journal.
+JournalFolderCheck PrepareJournalFolder();
+
+/// The check of a journal to undo: a regular file of the user's own that no other
+/// user may write, in a folder that others may write in only when it is sticky.
+JournalRefusal CheckJournalToUndo(const QByteArray& journalPath);
+
+/// The refusal in words, for messages in English ("writable by other users").
+QString JournalRefusalText(JournalRefusal refusal);
 
 } // namespace calvane

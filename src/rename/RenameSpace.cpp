@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,14 +21,37 @@ QByteArray folderOf(const QByteArray& path)
 
 } // namespace
 
+void DiskRenameSpace::expectFolder(const QByteArray& folder, std::optional<FolderId> id)
+{
+    m_expected.insert(folder.endsWith('/') ? folder : folder + '/', id);
+}
+
 std::int32_t DiskRenameSpace::Rename(const QByteArray& from, const QByteArray& to)
 {
-    try {
-        RenameNoReplace(from, to);
-        return 0;
-    } catch (const RuntimeError& failure) {
-        return failure.number();
+    m_stranded.clear();
+    if (from.contains('\0') || to.contains('\0')) {
+        return ErrNo::BadFileName; // a C path would end early and name another file
     }
+    const QByteArray folder = from.first(from.lastIndexOf('/') + 1);
+    if (to.first(to.lastIndexOf('/') + 1) != folder) {
+        const RenameOutcome outcome =
+            RenameNoReplaceAt(AT_FDCWD, from, to, m_calls); // not a rename in one folder
+        return outcome.err == 0 ? 0 : RenameErrorNumber(outcome.err);
+    }
+    const auto expected = m_expected.constFind(folder);
+    if (expected != m_expected.cend() && !*expected) {
+        return ErrNo::FileNotFound;
+    }
+    const RenameFolder at(folder, expected != m_expected.cend() ? *expected : std::nullopt);
+    if (!at.isOpen()) {
+        return RenameErrorNumber(at.error());
+    }
+    const RenameOutcome outcome =
+        RenameNoReplaceAt(at.fd(), from.sliced(folder.size()), to.sliced(folder.size()), m_calls);
+    if (!outcome.strandedAs.isEmpty()) {
+        m_stranded = folder + outcome.strandedAs;
+    }
+    return outcome.err == 0 ? 0 : RenameErrorNumber(outcome.err);
 }
 
 bool DiskRenameSpace::Exists(const QByteArray& path)

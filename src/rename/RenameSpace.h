@@ -1,10 +1,13 @@
 #pragma once
 
+#include "platform/RenameNoReplace.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QSet>
 
 #include <cstdint>
+#include <optional>
 
 namespace calvane {
 
@@ -18,14 +21,35 @@ public:
     virtual std::int32_t Rename(const QByteArray& from, const QByteArray& to) = 0;
     /// Whether something has this name (a link counts as itself), as the space sees it.
     virtual bool Exists(const QByteArray& path) = 0;
+    /// After a failed Rename: where its file was left when it could neither take its
+    /// new name nor get its old one back (a temporary name beside it, as a native
+    /// path); empty when the file kept its old name.
+    virtual QByteArray Stranded() const { return {}; }
 };
 
-/// The disk: RenameNoReplace.
+/// The disk: RenameNoReplaceAt, relative to the folder reached afresh for each
+/// rename, so that no folder stays open (a medium can be taken out between renames).
 class DiskRenameSpace final : public RenameSpace
 {
 public:
+    explicit DiskRenameSpace(RenameCalls& calls = SystemRenameCalls()) : m_calls(calls) {}
+
+    /// Renames in this folder (native, with or without its final "/") happen from
+    /// now on only while its path leads to the folder of that identity (the one whose
+    /// files were listed); a rename in another folder that stands there meanwhile (the
+    /// folder replaced by a link to another, say) fails as a file that is gone (53).
+    /// nullopt: the folder was gone when it should have been identified; every
+    /// rename in it fails so.
+    void expectFolder(const QByteArray& folder, std::optional<FolderId> id);
+
     std::int32_t Rename(const QByteArray& from, const QByteArray& to) override;
     bool Exists(const QByteArray& path) override;
+    QByteArray Stranded() const override { return m_stranded; }
+
+private:
+    RenameCalls& m_calls;
+    QHash<QByteArray, std::optional<FolderId>> m_expected; ///< by folder, ending in "/"
+    QByteArray m_stranded;
 };
 
 /// A plan: the disk is only looked at. The renames given so far count as done,

@@ -94,6 +94,8 @@ public:
     /// The folder's own failure: it could not be listed (a run-time error), else 0.
     std::int32_t error() const { return m_error; }
     const ReviewOptions& options() const { return m_options; }
+    /// The files as they were collected (with their folders' identities).
+    const Batch& batch() const { return m_batch; }
 
     /// A title the user typed: the row's folder is planned again. Returns the rows
     /// whose word may have changed, [first, last).

@@ -10,12 +10,22 @@
 
 namespace calvane {
 
-QString JournalFolderRefusal(const QByteArray& folder)
+QString JournalFolderRefusal(const JournalFolderCheck& check)
 {
-    // The place for the checks of the journal folder itself (its owner, who else
-    // may write in it, a link put in its place): when they refuse it, the text
-    // returned here is said once and the run renames without a journal.
-    Q_UNUSED(folder);
+    const QString folder = QString::fromLocal8Bit(check.refusedFolder);
+    switch (check.refusal) {
+    case JournalRefusal::None:
+        return {};
+    case JournalRefusal::CannotMake:
+        return QStringLiteral("フォルダ %1 を作成できません: %2")
+            .arg(folder, QString::fromLocal8Bit(std::strerror(check.err)));
+    case JournalRefusal::NotAFolder:
+        return QStringLiteral("%1 はフォルダではありません").arg(folder);
+    case JournalRefusal::NotOwned:
+        return QStringLiteral("フォルダ %1 は他のユーザーのものです").arg(folder);
+    case JournalRefusal::WritableByOthers:
+        return QStringLiteral("フォルダ %1 には他のユーザーも書き込めます").arg(folder);
+    }
     return {};
 }
 
@@ -32,11 +42,13 @@ RunJournal::~RunJournal()
 void RunJournal::open()
 {
     if (m_journalFolder.isEmpty()) {
-        m_journalFolder = JournalFolder();
-    }
-    m_refusal = JournalFolderRefusal(m_journalFolder);
-    if (!m_refusal.isEmpty()) {
-        return;
+        // Another user could put a journal there, or change ours: no journal then.
+        const JournalFolderCheck check = PrepareJournalFolder();
+        m_refusal = JournalFolderRefusal(check);
+        if (!m_refusal.isEmpty()) {
+            return;
+        }
+        m_journalFolder = check.folder;
     }
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const QByteArray stem = m_journalFolder + "rename-" +

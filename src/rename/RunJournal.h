@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rename/BatchRename.h"
 #include "rename/RenameJournal.h"
 #include "rename/RenameSpace.h"
 
@@ -27,6 +28,15 @@ public:
 
     std::int32_t Rename(const QByteArray& from, const QByteArray& to) override;
     bool Exists(const QByteArray& path) override { return m_disk.Exists(path); }
+    QByteArray Stranded() const override { return m_disk.Stranded(); }
+
+    /// Renames in a folder only while its path leads to the folder listed
+    /// (DiskRenameSpace::expectFolder); for every folder of a batch.
+    void expectFolder(const QByteArray& folder, std::optional<FolderId> id)
+    {
+        m_disk.expectFolder(folder, id);
+    }
+    void expectFolders(const Batch& batch) { batch.expectFoldersIn(m_disk); }
 
     /// The journal's failure in the user's words, the first time it is asked after
     /// the failure; empty otherwise.
@@ -52,8 +62,8 @@ private:
     bool m_pruned = false;
 };
 
-/// Why a journal folder is not to be used (another user's, open to others, a
-/// link); empty when it may be used.
-QString JournalFolderRefusal(const QByteArray& folder);
+/// Why the journal folder is not to be used (PrepareJournalFolder: another user's,
+/// open to others, a link), in the user's words; empty when it may be used.
+QString JournalFolderRefusal(const JournalFolderCheck& check);
 
 } // namespace calvane

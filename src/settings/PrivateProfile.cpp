@@ -1,8 +1,12 @@
 #include "settings/PrivateProfile.h"
 
-#include <QFile>
-#include <QSaveFile>
+#include "platform/NativeFile.h"
 
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 #include <vector>
 
 namespace calvane::profile {
@@ -212,34 +216,30 @@ std::optional<QByteArray> ReadFileValue(const QString& file, QByteArrayView sect
     return GetValue(f.readAll(), section, key);
 }
 
-bool WriteFileValues(const QString& file, const std::vector<Entry>& entries)
+int WriteFileValues(const QString& file, const std::vector<Entry>& entries)
 {
+    const QByteArray native = QFile::encodeName(file);
     QByteArray content;
-    {
-        QFile f(file);
-        if (f.open(QIODevice::ReadOnly)) {
-            content = f.readAll();
-        } else if (f.exists()) {
-            return false; // never replace a file we could not read
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd >= 0) {
+        QFile f;
+        if (!f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            ::close(fd);
+            return EIO;
         }
+        content = f.readAll();
+        if (f.error() != QFileDevice::NoError) {
+            return EIO; // never replace a file we could not read
+        }
+    } else if (errno != ENOENT) {
+        return errno;
     }
-    bool allStored = true;
     for (const Entry& e : entries) {
         if (IsStorable(e.section, e.key, e.value)) {
             content = SetValue(content, e.section, e.key, e.value);
-        } else {
-            allStored = false;
         }
     }
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    if (out.write(content) != content.size()) {
-        out.cancelWriting();
-        return false;
-    }
-    return out.commit() && allStored;
+    return ReplaceFileContent(native, content, LinkAtName::Follow);
 }
 
 bool WriteFileValue(const QString& file, QByteArrayView section, QByteArrayView key, QByteArrayView value)
@@ -247,7 +247,7 @@ bool WriteFileValue(const QString& file, QByteArrayView section, QByteArrayView 
     if (!IsStorable(section, key, value)) {
         return false;
     }
-    return WriteFileValues(file, {{section.toByteArray(), key.toByteArray(), value.toByteArray()}});
+    return WriteFileValues(file, {{section.toByteArray(), key.toByteArray(), value.toByteArray()}}) == 0;
 }
 
 } // namespace calvane::profile

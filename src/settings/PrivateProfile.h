@@ -35,8 +35,10 @@ bool IsStorable(QByteArrayView section, QByteArrayView key, QByteArrayView value
 std::optional<QByteArray> ReadFileValue(const QString& file, QByteArrayView section, QByteArrayView key);
 
 /// Sets one value in a file, creating the file when it is missing. The file is
-/// replaced whole (a temporary file beside it, then a rename), so a crash never
-/// leaves half a file. False when nothing could be written or the value is not storable.
+/// replaced whole (ReplaceFileContent: a temporary file beside it, written and
+/// checked, then a rename; a link at the name is followed), so neither a crash
+/// nor a full disk ever leaves half a file or an empty one. False when the file
+/// could not be written or the value is not storable.
 bool WriteFileValue(const QString& file, QByteArrayView section, QByteArrayView key, QByteArrayView value);
 
 struct Entry
@@ -48,9 +50,10 @@ struct Entry
 
 /// Sets the values one after the other, as that many single writes would, and
 /// replaces the file once: after a crash the file holds all of them or none.
-/// An entry that is not storable is left out. False when any was left out or
-/// nothing could be written.
-bool WriteFileValues(const QString& file, const std::vector<Entry>& entries);
+/// An entry that is not storable is left out (its stored value stays). Returns 0,
+/// or the errno of the failure that left the file as it was: a file that exists
+/// but cannot be read (never replaced), or a write, sync or rename that failed.
+int WriteFileValues(const QString& file, const std::vector<Entry>& entries);
 
 } // namespace profile
 } // namespace calvane

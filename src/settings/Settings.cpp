@@ -2,6 +2,7 @@
 
 #include "errors/RuntimeError.h"
 #include "platform/Cp932.h"
+#include "platform/Directory.h"
 #include "platform/Paths.h"
 #include "settings/PrivateProfile.h"
 #include "settings/basINIControl.h"
@@ -12,6 +13,7 @@
 #include <QRegularExpression>
 
 #include <array>
+#include <cstring>
 #include <limits>
 #include <variant>
 
@@ -194,7 +196,7 @@ StoredSettings LoadSettings(const QString& iniPath)
     return stored;
 }
 
-void SaveSettings(const QString& iniPath, const StoredSettings& stored, const QString& currentFolder)
+int SaveSettings(const QString& iniPath, const StoredSettings& stored, const QString& currentFolder)
 {
     std::vector<IniValue> values;
     values.reserve(kKeys.size());
@@ -227,7 +229,14 @@ void SaveSettings(const QString& iniPath, const StoredSettings& stored, const QS
     values.push_back(
         {QString::fromLatin1(fastFolder->section), QString::fromLatin1(fastFolder->name), folder, true});
     // One replacement of the file for all nineteen keys, in the save order.
-    WriteINIStrings(iniPath, values);
+    return WriteINIStrings(iniPath, values);
+}
+
+QString SettingsNotSavedText(const QString& iniPath, int err)
+{
+    return QStringLiteral("設定を保存できませんでした\r\n%1\r\n%2 (%3)")
+        .arg(ShownPath(iniPath), ErrorText(ErrorNumberFromErrno(err)),
+             QString::fromLocal8Bit(std::strerror(err)));
 }
 
 namespace {

@@ -76,8 +76,13 @@ std::int16_t ToInt16(std::int32_t value);
 StoredSettings LoadSettings(const QString& iniPath);
 
 /// Writes every key in the save order; FastFolderPath goes last and holds
-/// currentFolder when SaveLastFolder is 1. Write failures are not reported.
-void SaveSettings(const QString& iniPath, const StoredSettings& stored, const QString& currentFolder);
+/// currentFolder when SaveLastFolder is 1. Returns 0, or the errno of the failure
+/// that left the file as it was (a full disk, a folder that cannot be written).
+int SaveSettings(const QString& iniPath, const StoredSettings& stored, const QString& currentFolder);
+
+/// The text of the box that says the settings could not be saved: the message,
+/// the file and the system's reason.
+QString SettingsNotSavedText(const QString& iniPath, int err);
 
 /// The one folder of the settings file and of the error report ErrLog.txt, ending
 /// in "/": appFolder when it already holds iniName (portable use: the user put the

@@ -97,7 +97,7 @@ bool WriteINIString(const QString& file, const QString& section, const QString& 
     return profile::WriteFileValue(file, EncodeCp932(section), EncodeCp932(key), EncodeCp932(value));
 }
 
-bool WriteINIStrings(const QString& file, const std::vector<IniValue>& values)
+int WriteINIStrings(const QString& file, const std::vector<IniValue>& values)
 {
     std::vector<profile::Entry> entries;
     entries.reserve(values.size());

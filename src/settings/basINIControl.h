@@ -47,7 +47,9 @@ struct IniValue
     bool isPath = false; ///< written by PathToIni
 };
 
-/// Writes the values in their order with one replacement of the file. True when all were written.
-bool WriteINIStrings(const QString& file, const std::vector<IniValue>& values);
+/// Writes the values in their order with one replacement of the file (a value that
+/// cannot stand on one line is left out). 0, or the errno of the failure that left
+/// the file as it was.
+int WriteINIStrings(const QString& file, const std::vector<IniValue>& values);
 
 } // namespace calvane

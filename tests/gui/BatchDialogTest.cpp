@@ -383,6 +383,28 @@ TEST_F(BatchTest, WhileABoxIsUpTheDialogShowsTheFileItIsAbout)
                                     QStringLiteral("MIDIタイトルが入力されていません | b.mid  1")}));
 }
 
+// The folder replaced by a link to another folder between two files: the run renames
+// nothing there; the file it listed is "no file".
+TEST_F(BatchTest, AFolderReplacedByALinkDuringARunIsNotRenamedIn)
+{
+    addMidi(QStringLiteral("a.mid"), "A");
+    addMidi(QStringLiteral("b.mid"), "B");
+    const QString other = dir.path(QStringLiteral("other"));
+    QDir().mkpath(other);
+    addMidi(QStringLiteral("b.mid"), "Theirs", other);
+    open();
+    afterFirstFile([&] {
+        ASSERT_TRUE(QDir().rename(music, dir.path(QStringLiteral("music.old"))));
+        ASSERT_TRUE(QFile::link(other, music));
+    });
+    click(dialog->cmdConv);
+    EXPECT_EQ(shownBoxes(), QStringList{kNoFile});
+    EXPECT_EQ(QDir(other).entryList(QDir::Files), QStringList{QStringLiteral("b.mid")});
+    EXPECT_EQ(QDir(dir.path(QStringLiteral("music.old"))).entryList(QDir::Files, QDir::Name),
+              QStringList({QStringLiteral("A.mid"), QStringLiteral("b.mid")}));
+    EXPECT_TRUE(reporter.reports.empty());
+}
+
 TEST_F(BatchTest, ClosingDuringARunEndsItSilentlyAndTheDialogGoesOnlyAfterTheRun)
 {
     addMidi(QStringLiteral("a.mid"), "A");

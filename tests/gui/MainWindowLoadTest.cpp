@@ -1,5 +1,6 @@
 // Load and unload, the settings round trip, the view options and the exit menu.
 
+#include "FullDisk.h"
 #include "MainWindowFixture.h"
 #include "Unreadable.h"
 
@@ -75,6 +76,24 @@ TEST_F(MainWindowTest, AFirstStartShowsTheCurrentFolderAndACloseWritesAllNinetee
                            "ProblemsOnly"}));
     EXPECT_TRUE(TempDir::read(ini).contains("FastFolderPath=" + music.toUtf8()));
     EXPECT_TRUE(boxes.shown.empty());
+}
+
+// A close on a full disk keeps the settings file as it was and says so once.
+TEST_F(MainWindowTest, ACloseThatCannotSaveTheSettingsKeepsTheFileAndSaysSo)
+{
+    writeIni("[Main]\r\nFront=False\r\n");
+    start();
+    {
+        const FullDisk full;
+        window->close();
+    }
+    EXPECT_EQ(TempDir::read(ini), QByteArray("[Main]\r\nFront=False\r\n"));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, SettingsNotSavedText(ini, EFBIG));
+    EXPECT_TRUE(boxes.shown[0].text.startsWith(QStringLiteral("設定を保存できませんでした\r\n") + ini));
+    EXPECT_EQ(boxes.shown[0].caption, QStringLiteral("保存エラー"));
+    EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Critical);
+    EXPECT_EQ(boxes.shown[0].buttons, MsgButtons::Ok);
 }
 
 TEST_F(MainWindowTest, StoredOptionsAndStartFolderComeBackAndACloseWritesTheChangedOnes)

@@ -8,6 +8,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 using namespace calvane;
 using namespace calvane::test;
@@ -15,16 +16,37 @@ using ::testing::ElementsAre;
 
 namespace {
 
+/// An event of a song as the output gets it.
+struct Played
+{
+    std::int64_t timeUs;
+    QByteArray bytes;
+};
+
+/// The song's events in the order they play, read through with a cursor (the tempo
+/// changes left out).
+std::vector<Played> eventsOf(const SmfSong& song)
+{
+    std::vector<Played> out;
+    for (SmfCursor cursor(song); const SmfEvent* e = cursor.peek(); cursor.advance()) {
+        if (e->kind == SmfEvent::Kind::Tempo) {
+            continue;
+        }
+        const auto bytes = e->kind == SmfEvent::Kind::Message
+                               ? std::span<const std::uint8_t>(e->message, e->messageSize)
+                               : e->sysex;
+        out.push_back({e->timeUs, QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                             static_cast<qsizetype>(bytes.size()))});
+    }
+    return out;
+}
+
 /// Each event as "time: hex bytes".
 std::vector<std::string> timeline(const SmfSong& song)
 {
     std::vector<std::string> out;
-    for (const SmfEvent& e : song.events) {
-        const auto bytes =
-            e.messageSize > 0 ? std::span<const std::uint8_t>(e.message, e.messageSize) : song.Sysex(e);
-        const QByteArray data(reinterpret_cast<const char*>(bytes.data()),
-                              static_cast<qsizetype>(bytes.size()));
-        out.push_back(std::to_string(e.timeUs) + ": " + data.toHex(' ').toStdString());
+    for (const Played& e : eventsOf(song)) {
+        out.push_back(std::to_string(e.timeUs) + ": " + e.bytes.toHex(' ').toStdString());
     }
     return out;
 }
@@ -40,10 +62,10 @@ TEST(ParseSmf, TempoChangesGiveTimesLengthAndTempo)
 {
     const SmfSong song = parse(tempoChangeSong());
     EXPECT_EQ(song.lengthUs, 6'000'000);
-    ASSERT_EQ(song.events.size(), 16u);
-    EXPECT_EQ(song.events[1].timeUs, 500'000);   // first note off: a quarter at 120 BPM
-    EXPECT_EQ(song.events[8].timeUs, 2'000'000); // fifth note on
-    EXPECT_EQ(song.events[9].timeUs, 3'000'000); // a quarter at 60 BPM
+    ASSERT_EQ(eventsOf(song).size(), 16u);
+    EXPECT_EQ(eventsOf(song)[1].timeUs, 500'000);   // first note off: a quarter at 120 BPM
+    EXPECT_EQ(eventsOf(song)[8].timeUs, 2'000'000); // fifth note on
+    EXPECT_EQ(eventsOf(song)[9].timeUs, 3'000'000); // a quarter at 60 BPM
     EXPECT_EQ(song.TempoAt(0), 120);
     EXPECT_EQ(song.TempoAt(1'999'999), 120);
     EXPECT_EQ(song.TempoAt(2'000'000), 60);
@@ -62,14 +84,14 @@ TEST(ParseSmf, SmpteDivisionRunsAtItsFrameRate)
     // time the song but still give its beats per minute.
     const SmfSong drop =
         parse(header(0, 1, 0xE301) + track(tempoEvent(0, 250000) + event(30, "903C64") + kEndOfTrack));
-    EXPECT_EQ(drop.events[0].timeUs, 1'001'000);
+    EXPECT_EQ(eventsOf(drop)[0].timeUs, 1'001'000);
     EXPECT_EQ(drop.TempoAt(0), 240);
 }
 
 TEST(ParseSmf, NoTempoEventMeans120Bpm)
 {
     const SmfSong song = parse(header(0, 1, 96) + track(event(96, "903C64") + kEndOfTrack));
-    EXPECT_EQ(song.events[0].timeUs, 500'000);
+    EXPECT_EQ(eventsOf(song)[0].timeUs, 500'000);
     EXPECT_EQ(song.TempoAt(0), 120);
     // 60e6 / 461539 = 129.99993: the nearest whole number.
     EXPECT_EQ(parse(header(0, 1, 96) + track(tempoEvent(0, 461539) + kEndOfTrack)).TempoAt(0), 130);
@@ -162,9 +184,9 @@ TEST(ParseSmf, TheHeadersTrackCountLimitsTheTracks)
 {
     const QByteArray tracks =
         track(event(0, "903C64") + kEndOfTrack) + track(event(0, "913C64") + kEndOfTrack);
-    EXPECT_EQ(parse(header(1, 1, 480) + tracks).events.size(), 1u);
-    EXPECT_EQ(parse(header(1, 5, 480) + tracks).events.size(), 2u);
-    EXPECT_EQ(parse(header(1, 0, 480) + tracks).events.size(), 0u);
+    EXPECT_EQ(eventsOf(parse(header(1, 1, 480) + tracks)).size(), 1u);
+    EXPECT_EQ(eventsOf(parse(header(1, 5, 480) + tracks)).size(), 2u);
+    EXPECT_EQ(eventsOf(parse(header(1, 0, 480) + tracks)).size(), 0u);
 }
 
 TEST(ParseSmf, LengthIsTheLastEventOfAnyKind)
@@ -224,7 +246,7 @@ TEST(ParseSmf, DamagedTracksPlayWhatCameBefore)
     EXPECT_EQ(firstTrack(event(0, "F0 FFFFFF7F")), before);   // system exclusive longer than the chunk
 
     // Data without any status first, and a track cut inside an event.
-    EXPECT_TRUE(parse(header(0, 1, 1000) + track(event(0, "3C64") + kEndOfTrack)).events.empty());
+    EXPECT_TRUE(eventsOf(parse(header(0, 1, 1000) + track(event(0, "3C64") + kEndOfTrack))).empty());
     EXPECT_EQ(timeline(parse(header(0, 1, 1000) + track(good + event(0, "90")))), before);
     // A chunk length beyond the file: read to the file's end.
     QByteArray cut = header(0, 1, 1000) + track(good + kEndOfTrack);
@@ -240,10 +262,46 @@ TEST(ParseSmf, HugeTimesSaturate)
         events += event(0x0FFFFFFF, "903C64");
     }
     const SmfSong song = parse(header(0, 1, 1) + track(events + kEndOfTrack));
-    for (const SmfEvent& e : song.events) {
+    for (const Played& e : eventsOf(song)) {
         EXPECT_EQ(e.timeUs, kMaxSongTimeUs);
     }
     EXPECT_EQ(song.lengthUs, kMaxSongTimeUs);
+}
+
+/// The bytes the heap holds for the program now.
+std::size_t heapInUse()
+{
+    const struct mallinfo2 info = ::mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+// A song is its file's bytes: a million events packed two bytes each cost no record
+// apiece while the song is read through, played from the middle or its tempo asked.
+TEST(ParseSmf, ASongKeepsItsFileNotARecordPerEvent)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizer's allocator does not say what the heap holds";
+#else
+    constexpr int kEvents = 1'000'000;
+    QByteArray events = event(0, "C005");
+    events.reserve(kEvents * 2 + 16);
+    for (int i = 1; i < kEvents; ++i) {
+        events += '\1'; // a tick apart
+        events += static_cast<char>(i % 128);
+    }
+    const QByteArray file = header(0, 1, 480) + track(events + kEndOfTrack);
+    events.clear();
+    events.squeeze();
+    const std::size_t before = heapInUse();
+    const std::optional<SmfSong> song = ParseSmf(file);
+    ASSERT_TRUE(song);
+    SmfCursor cursor(*song);
+    cursor.skipTo(song->lengthUs / 2, false);
+    EXPECT_EQ(cursor.eventsPassed(), static_cast<std::uint64_t>(kEvents / 2));
+    EXPECT_EQ(song->TempoAt(song->lengthUs), 120);
+    const std::size_t grown = heapInUse() - before;
+    EXPECT_LT(grown, std::size_t{1} << 20) << "bytes the song holds beside its file";
+#endif
 }
 
 // Real files from public collections: none crashes the parser, and what it gives is in order.
@@ -263,11 +321,11 @@ TEST(ParseSmf, EveryRealFileParsesOrIsRefused)
             continue;
         }
         ++played;
-        EXPECT_TRUE(std::is_sorted(song->events.begin(), song->events.end(),
-                                   [](const SmfEvent& a, const SmfEvent& b) { return a.timeUs < b.timeUs; }))
-            << path.toStdString();
-        EXPECT_TRUE(song->events.empty() || song->events.back().timeUs <= song->lengthUs)
-            << path.toStdString();
+        const std::vector<Played> events = eventsOf(*song);
+        EXPECT_TRUE(std::is_sorted(events.begin(), events.end(), [](const Played& a, const Played& b) {
+            return a.timeUs < b.timeUs;
+        })) << path.toStdString();
+        EXPECT_TRUE(events.empty() || events.back().timeUs <= song->lengthUs) << path.toStdString();
         EXPECT_GT(song->TempoAt(0), 0) << path.toStdString();
     }
     EXPECT_GT(played, 80);

@@ -5,7 +5,10 @@
 
 #include <cerrno>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 using namespace calvane;
 using namespace calvane::test;
@@ -67,13 +70,28 @@ TEST(NativeFile, HiddenFilesCountAsAbsent)
     EXPECT_TRUE(IsOrdinaryFile(NativePath(dir.write(QStringLiteral("song.mid"), "MThd"))));
 }
 
-TEST(NativeFile, AFifoIsAbsentAndDoesNotBlock)
+// A FIFO or a device named like a MIDI file is absent, and it is never opened: the
+// open of a device may act on it.
+TEST(NativeFile, AFifoOrADeviceIsAbsentAndNeverOpened)
 {
     TempDir dir;
     const QByteArray fifo = NativePath(dir.path(QStringLiteral("pipe.mid")));
     ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
-    EXPECT_EQ(ReadWholeOrdinaryFile(fifo).status, WholeFile::Status::Absent);
-    EXPECT_FALSE(IsOrdinaryFile(fifo));
+    QList<QByteArray> others{fifo};
+    const QByteArray device = NativePath(dir.path(QStringLiteral("null.mid")));
+    if (::mknod(device.constData(), S_IFCHR | 0600, ::makedev(1, 3)) == 0) { // where a device may be made
+        others << device;
+    }
+    for (const QByteArray& path : others) {
+        const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(watch, 0);
+        ASSERT_GE(::inotify_add_watch(watch, path.constData(), IN_OPEN), 0);
+        EXPECT_EQ(ReadWholeOrdinaryFile(path).status, WholeFile::Status::Absent) << path.toStdString();
+        EXPECT_FALSE(IsOrdinaryFile(path));
+        char events[4096];
+        EXPECT_LT(::read(watch, events, sizeof events), 0) << path.toStdString() << " was opened";
+        ::close(watch);
+    }
 }
 
 TEST(NativeFile, NamesThatAreNotUtf8AreReadByTheirBytes)

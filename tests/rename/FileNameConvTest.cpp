@@ -1,5 +1,6 @@
 #include "rename/FileNameConv.h"
 
+#include "FakeFileSystem.h"
 #include "Fakes.h"
 #include "QtPrint.h"
 #include "TempDir.h"
@@ -150,6 +151,31 @@ TEST_F(FileNameConvTest, ItsOwnNameOrACaseOnlyChangeIsARename)
     EXPECT_EQ(conv(QStringLiteral("Song.mid"), QStringLiteral("Song")).result, ConvResult::Renamed);
     EXPECT_EQ(conv(QStringLiteral("Other.MID"), QStringLiteral("OTHER")).result, ConvResult::Renamed);
     EXPECT_EQ(files(), QStringList({QStringLiteral("OTHER.mid"), QStringLiteral("Song.mid")}));
+}
+
+// On a file system blind to case, another program takes the new name while the file
+// stands under its temporary name, and keeps it: the file is in neither place the
+// user knows, so the error handler gets where it is.
+TEST_F(FileNameConvTest, ACaseOnlyRenameThatLeavesTheFileUnderATemporaryNameIsReportedWithThatName)
+{
+    dir.write(QStringLiteral("Song.MID"), "x");
+    FakeFileSystem blind;
+    blind.ignoresCase = true;
+    blind.before = [&](const std::string&, const QByteArray& a, const QByteArray& b) {
+        if (a.startsWith(".calvane-rename-") && b == "Song.mid") {
+            dir.write(QStringLiteral("song.mid"), "theirs"); // another program, just in time
+        }
+    };
+    DiskRenameSpace space(blind);
+    EXPECT_THROW(FileNameConv(space, dir.root(), QStringLiteral("Song.MID"), QStringLiteral("Song"), settings,
+                              reporter, "frmMain_FileNameConv"),
+                 ProgramEnded);
+    ASSERT_EQ(reporter.reports.size(), 1u);
+    EXPECT_EQ(reporter.reports[0].number, ErrNo::FileAlreadyExists);
+    EXPECT_EQ(reporter.reports[0].text,
+              ErrorText(ErrNo::FileAlreadyExists) + QStringLiteral(": ") + PathFromNative(space.Stranded()));
+    EXPECT_TRUE(QFile::exists(PathFromNative(space.Stranded())));
+    EXPECT_TRUE(space.Stranded().startsWith(NativePath(dir.root()) + "/.calvane-rename-"));
 }
 
 TEST_F(FileNameConvTest, AVanishedFileIsNoFileAndAnyOtherFailureGoesToTheErrorHandler)

@@ -1,5 +1,6 @@
 #include "rename/RenameJournal.h"
 
+#include "FullDisk.h"
 #include "QtPrint.h"
 #include "TempDir.h"
 #include "errors/RuntimeError.h"
@@ -7,9 +8,8 @@
 
 #include <QFile>
 
-#include <csignal>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
+#include <optional>
 
 using namespace calvane;
 using namespace calvane::test;
@@ -151,19 +151,16 @@ TEST(JournaledRenameSpace, AJournalThatCannotBeWrittenRefusesTheRenameOrLetsItGo
             dir.path(row.folderMissing ? QStringLiteral("gone/run.jsonl") : QStringLiteral("run.jsonl"));
         ScriptedSpace disk(path);
         JournaledRenameSpace journal(disk, NativePath(path), kHeader, row.onFailure);
-        // A file size limit of 0 bytes stands for a full disk: each write fails (EFBIG).
-        rlimit old{};
-        ::getrlimit(RLIMIT_FSIZE, &old);
-        const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
-        if (!row.folderMissing) {
-            rlimit none = old;
-            none.rlim_cur = 0;
-            ::setrlimit(RLIMIT_FSIZE, &none);
+        std::int32_t a = 0;
+        std::int32_t b = 0;
+        {
+            std::optional<FullDisk> full;
+            if (!row.folderMissing) {
+                full.emplace(); // each write fails (EFBIG)
+            }
+            a = journal.Rename("/m/1.mid", "/m/One.mid");
+            b = journal.Rename("/m/2.mid", "/m/Two.mid");
         }
-        const std::int32_t a = journal.Rename("/m/1.mid", "/m/One.mid");
-        const std::int32_t b = journal.Rename("/m/2.mid", "/m/Two.mid");
-        ::setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, oldSignal);
         EXPECT_EQ(a, row.expected) << row.what;
         EXPECT_EQ(b, row.expected) << row.what;
         EXPECT_EQ(static_cast<int>(disk.renamed.size()), row.renames) << row.what;

@@ -1,4 +1,5 @@
 #include "Fakes.h"
+#include "FullDisk.h"
 #include "QtPrint.h"
 #include "TempDir.h"
 #include "Unreadable.h"
@@ -296,6 +297,20 @@ TEST_F(ErrorReportTest, TheMessagesNeverClaimAReportOrARepairThatDidNotHappen)
                                  "\r\n大変申し訳ありませんが、次の内容を作者までお知らせください"
                                  "\r\n\r\nErr = 6\r\nError = %2\r\nProcedure = frmMain.Form_Load")
                       .arg(dir.root(), ErrorText(6))});
+
+    // A full disk: the last report stays whole, and the message says what the new one would have.
+    boxes.boxes.shown.clear();
+    const QByteArray last = report(53);
+    boxes.boxes.shown.clear();
+    {
+        const FullDisk full(100);
+        EXPECT_THROW(handler.ReportError(6, ErrorText(6), QStringLiteral("frmMain.Form_Load")), ProgramEnded);
+    }
+    EXPECT_EQ(TempDir::read(errLog), last);
+    ASSERT_EQ(boxes.boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.boxes.shown[0].text.contains(QStringLiteral("「ErrLog.txt」を製作できませんでした (%1)")
+                                                       .arg(ErrorText(ErrorNumberFromErrno(EFBIG)))));
+    EXPECT_EQ(QDir(dir.root()).entryList(QDir::Files | QDir::Hidden).size(), 2) << "no temporary file left";
 
     // A settings file that cannot be deleted (a folder stands at its name).
     boxes.boxes.shown.clear();

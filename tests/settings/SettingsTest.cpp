@@ -1,7 +1,9 @@
 #include "settings/Settings.h"
 
+#include "FullDisk.h"
 #include "QtPrint.h"
 #include "TempDir.h"
+#include "Unreadable.h"
 #include "errors/RuntimeError.h"
 #include "platform/Cp932.h"
 #include "platform/NativeFile.h"
@@ -9,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -29,6 +32,21 @@ std::int32_t loadError(const QByteArray& content)
         return e.number();
     }
     return 0;
+}
+
+/// The keys a whole save writes: the nineteen of the program, then the review list's.
+constexpr qsizetype kKeysSaved = 19 + 7;
+
+/// The keys of a settings file in their order.
+QStringList keysOf(const QString& file)
+{
+    QStringList keys;
+    for (const QByteArray& line : TempDir::read(file).split('\n')) {
+        if (line.contains('=')) {
+            keys << QString::fromUtf8(line.first(line.indexOf('=')));
+        }
+    }
+    return keys;
 }
 
 TEST(Settings, NoFileGivesEveryDefault)
@@ -178,6 +196,74 @@ TEST(Settings, AFolderNameThatCannotBeStoredLeavesTheOtherKeysWritten)
     EXPECT_EQ(back.settings.Repeat, 1);
     EXPECT_EQ(back.settings.FastFolderPath, QStringLiteral("/first"));
     EXPECT_TRUE(back.view.MIDIInfo);
+}
+
+// A save that cannot be made in full leaves the file as it was (or absent) and says
+// why; one that can keeps the file's permissions and the user's link to it.
+TEST(Settings, ASaveThatFailsLeavesTheFileAsItWasAndSaysWhy)
+{
+    struct Row
+    {
+        const char* what;
+        const char* before; ///< nullptr: no file yet
+        rlim_t room;        ///< the bytes a file may hold
+        int expected;
+    };
+    const Row rows[] = {
+        {"full from the first byte", "[Main]\r\nFront=True\r\n", 0, EFBIG},
+        {"full part way", "[Main]\r\nFront=True\r\n", 100, EFBIG},
+        {"full, no file yet", nullptr, 0, EFBIG},
+        {"room enough", "[Main]\r\nFront=True\r\n", 1 << 20, 0},
+    };
+    for (const Row& row : rows) {
+        TempDir dir;
+        const QString file = dir.path(QStringLiteral("calvane.ini"));
+        if (row.before) {
+            dir.write(QStringLiteral("calvane.ini"), row.before);
+            ::chmod(QFile::encodeName(file).constData(), 0640);
+        }
+        int err = -1;
+        {
+            const FullDisk full(row.room);
+            err = SaveSettings(file, StoredSettings{}, QStringLiteral("/m"));
+        }
+        EXPECT_EQ(err, row.expected) << row.what;
+        if (row.expected != 0) {
+            EXPECT_EQ(QFile::exists(file), row.before != nullptr) << row.what;
+            EXPECT_EQ(TempDir::read(file), QByteArray(row.before)) << row.what;
+        } else {
+            EXPECT_EQ(keysOf(file).size(), kKeysSaved) << row.what;
+            struct stat st
+            {};
+            ::stat(QFile::encodeName(file).constData(), &st);
+            EXPECT_EQ(st.st_mode & 0777, 0640u) << "the permissions stay";
+        }
+        EXPECT_EQ(QDir(dir.root()).entryList(QDir::Files | QDir::Hidden).size(), row.before ? 1 : 0)
+            << row.what << ": no temporary file left";
+    }
+
+    // A folder that cannot be written; the user's link to a file kept elsewhere.
+    TempDir dir;
+    const QString locked = dir.path(QStringLiteral("locked"));
+    QDir().mkpath(locked);
+    ::chmod(QFile::encodeName(locked).constData(), 0500);
+    {
+        const WithoutRootRights user;
+        if (user.active()) {
+            EXPECT_EQ(SaveSettings(locked + QStringLiteral("/calvane.ini"), StoredSettings{}, {}), EACCES);
+        }
+    }
+    const QString kept = dir.write(QStringLiteral("kept.ini"), "[Main]\r\nFront=True\r\n");
+    const QString link = dir.path(QStringLiteral("calvane.ini"));
+    ASSERT_TRUE(QFile::link(kept, link));
+    EXPECT_EQ(SaveSettings(link, StoredSettings{}, QStringLiteral("/m")), 0);
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(keysOf(kept).size(), kKeysSaved);
+
+    EXPECT_EQ(SettingsNotSavedText(QStringLiteral("/home/u/.config/calvane/calvane.ini"), ENOSPC),
+              QStringLiteral("設定を保存できませんでした\r\n/home/u/.config/calvane/calvane.ini\r\n"
+                             "ディスクに空きがありません (%1)")
+                  .arg(QString::fromLocal8Bit(std::strerror(ENOSPC))));
 }
 
 } // namespace

@@ -148,13 +148,15 @@ struct Tally
 class Run
 {
 public:
-    Run(const RenameToolOptions& options, const std::function<bool()>& stopRequested)
+    Run(const RenameToolOptions& options, const std::function<bool()>& stopRequested, RenameCalls& calls)
         : m_options(options), m_stop(stopRequested)
     {
         if (options.dryRun) {
             m_disk = std::make_unique<PlannedRenameSpace>();
         } else {
-            m_disk = std::make_unique<DiskRenameSpace>();
+            auto disk = std::make_unique<DiskRenameSpace>(calls);
+            m_realDisk = disk.get();
+            m_disk = std::move(disk);
         }
         m_space = m_disk.get();
     }
@@ -176,11 +178,13 @@ private:
     const RenameToolOptions& m_options;
     const std::function<bool()>& m_stop;
     std::unique_ptr<RenameSpace> m_disk;
+    DiskRenameSpace* m_realDisk = nullptr; ///< m_disk in a run that renames
     std::unique_ptr<JournaledRenameSpace> m_journal;
     RenameSpace* m_space = nullptr; ///< the journal over the disk, or the disk (or plan) alone
     bool m_journalFailed = false;
     bool m_outputClosed = false;
     Tally m_tally;
+    QList<QByteArray> m_stranded; ///< files left under a temporary name, as the lines show them
     std::unique_ptr<Progress> m_progress;
 };
 
@@ -232,9 +236,22 @@ bool Run::startJournal(QByteArrayView undoOf)
     }
     const QDateTime now = QDateTime::currentDateTimeUtc();
     if (path.isEmpty()) {
-        PruneJournals(JournalFolder(), kJournalsKept - 1); // with this run's, the folder keeps the newest
-        path = JournalFolder() + "rename-" + now.toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1() +
-               '-' + QByteArray::number(::getpid()) + ".jsonl";
+        const JournalFolderCheck folder = PrepareJournalFolder();
+        if (folder.refusal != JournalRefusal::None) {
+            // Another user could put a journal there, or change ours: no journal, no run.
+            QString why = JournalRefusalText(folder.refusal);
+            if (folder.err != 0) {
+                why += QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(folder.err));
+            }
+            printErr(QStringLiteral(
+                         "calvane-rename: the journal folder %1 is refused: %2; nothing was renamed "
+                         "(--journal FILE writes the journal elsewhere, --no-journal runs without one)\n")
+                         .arg(shownText(folder.refusedFolder), why));
+            return false;
+        }
+        PruneJournals(folder.folder, kJournalsKept - 1); // with this run's, the folder keeps the newest
+        path = folder.folder + "rename-" + now.toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1() + '-' +
+               QByteArray::number(::getpid()) + ".jsonl";
     }
     m_journal = std::make_unique<JournaledRenameSpace>(*m_disk, path,
                                                        JournalHeaderLine(now.toString(Qt::ISODate), undoOf),
@@ -268,6 +285,9 @@ void Run::report(const QByteArray& shownFrom, const QByteArray& shownFolder, con
         if (!file.wantedName.isEmpty()) {
             line += ", " + JsonPathFields("wanted", shownFolder + file.wantedName);
         }
+        if (!file.strandedAs.isEmpty()) {
+            line += ", " + JsonPathFields("stranded", shownFolder + file.strandedAs);
+        }
         if (file.error != 0) {
             line += ", \"error\": " + QByteArray::number(file.error) +
                     ", \"error_message\": " + JsonString(ErrorText(file.error));
@@ -292,9 +312,15 @@ void Run::report(const QByteArray& shownFrom, const QByteArray& shownFolder, con
             if (file.error != 0) {
                 why << QStringLiteral("error %1 %2").arg(file.error).arg(ErrorText(file.error));
             }
+            if (!file.strandedAs.isEmpty()) {
+                why << QStringLiteral("LEFT AS %1").arg(shownText(file.strandedAs));
+            }
             line += ": " + why.join(u' ').toUtf8();
         }
         line += '\n';
+    }
+    if (!file.strandedAs.isEmpty()) {
+        m_stranded << shownFolder + file.strandedAs;
     }
     m_progress->beforeOutput();
     if (std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout) !=
@@ -305,6 +331,10 @@ void Run::report(const QByteArray& shownFrom, const QByteArray& shownFolder, con
 
 void Run::count(const FileRename& file, bool nameExistsFails)
 {
+    if (!file.strandedAs.isEmpty()) {
+        ++m_tally.failed[file.result]; // whatever the reason, the file is not where it was
+        return;
+    }
     switch (file.result) {
     case ConvResult::Renamed:
         ++(file.unchanged ? m_tally.unchanged : m_tally.renamed);
@@ -358,6 +388,11 @@ int Run::finish(qsizetype done, qsizetype total)
         printErr(QStringLiteral("calvane-rename: journal %1 (calvane-rename --undo takes it back)\n")
                      .arg(shownText(m_journal->journalPath())));
     }
+    for (const QByteArray& stranded : m_stranded) {
+        printErr(QStringLiteral("calvane-rename: a file was left under a temporary name (its name was taken "
+                                "meanwhile; rename it by hand or with --undo): %1\n")
+                     .arg(shownText(stranded)));
+    }
     if (m_outputClosed) {
         printErr(QStringLiteral("calvane-rename: the output was closed; stopped\n"));
     }
@@ -376,6 +411,9 @@ int Run::titles()
     rename.onConflict = m_options.onConflict;
 
     const Batch batch = CollectBatch(m_options.paths, m_options.recursive, m_stop);
+    if (m_realDisk) {
+        batch.expectFoldersIn(*m_realDisk); // a folder replaced during the run is not renamed in
+    }
     const qsizetype total = batch.size();
     m_progress = std::make_unique<Progress>(total);
     if (!startJournal({})) {
@@ -398,7 +436,7 @@ int Run::titles()
                 file = RenameToTitle(*m_space, folder, name, rename);
             } catch (const std::exception&) {
                 const RuntimeError failure = CurrentFailure();
-                file = FileRename{ConvResult::OtherFailure, false, {}, {}, failure.number()};
+                file = FileRename{ConvResult::OtherFailure, false, {}, {}, failure.number(), {}};
             }
         }
         report(batch.shownFolder(i) + name, batch.shownFolder(i), file);
@@ -417,6 +455,13 @@ int Run::undo()
     if (file.status != WholeFile::Status::Ok) {
         printErr(QStringLiteral("calvane-rename: cannot read the journal %1: %2\n")
                      .arg(shownText(m_options.undo), QString::fromLocal8Bit(std::strerror(file.err))));
+        return kExitFailed;
+    }
+    if (const JournalRefusal refusal = CheckJournalToUndo(m_options.undo); refusal != JournalRefusal::None) {
+        // Another user could have written it: its entries could name any file of ours.
+        printErr(QStringLiteral("calvane-rename: the journal %1 is refused: %2 (the journal or its folder); "
+                                "nothing was renamed\n")
+                     .arg(shownText(m_options.undo), JournalRefusalText(refusal)));
         return kExitFailed;
     }
     const JournalRead read = ReadJournal(file.bytes);
@@ -576,9 +621,10 @@ RenameToolOptions ParseRenameToolArgs(int argc, char** argv)
     return o;
 }
 
-int RunRenameTool(const RenameToolOptions& options, const std::function<bool()>& stopRequested)
+int RunRenameTool(const RenameToolOptions& options, const std::function<bool()>& stopRequested,
+                  RenameCalls& calls)
 {
-    Run run(options, stopRequested);
+    Run run(options, stopRequested, calls);
     return options.undo.isEmpty() ? run.titles() : run.undo();
 }
 

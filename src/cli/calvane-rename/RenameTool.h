@@ -42,6 +42,8 @@ constexpr int kExitInterrupted = 130;
 /// Runs a batch (or an undo) as the options say: one line per file on stdout,
 /// the progress (on a terminal) and the summary on stderr. stopRequested is
 /// asked before each file: the file in progress is finished and journaled first.
-int RunRenameTool(const RenameToolOptions& options, const std::function<bool()>& stopRequested);
+/// The renames are made of the given system calls (a test's file system).
+int RunRenameTool(const RenameToolOptions& options, const std::function<bool()>& stopRequested,
+                  RenameCalls& calls = SystemRenameCalls());
 
 } // namespace calvane

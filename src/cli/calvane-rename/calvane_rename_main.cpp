@@ -30,7 +30,8 @@ not UTF-8 are kept as their bytes.
   --journal FILE         write the journal to FILE (a new file)
   --no-journal           write no journal
   --undo JOURNAL         rename back what the journal holds, last first; a file
-                         that took an old name meanwhile is never replaced
+                         that took an old name meanwhile is never replaced, and
+                         only files and links are renamed
   -h, --help, --version
 
 Space and LastSpace come from Calvane's settings file (calvane.ini beside this
@@ -46,10 +47,18 @@ With --json: {"from": ..., "to": ... or null, "result": R, "message": "..."},
 with "wanted" (the name taken or too long) and "error", "error_message" where
 they apply; a name that is not UTF-8 prints as Calvane shows it and is followed
 by "from_hex" (and "to_hex", "wanted_hex"), its bytes in hex. A plan prints
-exactly the lines the run prints.
+exactly the lines the run prints. A change of letter case only, where the file
+system ignores case, goes through a hidden temporary name; should another
+program take the new name in that instant, the file stays under the temporary
+name: its line ends in "LEFT AS NAME" ("stranded" in JSON), the summary names
+it, the exit status is 1 and --undo brings it back.
 
-A real run writes a journal, one line per rename before the next file, to
-$XDG_STATE_HOME/calvane/ (~/.local/state/calvane/); the summary names it. On a
+A real run writes a journal, each rename's line before the rename, to
+$XDG_STATE_HOME/calvane/ (~/.local/state/calvane/, made for you alone); the
+summary names it. That folder must be yours, not a link, and not writable by
+other users (nor the folder above it, unless sticky): otherwise the run stops
+before renaming anything, unless --journal or --no-journal is given. --undo takes
+only a journal of yours that no one else may write. On a
 terminal, stderr shows the progress; the summary (renamed, unchanged, skipped
 and failed by result) ends on stderr. Ctrl+C stops after the file in progress,
 which is renamed and journaled or untouched.

@@ -2,8 +2,10 @@
 // the plan is what the run does, the run is taken back by --undo byte for byte,
 // the options, an interrupted run, the settings and the command line.
 
+#include "FakeFileSystem.h"
 #include "QtPrint.h"
 #include "TempDir.h"
+#include "cli/calvane-rename/RenameTool.h"
 #include "midi/MidiBytes.h"
 #include "rename/JournalIndex.h"
 #include "rename/RenameJournal.h"
@@ -22,6 +24,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
@@ -88,8 +91,9 @@ protected:
             16, FTW_DEPTH | FTW_PHYS);
     }
 
-    /// The tool in the temporary folder, its journals and settings there too.
-    ToolRun tool(const QList<QByteArray>& args) const
+    /// The tool in the temporary folder, its journals and settings there too; with
+    /// `fileSystem`, the tool's run in a child of this process over that file system.
+    ToolRun tool(const QList<QByteArray>& args, RenameCalls* fileSystem = nullptr) const
     {
         const QByteArray outFile = root + "/.out";
         const QByteArray errFile = root + "/.err";
@@ -107,6 +111,13 @@ protected:
                 argv.push_back(const_cast<char*>(a.constData()));
             }
             argv.push_back(nullptr);
+            if (fileSystem) {
+                const int status = RunRenameTool(
+                    ParseRenameToolArgs(static_cast<int>(argv.size()) - 1, argv.data()), [] { return false; },
+                    *fileSystem);
+                std::fflush(stdout);
+                std::_Exit(status);
+            }
             ::execv(argv[0], argv.data());
             std::_Exit(127);
         }
@@ -117,6 +128,58 @@ protected:
         run.out = TempDir::read(QString::fromUtf8(outFile));
         run.err = TempDir::read(QString::fromUtf8(errFile));
         return run;
+    }
+
+    /// The tool started on a pipe that nobody reads yet: the run blocks part way,
+    /// once the pipe is full, in the middle of the files. Returns once the journal
+    /// has stopped growing; `output` is the pipe's end to read.
+    pid_t startBlocked(const QList<QByteArray>& args, int& output) const
+    {
+        int out[2];
+        EXPECT_EQ(::pipe(out), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::chdir(root.constData());
+            ::setenv("XDG_STATE_HOME", (root + "/.state").constData(), 1);
+            ::setenv("XDG_CONFIG_HOME", (root + "/.config").constData(), 1);
+            ::dup2(out[1], STDOUT_FILENO);
+            ::close(out[0]);
+            const int err = ::open((root + "/.err").constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(err, STDERR_FILENO);
+            std::vector<char*> argv{const_cast<char*>(CALVANE_RENAME_EXE)};
+            for (const QByteArray& a : args) {
+                argv.push_back(const_cast<char*>(a.constData()));
+            }
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            std::_Exit(127);
+        }
+        ::close(out[1]);
+        output = out[0];
+        qsizetype journaled = -1;
+        for (int wait = 0; wait < 200; ++wait) { // until the journal stops growing
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            const qsizetype now =
+                journals().isEmpty() ? 0 : TempDir::read(QString::fromUtf8(journals()[0])).count('\n');
+            if (now > 0 && now == journaled) {
+                break;
+            }
+            journaled = now;
+        }
+        return child;
+    }
+
+    /// Reads the rest of the output and waits for the end: the exit status, or -1.
+    static int finish(pid_t child, int output, QByteArray& printed)
+    {
+        char buf[65536];
+        for (ssize_t n; (n = ::read(output, buf, sizeof buf)) > 0;) {
+            printed.append(buf, n);
+        }
+        ::close(output);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
     void write(const QByteArray& path, const QByteArray& bytes) const
@@ -137,6 +200,14 @@ protected:
         Tree t;
         scanTree(root + '/' + folder, {}, t);
         return t;
+    }
+
+    /// Removes a file or a whole tree, links as links.
+    static void removeTree(const QByteArray& path)
+    {
+        ::nftw(
+            path.constData(), [](const char* p, const struct stat*, int, FTW*) { return ::remove(p); }, 16,
+            FTW_DEPTH | FTW_PHYS);
     }
 
     /// The journals written so far, oldest first.
@@ -315,44 +386,11 @@ TEST_F(RenameToolTest, AnInterruptedRunLeavesEachFileRenamedAndJournaledOrUntouc
               MidiWithTitle("Song " + QByteArray::number(i)));
     }
     const Tree before = tree();
-    // Its output goes to a pipe that nobody reads yet: the run blocks part way,
-    // once the pipe is full, in the middle of the files.
-    int out[2];
-    ASSERT_EQ(::pipe(out), 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::chdir(root.constData());
-        ::setenv("XDG_STATE_HOME", (root + "/.state").constData(), 1);
-        ::setenv("XDG_CONFIG_HOME", (root + "/.config").constData(), 1);
-        ::dup2(out[1], STDOUT_FILENO);
-        ::close(out[0]);
-        const int err = ::open((root + "/.err").constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(err, STDERR_FILENO);
-        ::execl(CALVANE_RENAME_EXE, CALVANE_RENAME_EXE, "music", static_cast<char*>(nullptr));
-        std::_Exit(127);
-    }
-    ::close(out[1]);
-    qsizetype journaled = -1;
-    for (int wait = 0; wait < 200; ++wait) { // until the journal stops growing
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        const qsizetype now =
-            journals().isEmpty() ? 0 : TempDir::read(QString::fromUtf8(journals()[0])).count('\n');
-        if (now > 0 && now == journaled) {
-            break;
-        }
-        journaled = now;
-    }
+    int output = -1;
+    const pid_t child = startBlocked({"music"}, output);
     ::kill(child, SIGINT);
     QByteArray printed;
-    char buf[65536];
-    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) {
-        printed.append(buf, n);
-    }
-    ::close(out[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(finish(child, output, printed), 130);
     EXPECT_TRUE(TempDir::read(QString::fromUtf8(root + "/.err")).contains("; stopped after "));
 
     ASSERT_EQ(journals().size(), 1);
@@ -378,6 +416,193 @@ TEST_F(RenameToolTest, AnInterruptedRunLeavesEachFileRenamedAndJournaledOrUntouc
     }
     EXPECT_EQ(tool({"--undo", journals()[0]}).status, 0);
     EXPECT_EQ(tree(), before);
+}
+
+// A folder of the tree replaced by a link to another folder while the run is on:
+// the files of that other folder keep their names, and those of the folder listed
+// are "no file" (it is not there any more).
+TEST_F(RenameToolTest, AFolderReplacedByALinkDuringTheRunSendsNoRenameOutsideTheTree)
+{
+    for (int i = 0; i < 3000; ++i) {
+        write("music/a/" + QByteArray::number(10000 + i) + ".mid",
+              MidiWithTitle("Song " + QByteArray::number(i)));
+    }
+    write("music/b/1.mid", MidiWithTitle("Mine"));
+    write("other/1.mid", MidiWithTitle("Theirs"));
+    const Tree other = tree("other");
+    int output = -1;
+    const pid_t child = startBlocked({"-r", "music"}, output);
+    ASSERT_EQ(::rename((root + "/music/b").constData(), (root + "/b.old").constData()), 0);
+    ASSERT_EQ(::symlink((root + "/other").constData(), (root + "/music/b").constData()), 0);
+    QByteArray printed;
+    EXPECT_EQ(finish(child, output, printed), 1);
+    EXPECT_EQ(tree("other"), other);
+    EXPECT_TRUE(
+        lines(printed).last().startsWith(QStringLiteral("music/b/1.mid: 1 MIDIファイルが選択されていません")))
+        << lines(printed).last().toStdString();
+    EXPECT_EQ(tree("b.old").size(), 1u);
+}
+
+// A case-only rename on a file system blind to case, whose new name another program
+// takes while the file stands under its temporary name: the line, the summary and
+// the exit status say where the file is, the journal has it, and the undo brings it
+// back once its name is free.
+TEST_F(RenameToolTest, AFileLeftUnderATemporaryNameIsSaidInTheLineTheSummaryAndTheExitStatus)
+{
+    write("music/Song.MID", MidiWithTitle("Song"));
+    write("music/other.mid", MidiWithTitle("Other"));
+    FakeFileSystem blind;
+    blind.ignoresCase = true;
+    blind.before = [&](const std::string&, const QByteArray& a, const QByteArray& b) {
+        if (a.startsWith(".calvane-rename-") && b == "Song.mid") {
+            write("music/song.mid", "theirs");
+        }
+    };
+    const ToolRun run = tool({"--json", "--on-conflict=number", "music"}, &blind);
+    EXPECT_EQ(run.status, 1);
+    const QList<QByteArray> out = run.out.split('\n');
+    ASSERT_GE(out.size(), 2);
+    const QJsonObject song = QJsonDocument::fromJson(out[1]).object();
+    EXPECT_EQ(song[QStringLiteral("from")].toString(), QStringLiteral("music/Song.MID"));
+    EXPECT_EQ(song[QStringLiteral("result")].toInt(), 4);
+    const QString stranded = song[QStringLiteral("stranded")].toString();
+    EXPECT_TRUE(stranded.startsWith(QStringLiteral("music/.calvane-rename-"))) << run.out.toStdString();
+    EXPECT_TRUE(QFile::exists(dir.path(stranded)));
+    EXPECT_TRUE(run.err.contains("left under a temporary name") && run.err.contains(stranded.toUtf8()))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("1 failed (1 name exists)")) << run.err.toStdString();
+
+    ASSERT_TRUE(QFile::remove(dir.path(QStringLiteral("music/song.mid"))));
+    ASSERT_EQ(journals().size(), 1);
+    EXPECT_EQ(tool({"--undo", journals()[0]}).status, 0);
+    EXPECT_EQ(tree(), (Tree{{"/Song.MID", MidiWithTitle("Song")}, {"/other.mid", MidiWithTitle("Other")}}));
+}
+
+// A journal folder that another user could write in is refused before anything is
+// renamed, unless the run keeps no journal or writes it elsewhere; a missing one is
+// made for the user alone.
+TEST_F(RenameToolTest, AJournalFolderOthersCouldWriteInIsRefusedBeforeAnythingIsRenamed)
+{
+    const QByteArray state = root + "/.state";
+    const QByteArray folder = state + "/calvane";
+    const auto makeFolder = [&](mode_t mode) {
+        ::mkdir(state.constData(), 0700);
+        ::mkdir(folder.constData(), 0700);
+        ::chmod(folder.constData(), mode);
+    };
+    struct Row
+    {
+        const char* what;
+        std::function<void()> prepare;
+        QList<QByteArray> options;
+        QByteArray refused; ///< the folder the message names; empty when the run goes on
+        bool rootOnly = false;
+    };
+    const Row rows[] = {
+        {"missing", [] {}, {}, {}},
+        {"writable by all", [&] { makeFolder(0777); }, {}, folder + '/'},
+        {"a link to a folder",
+         [&] {
+             ::mkdir(state.constData(), 0700);
+             ::mkdir((root + "/.mine").constData(), 0700);
+             ::symlink((root + "/.mine").constData(), folder.constData());
+         },
+         {},
+         folder + '/'},
+        {"a file",
+         [&] {
+             ::mkdir(state.constData(), 0700);
+             write(".state/calvane", "x");
+         },
+         {},
+         folder + '/'},
+        {"another user's",
+         [&] {
+             makeFolder(0700);
+             ::chown(folder.constData(), 65534, 65534);
+         },
+         {},
+         folder + '/',
+         true},
+        {"writable by another group",
+         [&] {
+             makeFolder(0770);
+             ::chown(folder.constData(), ::geteuid(), ::getgid() + 1);
+         },
+         {},
+         folder + '/',
+         true},
+        {"in a folder all may write",
+         [&] {
+             makeFolder(0700);
+             ::chmod(state.constData(), 0777);
+         },
+         {},
+         state},
+        {"in a sticky folder all may write",
+         [&] {
+             makeFolder(0700);
+             ::chmod(state.constData(), 01777);
+         },
+         {},
+         {}},
+        {"writable by all, no journal", [&] { makeFolder(0777); }, {"--no-journal"}, {}},
+        {"writable by all, a journal elsewhere", [&] { makeFolder(0777); }, {"--journal", "mine.jsonl"}, {}},
+    };
+    for (const Row& row : rows) {
+        if (row.rootOnly && ::geteuid() != 0) {
+            continue; // only root makes a folder another user's
+        }
+        for (const char* made : {"/.state", "/.mine", "/music", "/mine.jsonl"}) {
+            removeTree(root + made);
+        }
+        write("music/a.mid", MidiWithTitle("A"));
+        row.prepare();
+        const ToolRun run = tool(QList<QByteArray>{"music"} + row.options);
+        const bool refused = !row.refused.isEmpty();
+        EXPECT_EQ(run.status, refused ? 1 : 0) << row.what;
+        EXPECT_EQ(QFile::exists(dir.path(QStringLiteral("music/a.mid"))), refused) << row.what;
+        EXPECT_EQ(run.err.contains("the journal folder " + row.refused + " is refused"), refused)
+            << row.what << ": " << run.err.toStdString();
+        if (std::string(row.what) == "missing") {
+            struct stat st
+            {};
+            ASSERT_EQ(::stat(folder.constData(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, 0700u) << "for the user alone";
+        }
+    }
+}
+
+// An undo takes only a journal of the user's own that no one else may write, and
+// renames back only files and links.
+TEST_F(RenameToolTest, AnUndoTakesOnlyTheUsersOwnJournalAndRenamesOnlyFilesAndLinks)
+{
+    write("music/1.mid", MidiWithTitle("One"));
+    write("music/2.mid", MidiWithTitle("Two"));
+    ASSERT_EQ(tool({"music"}).status, 0);
+    ASSERT_EQ(journals().size(), 1);
+    const QByteArray journal = journals()[0];
+    const Tree renamed = tree();
+    ::chmod(journal.constData(), 0666);
+    ToolRun undo = tool({"--undo", journal});
+    EXPECT_EQ(undo.status, 1);
+    EXPECT_TRUE(undo.err.contains("is refused: other users may write in it")) << undo.err.toStdString();
+    ::chmod(journal.constData(), 0600);
+    if (::geteuid() == 0) {
+        ::chown(journal.constData(), 65534, 65534);
+        EXPECT_EQ(tool({"--undo", journal}).status, 1);
+        ::chown(journal.constData(), 0, 0);
+    }
+    EXPECT_EQ(tree(), renamed);
+
+    // A folder where a file was renamed to: left alone.
+    ASSERT_EQ(::rename((root + "/music/Two.mid").constData(), (root + "/Two.mid").constData()), 0);
+    ASSERT_EQ(::mkdir((root + "/music/Two.mid").constData(), 0700), 0);
+    undo = tool({"--undo", journal});
+    EXPECT_EQ(undo.status, 1);
+    EXPECT_TRUE(lines(undo.out).first().startsWith(QString::fromUtf8(root + "/music/Two.mid: 1 ")))
+        << undo.out.toStdString();
+    EXPECT_EQ(tree(), (Tree{{"/1.mid", MidiWithTitle("One")}, {"/Two.mid", "<folder>"}}));
 }
 
 // Space and LastSpace from the program's settings file; the options over them; a

@@ -280,6 +280,25 @@ TEST_F(ReviewRunTest, AJournalThatCannotBeWrittenIsToldOnceAndTheRenamesGoOn)
     ApplyReviewPlan(p, idle, [](qsizetype, qsizetype) { return true; }); // every row has its name now
     idle.close();
     EXPECT_TRUE(ListJournalRuns(journals).empty());
+
+    // The journal folder of the state folder, open to every user: another could plant a
+    // journal there; it is not used, the user is told why, the renames go on.
+    write(QStringLiteral("c.mid"), MidiWithTitle("Gamma"));
+    const QByteArray state = QFile::encodeName(dir.path(QStringLiteral("state")));
+    const QByteArray oldState = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", state);
+    ASSERT_EQ(::mkdir(state.constData(), 0700), 0);
+    ASSERT_EQ(::mkdir((state + "/calvane").constData(), 0700), 0);
+    ASSERT_EQ(::chmod((state + "/calvane").constData(), 0777), 0);
+    ReviewPlan open = plan();
+    RunJournal shared("review", music);
+    ApplyReviewPlan(open, shared, [](qsizetype, qsizetype) { return true; });
+    qputenv("XDG_STATE_HOME", oldState);
+    EXPECT_TRUE(QFile::exists(dir.path(QStringLiteral("music/Gamma.mid"))));
+    const QString why = shared.untoldFailure();
+    EXPECT_TRUE(why.contains(QStringLiteral("他のユーザーも書き込めます"))) << why.toStdString();
+    EXPECT_EQ(shared.journaled(), 0);
+    EXPECT_TRUE(QDir(QFile::decodeName(state + "/calvane")).isEmpty());
 }
 
 QByteArray journalText(const char* started, QByteArrayView undoOf, const JournalOrigin& origin,

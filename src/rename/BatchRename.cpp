@@ -116,15 +116,15 @@ private:
             }
             batch.addFolder(shown, real);
             m_fileFolder.clear();
-            for (const ListedName& file : listing.files) {
-                const QByteArray name = NativePath(file.name);
+            for (qsizetype i = 0; i < listing.files.size(); ++i) {
+                const QByteArray name = NativePath(listing.files.name(i));
                 if (m_given.isEmpty() || !m_given.contains(real + name)) {
                     batch.add(name);
                 }
             }
             if (m_recursive) {
-                for (const ListedName& folder : listing.folders) {
-                    subfolders.push_back(NativePath(folder.name));
+                for (qsizetype i = 0; i < listing.folders.size(); ++i) {
+                    subfolders.push_back(NativePath(listing.folders.name(i)));
                 }
             }
         } // the listing goes before the subfolders are listed

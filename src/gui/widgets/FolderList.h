@@ -1,14 +1,17 @@
 #pragma once
 
-#include <QListWidget>
+#include <QListView>
 
 namespace calvane {
 
+class FolderEntries;
+
 /// The folder list: the path's ancestors from the root down, then the current
-/// folder's subfolders, each indented by its depth. A double-click asks to open
-/// an entry (folderChosen); setting the path, by the owner or after such a
-/// request, fires Change when the path differs.
-class FolderList : public QListWidget
+/// folder's subfolders, each indented by its depth. A view over their names (a
+/// folder of ten thousand subfolders makes no object per entry). A double-click
+/// asks to open an entry (folderChosen); setting the path, by the owner or after
+/// such a request, fires Change when the path differs.
+class FolderList : public QListView
 {
     Q_OBJECT
 public:
@@ -21,6 +24,8 @@ public:
     /// or the folder cannot be read; the list then keeps its previous path.
     void setPath(const QString& path);
 
+    /// The number of entries.
+    int count() const;
     /// The full path of an entry.
     QString entryPath(int row) const;
 
@@ -32,6 +37,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    FolderEntries* m_entries; // a child
     QString m_path;
 };
 

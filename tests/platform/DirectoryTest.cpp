@@ -67,6 +67,9 @@ TEST(NameList, SortsAsACaseInsensitiveComparisonThenByNameAndKeepsEveryNameLossl
     const QByteArray names[] = {
         "b.mid",
         "A.MID",
+        "Long common prefix B.mid", // past the 16 units the sort packs
+        "long common prefix a.mid",
+        "LONG COMMON PREFIX A.mid",
         "a.mid",
         "a.Mid",
         "_x.mid",

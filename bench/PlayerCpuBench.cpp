@@ -121,6 +121,10 @@ public:
         return m_inner.SendString(command, reply, replySize);
     }
     QString SilentOutputReason() const override { return m_inner.SilentOutputReason(); }
+    void SetEndOfPlayHandler(std::function<void()> handler) override
+    {
+        m_inner.SetEndOfPlayHandler(std::move(handler));
+    }
     long modeQueries = 0;
 
 private:

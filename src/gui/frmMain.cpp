@@ -63,12 +63,14 @@ frmMain::frmMain(ProgramState& state, const MainWindowServices& services, QWidge
     timMIDIStop = &services.timer;
     timMIDIStop->setInterval(0);
     timMIDIStop->setHandler([this] { timMIDIStop_Timer(); });
+    followEndOfPlay(true);
     connectEvents();
 }
 
 frmMain::~frmMain()
 {
-    // The timer may outlive the window.
+    // The timer and the device may outlive the window.
+    followEndOfPlay(false);
     timMIDIStop->setInterval(0);
     timMIDIStop->setHandler({});
 }

@@ -161,7 +161,7 @@ void frmMain::showProcessFolder()
     drvDrive->followPath(dirDirectory->path());
     m_driveFolders[drvDrive->drive()] = dirDirectory->path();
     filFile->setFolder(dirDirectory->path());
-    filFile->Refresh();
+    filFile->showFiles(dirDirectory->takeFiles());
 }
 
 void frmMain::showStartFolder()
@@ -217,7 +217,7 @@ void frmMain::dirDirectory_Change()
         m_driveFolders[drvDrive->drive()] = path;
         filFile->setFolder(path);
         rememberFastFolder();
-        filFile->Refresh();
+        filFile->showFiles(dirDirectory->takeFiles());
         clearSelectionDisplay();
     });
 }

@@ -153,8 +153,10 @@ void NameList::sort()
     const auto key = [&](std::uint32_t i) { return keyText.sliced(keyAt[i], keyAt[i + 1] - keyAt[i]); };
 
     std::sort(records.begin(), records.end(), [&](const Record& a, const Record& b) {
-        if (a.prefix != b.prefix) {
-            return a.prefix < b.prefix;
+        for (std::size_t k = 0; k < a.prefix.size(); ++k) {
+            if (a.prefix[k] != b.prefix[k]) {
+                return a.prefix[k] < b.prefix[k];
+            }
         }
         const int c = compareUnits(key(a.index), key(b.index));
         return c != 0 ? c < 0 : compareUnits(name(a.index), name(b.index)) < 0;

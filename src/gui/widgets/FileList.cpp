@@ -39,9 +39,13 @@ FileList::FileList(QWidget* parent) : QListView(parent), m_model(new NameListMod
 
 void FileList::Refresh()
 {
-    FolderListing listing = ListFolder(m_folder, u".mid");
+    showFiles(ListFolder(m_folder, FileSuffix()).files);
+}
+
+void FileList::showFiles(NameList files)
+{
     const QSignalBlocker quiet(selectionModel());
-    m_model->setNames(std::move(listing.files));
+    m_model->setNames(std::move(files));
     m_listIndex = -1;
     if (m_folder != m_listedFolder) {
         m_listedFolder = m_folder;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/NameList.h"
+
 #include <QListView>
 #include <QMimeData>
 #include <QStringList>
@@ -29,9 +31,15 @@ public:
     /// Sets the folder; Refresh reads it.
     void setFolder(const QString& folder) { m_folder = folder; }
 
+    /// The suffix of the names the list shows, in any letter case.
+    static QString FileSuffix() { return QStringLiteral(".mid"); }
+
     /// Reads the folder again; no entry is selected afterwards (and no Click fires).
     /// Throws RuntimeError when the folder cannot be read.
     void Refresh();
+    /// As Refresh, with the folder's files just read by someone else (ListFolder with
+    /// FileSuffix, sorted).
+    void showFiles(NameList files);
 
     /// The number of entries.
     int count() const;

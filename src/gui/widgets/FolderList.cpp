@@ -144,12 +144,14 @@ void FolderList::setPath(const QString& path)
         throw RuntimeError(ErrNo::PathNotFound);
     }
     const QString clean = QDir::cleanPath(path);
-    FolderListing listing = ListFolder(clean, u"");
+    FolderListing listing = ListFolder(clean, m_fileSuffix);
     m_entries->show(clean, std::move(listing.folders));
     setCurrentIndex(m_entries->index(m_entries->current()));
 
+    m_files = {};
     if (clean != m_path) {
         m_path = clean;
+        m_files = std::move(listing.files);
         emit Change();
     }
 }

@@ -7,8 +7,6 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
-#include <cstring>
 
 namespace calvane {
 namespace {
@@ -30,34 +28,6 @@ void appendFolded(QString& out, QStringView text)
             out.append(QChar(static_cast<char16_t>(QChar::toCaseFolded(char32_t{c}))));
         }
     }
-}
-
-/// By UTF-16 code units, then the shorter first, as QStringView::compare; equal
-/// stretches are passed over four units at a time.
-int compareUnits(QStringView a, QStringView b)
-{
-    const qsizetype n = std::min(a.size(), b.size());
-    const char16_t* p = a.utf16();
-    const char16_t* q = b.utf16();
-    qsizetype i = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        for (; i + 4 <= n; i += 4) {
-            std::uint64_t x = 0;
-            std::uint64_t y = 0;
-            std::memcpy(&x, p + i, sizeof x);
-            std::memcpy(&y, q + i, sizeof y);
-            if (x != y) {
-                i += std::countr_zero(x ^ y) / 16; // the first unit that differs
-                return p[i] < q[i] ? -1 : 1;
-            }
-        }
-    }
-    for (; i < n; ++i) {
-        if (p[i] != q[i]) {
-            return p[i] < q[i] ? -1 : 1;
-        }
-    }
-    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
 bool isAscii(QByteArrayView bytes)
@@ -158,8 +128,9 @@ void NameList::sort()
                 return a.prefix[k] < b.prefix[k];
             }
         }
-        const int c = compareUnits(key(a.index), key(b.index));
-        return c != 0 ? c < 0 : compareUnits(name(a.index), name(b.index)) < 0;
+        // By UTF-16 code units, then the shorter first.
+        const int c = key(a.index).compare(key(b.index));
+        return c != 0 ? c < 0 : name(a.index).compare(name(b.index)) < 0;
     });
     std::vector<Entry> sorted;
     sorted.reserve(n);

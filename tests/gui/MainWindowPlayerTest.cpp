@@ -254,7 +254,7 @@ TEST_P(EndOfPlayTest, WithoutRepeatTheEndStopsThereAndTheNextPlayStartsFromThere
     load();
     click(window->cmdPlay);
     tickAfter(83450);
-    reachAfter(10); // ends less than a drawing after the time shown: the end time is shown exactly
+    reachAfter(10); // the end comes between two ticks: the end time itself is shown
     EXPECT_EQ(device.sent, QStringList({kMode, QStringLiteral("Stop Midi")}) + kTickQueries.mid(1));
     EXPECT_EQ(window->lblStatus->text(), QStringLiteral("演奏が終了しました (停止中)"));
     EXPECT_EQ(picture(), 102);

@@ -50,16 +50,6 @@ QStringView NameList::shown(qsizetype i) const
     return QStringView(m_text).sliced(e.shownAt, e.shownSize);
 }
 
-qsizetype NameList::indexOf(QStringView wanted) const
-{
-    for (qsizetype i = 0; i < size(); ++i) {
-        if (name(i) == wanted) {
-            return i;
-        }
-    }
-    return -1;
-}
-
 void NameList::appendNative(QByteArrayView native)
 {
     if (isAscii(native)) {

@@ -19,14 +19,11 @@ class NameList
 {
 public:
     qsizetype size() const { return static_cast<qsizetype>(m_entries.size()); }
-    bool isEmpty() const { return m_entries.empty(); }
 
     /// The name as the file system holds it; valid until the list changes.
     QStringView name(qsizetype i) const;
     /// The text to show for it.
     QStringView shown(qsizetype i) const;
-    /// The first entry named exactly `name` (letter case counts), or -1.
-    qsizetype indexOf(QStringView name) const;
 
     /// Adds a name given by its bytes, as a folder listing gives it.
     void appendNative(QByteArrayView native);

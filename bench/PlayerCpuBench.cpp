@@ -1,6 +1,6 @@
 // CPU of the whole program while a song plays with the player panel shown,
-// beside the media device alone, with an empty 1 kHz timer (without and with an
-// empty window on the display), and polled at 1 kHz without a window.
+// beside the media device alone, with the program's playback timer ticking empty (without and with an
+// empty window on the display), and polled at that timer's rate without a window.
 // Each case runs as a fresh process (this program again, with --probe) that
 // reports the user + system CPU time of all its threads (getrusage) over the
 // playing time only, not the start-up.
@@ -121,6 +121,10 @@ public:
         return m_inner.SendString(command, reply, replySize);
     }
     QString SilentOutputReason() const override { return m_inner.SilentOutputReason(); }
+    void SetEndOfPlayHandler(std::function<void()> handler) override
+    {
+        m_inner.SetEndOfPlayHandler(std::move(handler));
+    }
     long modeQueries = 0;
 
 private:
@@ -183,10 +187,10 @@ int probeWindow(int argc, char** argv, ProbeDevice& device, const QString& ini, 
     return RunCalvane(argc, argv, options);
 }
 
-/// The device playing: alone ("device"), beside an empty 1 kHz timer ("timer": the
+/// The device playing: alone ("device"), beside the program's playback timer ticking empty ("timer": the
 /// floor of any program that ticks that often), beside the same timer in a program
 /// that shows an empty window ("screen": the floor of a windowed program, whose
-/// event loop also serves the display), or polled at 1 kHz with the queries of the
+/// event loop also serves the display), or polled at that rate with the queries of the
 /// window's timer ("polling").
 int probeDevice(int argc, char** argv, ProbeDevice& device, const QString& song, int seconds,
                 const QString& mode)

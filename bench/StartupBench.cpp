@@ -4,7 +4,8 @@
 //   ./build/bench/bench_startup [RUNS=21] [FILES=10000]
 //
 // Uses the display of the environment (QT_QPA_PLATFORM=offscreen, or a real or
-// virtual X server through xvfb-run).
+// virtual X server through xvfb-run). CALVANE_STARTUP_PROBE names another build's
+// probe, to measure two builds on the same files.
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -63,7 +64,8 @@ int main(int argc, char** argv)
         probe.setWorkingDirectory(work.path());
         QElapsedTimer clock;
         clock.start();
-        probe.start(QStringLiteral(STARTUP_PROBE_EXE), {ini, work.filePath(QStringLiteral("instance"))});
+        probe.start(qEnvironmentVariable("CALVANE_STARTUP_PROBE", QStringLiteral(STARTUP_PROBE_EXE)),
+                    {ini, work.filePath(QStringLiteral("instance"))});
         if (!probe.waitForFinished(60000) || probe.exitCode() != 0) {
             std::fprintf(stderr, "probe failed: %s\n", probe.readAllStandardError().constData());
             return 1;

@@ -160,12 +160,15 @@ public:
 
 /// The playback timer in the test's hand: nothing ticks until tick() is called,
 /// whatever the interval, so a late tick after a switch-off can be delivered too.
+/// `seen` is what the window last said of itself.
 class FakePlaybackTimer final : public PlaybackTimer
 {
 public:
     void setHandler(std::function<void()> handler) override { m_handler = std::move(handler); }
     void setInterval(int milliseconds) override { m_interval = std::max(milliseconds, 0); }
     int interval() const override { return m_interval; }
+    void setSeen(bool isSeen) override { seen = isSeen; }
+    bool seen = true;
 
     void tick()
     {

@@ -18,6 +18,10 @@ public:
         return m_device.SendString(command, reply, replySize);
     }
     QString SilentOutputReason() const override { return m_device.SilentOutputReason(); }
+    void SetEndOfPlayHandler(std::function<void()> handler) override
+    {
+        m_device.SetEndOfPlayHandler(std::move(handler));
+    }
 
 private:
     SteadyClock m_clock;

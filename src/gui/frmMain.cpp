@@ -82,12 +82,14 @@ frmMain::frmMain(ProgramState& state, const MainWindowServices& services, QWidge
     timMIDIStop = &services.timer;
     timMIDIStop->setInterval(0);
     timMIDIStop->setHandler([this] { timMIDIStop_Timer(); });
+    followEndOfPlay(true);
     connectEvents();
 }
 
 frmMain::~frmMain()
 {
-    // The timer may outlive the window.
+    // The timer and the device may outlive the window.
+    followEndOfPlay(false);
     timMIDIStop->setInterval(0);
     timMIDIStop->setHandler({});
 }
@@ -183,7 +185,7 @@ void frmMain::showProcessFolder()
     drvDrive->followPath(dirDirectory->path());
     m_driveFolders[drvDrive->drive()] = dirDirectory->path();
     filFile->setFolder(dirDirectory->path());
-    filFile->Refresh();
+    filFile->showFiles(dirDirectory->takeFiles());
 }
 
 void frmMain::showStartFolder()
@@ -239,7 +241,7 @@ void frmMain::dirDirectory_Change()
         m_driveFolders[drvDrive->drive()] = path;
         filFile->setFolder(path);
         rememberFastFolder();
-        filFile->Refresh();
+        filFile->showFiles(dirDirectory->takeFiles());
         clearSelectionDisplay();
     });
 }

@@ -129,12 +129,6 @@ public:
     /// the title box's text, the device, timMIDIStop and the file list's folder.
     FailureContext failureContext();
 
-    /// While a file plays, the time is drawn again once this much of it has passed:
-    /// 25 times a second, the rate of film. The tenths go through every digit and
-    /// the last digits change at every drawing, so the time runs evenly; no one
-    /// reads a time that changes faster, and each drawing costs more than a tick.
-    static constexpr int kTimeStepMilliseconds = 40;
-
     // The controls, by their design names; the window owns them through their Qt
     // parents. Public like a form's controls: the dialogs built on the main window
     // read and set them.
@@ -201,6 +195,9 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     // Building (frmMain_Controls.cpp).
@@ -237,6 +234,8 @@ private:
     void sldPosition_MouseUp();
     void sldPosition_Scroll();
     void timMIDIStop_Timer();
+    void followEndOfPlay(bool on);
+    void tellTimerWhetherSeen();
     void mnuUsePlayer_Click();
     void showStatusNow(const QString& text);
     void showPosition(std::int32_t milliseconds);
@@ -273,7 +272,6 @@ private:
     QString m_iniPath;
     bool m_loading = false;
     bool m_dragging = false;                ///< a mouse button is held on sldPosition
-    std::int32_t m_shownPosition = 0;       ///< the time lblPosition shows
     bool m_toldSilentOutput = false;        ///< the user knows the output is silent (once a run)
     QString m_fileName;                     ///< the file txtFileName shows, as the file system names it
     QHash<QString, QString> m_driveFolders; ///< the last folder shown on each drive

@@ -70,6 +70,7 @@ void frmMain::createControls()
     drvDrive = named(new DriveList(client), "drvDrive");
     drvDrive->setToolTip(QStringLiteral("MIDIファイルのあるドライブを選択"));
     dirDirectory = named(new FolderList(client), "dirDirectory");
+    dirDirectory->setFileSuffix(FileList::FileSuffix()); // read once for both lists
     dirDirectory->setToolTip(QStringLiteral("MIDIファイルのあるディレクトリを選択"));
     filFile = named(new FileList(client), "filFile");
     filFile->setToolTip(QStringLiteral("現在開いているディレクトリ内のMIDIファイル"));

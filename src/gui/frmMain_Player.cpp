@@ -2,6 +2,10 @@
 // slider and the playback timer with end of play and repeat; the Edit menu's
 // enabling; the hand-over to an external player. The device's mode is asked
 // for whenever it matters: nothing here remembers whether the player plays.
+//
+// The timer's ticks move the slider and the time, 25 times a second and only
+// while the window can be seen; the end of play comes from the device as an
+// event the moment it happens, and runs the tick at once.
 
 #include "errors/Guard.h"
 #include "gui/StatusTexts.h"
@@ -15,11 +19,10 @@
 #include "rename/basFileNameControl.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-
-#include <cstdlib>
 
 namespace calvane {
 namespace {
@@ -27,7 +30,7 @@ namespace {
 const QString kPlaying = QStringLiteral("再生中です");
 const QString kSeeking = QStringLiteral("Seeking...");
 
-constexpr int kPlayingPeriod = 1; // milliseconds: as often as the platform allows
+constexpr int kPlayingPeriod = 1; // milliseconds: the timer's state while a file plays
 
 } // namespace
 
@@ -153,23 +156,58 @@ void frmMain::timMIDIStop_Timer()
     }
     // One position query serves the slider and the time. The slider repaints
     // only when its thumb moves by a pixel, and a label set to the text it shows
-    // does not repaint. While the file plays, the time is drawn once
-    // kTimeStepMilliseconds of it have passed; in any other mode the exact time
-    // is shown at once.
+    // does not repaint.
     const std::int32_t position = m_control.GetMIDIPosition();
     if (!m_dragging) {
         sldPosition->setValue(position);
     }
-    if (!basMIDIControl::IsPlaying(mode) || std::abs(position - m_shownPosition) >= kTimeStepMilliseconds) {
-        showPosition(position);
-    }
+    showPosition(position);
     lblTempo->setText(QString::number(m_control.GetMIDITempo()));
+}
+
+/// The device's end-of-play event, on its own thread, queued to this window's: the
+/// tick runs at once, whether the window is seen or not. Off before the window goes.
+void frmMain::followEndOfPlay(bool on)
+{
+    if (!on) {
+        m_control.SetEndOfPlayHandler({}); // waits for a call in progress
+        return;
+    }
+    m_control.SetEndOfPlayHandler([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { timMIDIStop_Timer(); }, Qt::QueuedConnection);
+    });
+}
+
+/// Ticks only move what can be seen: none while the window is hidden or minimized.
+void frmMain::tellTimerWhetherSeen()
+{
+    timMIDIStop->setSeen(isVisible() && !isMinimized());
+}
+
+void frmMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    tellTimerWhetherSeen();
+}
+
+void frmMain::hideEvent(QHideEvent* event)
+{
+    QMainWindow::hideEvent(event);
+    tellTimerWhetherSeen();
+}
+
+void frmMain::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        tellTimerWhetherSeen();
+    }
 }
 
 void frmMain::showPosition(std::int32_t milliseconds)
 {
     lblPosition->setText(FormatPlayTime(milliseconds));
-    m_shownPosition = milliseconds;
 }
 
 void frmMain::sldPosition_MouseDown()

@@ -6,7 +6,6 @@
 
 #include <QStringList>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -51,14 +50,6 @@ bool endsWithNoCase(const char* name, size_t length, QStringView suffix)
         }
     }
     return true;
-}
-
-void sortShown(std::vector<ListedName>& names)
-{
-    std::sort(names.begin(), names.end(), [](const ListedName& a, const ListedName& b) {
-        const int c = a.shown.compare(b.shown, Qt::CaseInsensitive);
-        return c != 0 ? c < 0 : a.name < b.name;
-    });
 }
 
 } // namespace
@@ -149,12 +140,11 @@ FolderListing ListFolder(const QString& folder, QStringView fileSuffix)
         if (!listedFile && !isFolder) {
             continue;
         }
-        ListedName listed{PathFromNative(QByteArrayView(name, static_cast<qsizetype>(length))), {}};
-        listed.shown = ShownName(listed.name);
-        (listedFile ? listing.files : listing.folders).push_back(std::move(listed));
+        (listedFile ? listing.files : listing.folders)
+            .appendNative(QByteArrayView(name, static_cast<qsizetype>(length)));
     }
-    sortShown(listing.files);
-    sortShown(listing.folders);
+    listing.files.sort();
+    listing.folders.sort();
     return listing;
 }
 

@@ -1,28 +1,20 @@
 #pragma once
 
+#include "platform/NameList.h"
+
 #include <QString>
 
-#include <vector>
-
 namespace calvane {
-
-/// One entry of a folder listing: the name as the file system holds it (lossless,
-/// see PathFromNative) and the text to show for it.
-struct ListedName
-{
-    QString name;
-    QString shown;
-};
 
 /// The names of a folder's ordinary files that end in the given suffix without
 /// regard to ASCII letter case, and of its subfolders; hidden names (a leading
 /// ".") are left out. No file is opened: the kinds come from the folder itself,
 /// with a stat only where it does not say (links, some file systems). Each list
-/// is sorted by its shown text without regard to letter case.
+/// is sorted by its shown text without regard to letter case (NameList::sort).
 struct FolderListing
 {
-    std::vector<ListedName> files;
-    std::vector<ListedName> folders;
+    NameList files;
+    NameList folders;
 };
 
 /// An empty suffix lists no files, only the subfolders. Throws RuntimeError when

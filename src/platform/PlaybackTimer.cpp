@@ -1,5 +1,7 @@
 #include "platform/PlaybackTimer.h"
 
+#include <algorithm>
+
 namespace calvane {
 
 QtPlaybackTimer::QtPlaybackTimer()
@@ -14,11 +16,23 @@ QtPlaybackTimer::QtPlaybackTimer()
 
 void QtPlaybackTimer::setInterval(int milliseconds)
 {
+    m_interval = std::max(milliseconds, 0);
+    follow();
+}
+
+void QtPlaybackTimer::setSeen(bool seen)
+{
+    m_seen = seen;
+    follow();
+}
+
+void QtPlaybackTimer::follow()
+{
     // A QTimer of interval 0 would fire whenever the event loop is idle: 0 means off here.
-    if (milliseconds <= 0) {
+    if (m_interval == 0 || !m_seen) {
         m_timer.stop();
-    } else if (!m_timer.isActive() || m_timer.interval() != milliseconds) {
-        m_timer.start(milliseconds);
+    } else if (!m_timer.isActive()) {
+        m_timer.start(kPlaybackTickMilliseconds);
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace calvane {
 
 /// Return codes of the media device (the media-control interface's numbers).
@@ -43,6 +45,13 @@ public:
     /// card, no SoundFont, no port), so that the song plays silently; empty while the
     /// output sounds and before the first play.
     virtual QString SilentOutputReason() const = 0;
+
+    /// The end of play as an event: `handler` is called, on a thread of the device's
+    /// own, each time the open file plays to its end (not when a command stops it),
+    /// once the mode reads "stopped". The receiver hands it over to its own thread
+    /// and must not wait there for the thread that sets it; setting another handler
+    /// (or none) waits until a call in progress has returned.
+    virtual void SetEndOfPlayHandler(std::function<void()> handler) = 0;
 };
 
 } // namespace calvane

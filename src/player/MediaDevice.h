@@ -31,7 +31,8 @@ void WriteDiagnosticLine(const QString& line);
 /// it. The output is chosen by the port at each start of play; when it cannot be
 /// opened the song plays silently, SilentOutputReason says why, and so does one line
 /// to the diagnostic (once for each new reason). Stop, pause, seek and close silence
-/// the output before they return. Not thread-safe: one thread sends the commands.
+/// the output before they return; the end of play is told on the sequencer's thread.
+/// Not thread-safe: one thread sends the commands.
 class MediaDevice final : public MciDevice
 {
 public:
@@ -41,6 +42,10 @@ public:
 
     int SendString(const QString& command, QString* reply, int replySize) override;
     QString SilentOutputReason() const override { return m_lastWhy; }
+    void SetEndOfPlayHandler(std::function<void()> handler) override
+    {
+        m_sequencer.SetEndHandler(std::move(handler));
+    }
 
 private:
     int execute(QStringView command, QString& reply);

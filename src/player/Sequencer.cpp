@@ -240,7 +240,16 @@ void Sequencer::run()
         if (m_quit) {
             return;
         }
-        const std::optional<std::int64_t> deadline = m_mode == Mode::Playing ? playDue() : std::nullopt;
+        bool ended = false;
+        const std::optional<std::int64_t> deadline = m_mode == Mode::Playing ? playDue(ended) : std::nullopt;
+        if (ended) {
+            output.unlock();
+            std::lock_guard lock(m_endMutex);
+            if (m_onEnd) {
+                m_onEnd();
+            }
+            continue; // a command may have come meanwhile: look again
+        }
         // The state lock is taken before the output lock is let go: a command that
         // comes now changes the state only once the wait has begun, and wakes it.
         std::unique_lock lock(m_mutex);
@@ -249,7 +258,13 @@ void Sequencer::run()
     }
 }
 
-std::optional<std::int64_t> Sequencer::playDue()
+void Sequencer::SetEndHandler(std::function<void()> handler)
+{
+    std::lock_guard lock(m_endMutex);
+    m_onEnd = std::move(handler);
+}
+
+std::optional<std::int64_t> Sequencer::playDue(bool& ended)
 {
     const std::int64_t songNow = m_clock.NowUs() - m_originUs;
     while (const SmfEvent* e = m_next->peek()) {
@@ -273,6 +288,7 @@ std::optional<std::int64_t> Sequencer::playDue()
         m_mode = Mode::Stopped;
     }
     silence();
+    ended = true;
     return std::nullopt;
 }
 

@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -63,9 +64,16 @@ public:
     /// SmfSong::TempoAt the position; 0 without a song.
     int Tempo() const;
 
+    /// Called on the sequencer's thread each time a song plays to its end (not when
+    /// a command stops it), once the mode is stopped and the output silenced, with
+    /// no lock of the sequencer held. It must not wait for the thread that sets it:
+    /// setting another (or none) waits until a call in progress has returned.
+    void SetEndHandler(std::function<void()> handler);
+
 private:
     void run();
-    std::optional<std::int64_t> playDue();
+    /// Sends what is due; `ended` when the song has just played to its end.
+    std::optional<std::int64_t> playDue(bool& ended);
     /// The position; called with either lock held.
     std::int64_t positionLocked() const;
     /// Sent with the output lock held, as everything else.
@@ -87,6 +95,8 @@ private:
     std::optional<SmfCursor> m_next; ///< at the first item not yet played (output lock)
     std::uint32_t m_micros = 500000; ///< the tempo at the position; while playing, at the items played
     bool m_quit = false;
+    std::mutex m_endMutex; ///< guards m_onEnd and its calls; taken with no other lock
+    std::function<void()> m_onEnd;
     std::thread m_thread; // last: starts when everything above is ready
 };
 

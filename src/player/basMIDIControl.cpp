@@ -146,4 +146,9 @@ QString basMIDIControl::SilentOutputReason() const
     return m_device.SilentOutputReason();
 }
 
+void basMIDIControl::SetEndOfPlayHandler(std::function<void()> handler)
+{
+    m_device.SetEndOfPlayHandler(std::move(handler));
+}
+
 } // namespace calvane

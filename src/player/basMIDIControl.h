@@ -4,6 +4,7 @@
 #include <QStringView>
 
 #include <cstdint>
+#include <functional>
 
 namespace calvane {
 
@@ -43,6 +44,10 @@ public:
 
     /// Why the last start of play went to a silent output; empty while it sounds.
     QString SilentOutputReason() const;
+
+    /// The device's end-of-play event (MciDevice::SetEndOfPlayHandler): called on
+    /// the device's thread; empty to stop hearing of it.
+    void SetEndOfPlayHandler(std::function<void()> handler);
 
     static bool IsPlaying(QStringView mode) { return mode.startsWith(u"playing"); }
     static bool IsPaused(QStringView mode) { return mode.startsWith(u"paused"); }

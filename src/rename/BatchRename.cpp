@@ -118,15 +118,15 @@ private:
             }
             batch.addFolder(shown, real, id);
             m_fileFolder.clear();
-            for (const ListedName& file : listing.files) {
-                const QByteArray name = NativePath(file.name);
+            for (qsizetype i = 0; i < listing.files.size(); ++i) {
+                const QByteArray name = NativePath(listing.files.name(i));
                 if (m_given.isEmpty() || !m_given.contains(real + name)) {
                     batch.add(name);
                 }
             }
             if (m_recursive) {
-                for (const ListedName& folder : listing.folders) {
-                    const QByteArray name = NativePath(folder.name);
+                for (qsizetype i = 0; i < listing.folders.size(); ++i) {
+                    const QByteArray name = NativePath(listing.folders.name(i));
                     struct stat st
                     {};
                     if (::lstat((real + name).constData(), &st) == 0 && S_ISDIR(st.st_mode)) {

@@ -7,6 +7,7 @@
 
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QUrl>
 
 #include <functional>
@@ -145,10 +146,10 @@ TEST_F(MainWindowTest, AFolderChangeClearsTheDisplayButLeavesThePlayerAlone)
     }();
     ASSERT_GT(row, 0);
     QTest::mouseDClick(folders->viewport(), Qt::LeftButton, {},
-                       folders->visualItemRect(folders->item(row)).center());
+                       folders->visualRect(folders->model()->index(row, 0)).center());
 
     EXPECT_EQ(folders->path(), music + QStringLiteral("/sub"));
-    EXPECT_EQ(folders->item(0)->text(), QStringLiteral("/")); // the ancestors from the root
+    EXPECT_EQ(folders->model()->index(0, 0).data(), QStringLiteral("/")); // the ancestors from the root
     EXPECT_EQ(listed(), QStringList{QStringLiteral("s.MID")});
     EXPECT_EQ(window->txtFileName->text(), QString());
     EXPECT_EQ(window->txtTime->text(), QStringLiteral("00:00.0"));
@@ -156,6 +157,37 @@ TEST_F(MainWindowTest, AFolderChangeClearsTheDisplayButLeavesThePlayerAlone)
     EXPECT_EQ(state.CurrentMIDIPath, music + QStringLiteral("/a.mid"));
     EXPECT_TRUE(device.sent.isEmpty());
     EXPECT_EQ(state.settings.FastFolderPath, music + QStringLiteral("/sub"));
+}
+
+// A long list scrolled to its end: another folder is shown from its top, while the
+// same folder read again (as after a rename) keeps its place.
+TEST_F(MainWindowTest, AnotherFolderIsShownFromItsTop)
+{
+    const QString sub = music + QStringLiteral("/sub");
+    QDir(music).mkdir(QStringLiteral("sub"));
+    for (int i = 0; i < 80; ++i) {
+        const QString name = QStringLiteral("%1.mid").arg(i, 2, 10, QLatin1Char('0'));
+        addMidi(name, "T");
+        addMidi(name, "T", sub);
+    }
+    start();
+    FileList* files = window->filFile;
+    QScrollBar* scroll = files->verticalScrollBar();
+    files->setFocus();
+    QTest::keyClick(files, Qt::Key_End);
+    ASSERT_EQ(files->listIndex(), 79);
+    const int end = scroll->value();
+    ASSERT_GT(end, 0);
+    files->Refresh();
+    EXPECT_EQ(scroll->value(), end);
+
+    FolderList* folders = window->dirDirectory;
+    QTest::mouseDClick(folders->viewport(), Qt::LeftButton, {},
+                       folders->visualRect(folders->model()->index(folders->count() - 1, 0)).center());
+    ASSERT_EQ(folders->path(), sub);
+    QCoreApplication::processEvents(); // the list lays its entries out
+    EXPECT_EQ(scroll->value(), 0);
+    EXPECT_EQ(files->indexAt(QPoint(2, 2)).row(), 0);
 }
 
 TEST_F(MainWindowTest, AFolderGoneBeforeItIsOpenedIsReportedAndTheListStays)
@@ -167,7 +199,7 @@ TEST_F(MainWindowTest, AFolderGoneBeforeItIsOpenedIsReportedAndTheListStays)
     ASSERT_EQ(folders->entryPath(row), music + QStringLiteral("/gone"));
     QDir(music).rmdir(QStringLiteral("gone"));
     QTest::mouseDClick(folders->viewport(), Qt::LeftButton, {},
-                       folders->visualItemRect(folders->item(row)).center());
+                       folders->visualRect(folders->model()->index(row, 0)).center());
     EXPECT_EQ(shownBoxes(), QStringList{QStringLiteral("ファイル: ") + ErrorText(ErrNo::FileNotFound)});
     EXPECT_EQ(boxes.shown[0].icon, MsgIcon::Critical);
     EXPECT_EQ(folders->path(), music);
@@ -202,7 +234,7 @@ TEST_P(FolderKeys, EnterOpensTheSelectedFolderAsADoubleClickDoes)
     FolderList* folders = window->dirDirectory;
     folders->setFocus();
     QTest::keyClick(folders, Qt::Key_Down); // from the folder shown to its first subfolder
-    ASSERT_EQ(folders->entryPath(folders->currentRow()), music + QStringLiteral("/sub"));
+    ASSERT_EQ(folders->entryPath(folders->currentIndex().row()), music + QStringLiteral("/sub"));
     QTest::keyClick(folders, GetParam().key, GetParam().modifiers);
     EXPECT_EQ(folders->path(), GetParam().opens ? music + QStringLiteral("/sub") : music);
     EXPECT_EQ(listed(), GetParam().opens ? QStringList{QStringLiteral("s.mid")} : QStringList());
@@ -469,7 +501,7 @@ TEST_F(MainWindowTest, TheSelectionStaysOnceAFileIsChosen)
     for (const auto& gesture : gestures) {
         gesture();
         EXPECT_EQ(window->filFile->listIndex(), 1);
-        EXPECT_EQ(window->filFile->selectedItems().size(), 1);
+        EXPECT_EQ(window->filFile->selectionModel()->selectedIndexes().size(), 1);
         EXPECT_EQ(window->txtFileName->text(), QStringLiteral("b.mid"));
         window->mnuEdit_Click();
         EXPECT_TRUE(window->mnuConv->isEnabled());

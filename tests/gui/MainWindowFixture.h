@@ -110,14 +110,14 @@ protected:
     {
         QStringList names;
         for (int i = 0; i < window->filFile->count(); ++i) {
-            names.append(window->filFile->item(i)->text());
+            names.append(window->filFile->shownName(i));
         }
         return names;
     }
 
     QPoint entryCenter(int row) const
     {
-        return window->filFile->visualItemRect(window->filFile->item(row)).center();
+        return window->filFile->visualRect(window->filFile->model()->index(row, 0)).center();
     }
 
     void clickEntry(const QString& shown, Qt::MouseButton button = Qt::LeftButton)

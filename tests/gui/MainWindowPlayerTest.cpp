@@ -4,7 +4,8 @@
 // halts by other actions, repaint economy, and the external player.
 //
 // The device is FakePlayback over FakeMciDevice on a clock in the test's hand;
-// the timer ticks only when the test says so.
+// the timer ticks only when the test says so. The end of play reaches the window
+// by a tick or by the device's event, and the tests of the end run both ways.
 
 #include "MainWindowFixture.h"
 #include "player/FakePlayback.h"
@@ -90,6 +91,16 @@ protected:
         now += ms;
         device.sent.clear();
         timer.tick();
+    }
+
+    /// Lets the file play on and then lets the device tell the window of its end,
+    /// queued to the window's thread as the real device's event is.
+    void deviceEventAfter(std::int64_t ms)
+    {
+        now += ms;
+        device.sent.clear();
+        playback.passTime();
+        QCoreApplication::processEvents();
     }
 
     int picture() const { return window->cmdPlay->property("picture").toInt(); }
@@ -217,18 +228,49 @@ TEST_F(PlayerTest, ReturnToStartPlaysFromTheBeginningAndStopRewinds)
     EXPECT_EQ(window->lblStatus->text(), QStringLiteral("停止しました"));
 }
 
-TEST_F(PlayerTest, WithoutRepeatTheEndStopsThereAndTheNextPlayStartsFromTheBeginning)
+/// How the window hears of the end of play: a tick of its timer, or the device's event.
+enum class Driver
+{
+    Tick,
+    DeviceEvent,
+};
+
+class EndOfPlayTest : public PlayerTest, public ::testing::WithParamInterface<Driver>
+{
+protected:
+    /// Lets `ms` of play pass, then the window hears of it the way under test.
+    void reachAfter(std::int64_t ms)
+    {
+        if (GetParam() == Driver::Tick) {
+            tickAfter(ms);
+        } else {
+            deviceEventAfter(ms);
+        }
+    }
+};
+
+TEST_P(EndOfPlayTest, WithoutRepeatTheEndStopsThereAndTheNextPlayStartsFromTheBeginning)
 {
     load();
     click(window->cmdPlay);
     tickAfter(83450);
-    tickAfter(10); // ends less than a time step after the time shown: the end time is shown exactly
+    reachAfter(10); // the end comes between two ticks: the end time itself is shown
     EXPECT_EQ(device.sent, QStringList({kMode, QStringLiteral("Stop Midi")}) + kTickQueries.mid(1));
     EXPECT_EQ(window->lblStatus->text(), QStringLiteral("演奏が終了しました (停止中)"));
     EXPECT_EQ(picture(), 102);
     EXPECT_EQ(timer.interval(), 0);
     EXPECT_EQ(window->sldPosition->value(), 83456);
     EXPECT_EQ(window->lblPosition->text(), QStringLiteral("01:23.456"));
+
+    // The other way of hearing of it comes later and does nothing more.
+    device.sent.clear();
+    if (GetParam() == Driver::Tick) {
+        device.endOfPlay();
+        QCoreApplication::processEvents();
+    } else {
+        timer.tick();
+    }
+    EXPECT_TRUE(device.sent.isEmpty());
 
     click(window->cmdPrev);
     click(window->cmdStop);
@@ -250,13 +292,13 @@ TEST_F(PlayerTest, WithoutRepeatTheEndStopsThereAndTheNextPlayStartsFromTheBegin
     EXPECT_EQ(window->lblPosition->text(), QStringLiteral("00:01.000"));
 }
 
-TEST_F(PlayerTest, WithRepeatTheEndStartsAgainAtOnceAndTheStatusStays)
+TEST_P(EndOfPlayTest, WithRepeatTheEndStartsAgainAtOnceAndTheStatusStays)
 {
     load();
     state.settings.Repeat = 1;
     click(window->cmdPlay);
     tickAfter(5000);
-    tickAfter(90000);
+    reachAfter(90000);
     EXPECT_EQ(device.sent, QStringList({kMode, kToStart, kPlay})); // nothing else this tick
     EXPECT_EQ(window->lblPosition->text(), QStringLiteral("00:05.000"));
     EXPECT_EQ(window->lblStatus->text(), kPlaying);
@@ -267,7 +309,7 @@ TEST_F(PlayerTest, WithRepeatTheEndStartsAgainAtOnceAndTheStatusStays)
     EXPECT_EQ(window->lblPosition->text(), QStringLiteral("00:00.700"));
 }
 
-TEST_F(PlayerTest, AHeldThumbIsNotMovedAndHoldsOffTheEndOfPlay)
+TEST_P(EndOfPlayTest, AHeldThumbIsNotMovedAndHoldsOffTheEndOfPlay)
 {
     load();
     state.settings.Repeat = 1;
@@ -283,7 +325,7 @@ TEST_F(PlayerTest, AHeldThumbIsNotMovedAndHoldsOffTheEndOfPlay)
     EXPECT_EQ(window->sldPosition->value(), held);
     EXPECT_EQ(window->lblPosition->text(), QStringLiteral("00:11.000"));
 
-    tickAfter(100000); // the file ends while the thumb is held
+    reachAfter(100000); // the file ends while the thumb is held
     EXPECT_FALSE(device.sent.contains(kToStart));
     EXPECT_EQ(window->lblPosition->text(), QStringLiteral("01:23.456"));
     EXPECT_EQ(window->lblStatus->text(), kPlaying);
@@ -299,6 +341,32 @@ TEST_F(PlayerTest, AHeldThumbIsNotMovedAndHoldsOffTheEndOfPlay)
     tickAfter(300);
     EXPECT_EQ(window->lblPosition->text(), QStringLiteral("00:00.300"));
     EXPECT_EQ(window->sldPosition->value(), 300);
+}
+
+INSTANTIATE_TEST_SUITE_P(ByTickAndByDeviceEvent, EndOfPlayTest,
+                         ::testing::Values(Driver::Tick, Driver::DeviceEvent),
+                         [](const ::testing::TestParamInfo<Driver>& info) {
+                             return info.param == Driver::Tick ? "Tick" : "DeviceEvent";
+                         });
+
+// Ticks only while the window can be seen; the device's event ends play all the same.
+TEST_F(PlayerTest, AHiddenWindowGetsNoTicksButTheEndOfPlayAllTheSame)
+{
+    load();
+    click(window->cmdPlay);
+    EXPECT_TRUE(timer.seen);
+    window->showMinimized();
+    EXPECT_FALSE(timer.seen);
+    EXPECT_EQ(timer.interval(), 1); // the state stays: the file plays
+    deviceEventAfter(90000);
+    EXPECT_EQ(window->lblStatus->text(), QStringLiteral("演奏が終了しました (停止中)"));
+    EXPECT_EQ(timer.interval(), 0);
+    window->showNormal();
+    EXPECT_TRUE(timer.seen);
+    window->hide();
+    EXPECT_FALSE(timer.seen);
+    window->show();
+    EXPECT_TRUE(timer.seen);
 }
 
 TEST_F(PlayerTest, ReleasingTheThumbPlaysOnFromThereOrWhilePausedStaysStoppedThere)
@@ -467,7 +535,7 @@ TEST_F(PlayerTest, HaltsByLoadingAndRenamingLeaveTheStoppedFormAndAClosedFileIsO
               QStringList({QStringLiteral("MIDIプレイヤー: MIDIファイルが指定されていません")}));
 }
 
-TEST_F(PlayerTest, TicksRepaintOnlyWhatTheEyeCanFollow)
+TEST_F(PlayerTest, TicksRepaintOnlyWhatChanged)
 {
     load();
     click(window->cmdPlay);
@@ -483,19 +551,13 @@ TEST_F(PlayerTest, TicksRepaintOnlyWhatTheEyeCanFollow)
     QCoreApplication::processEvents();
     EXPECT_EQ(position.paints.size() + tempo.paints.size() + slider.paints.size(), 0);
 
-    // Less than a time step later: a new time, but not one to draw yet, and
+    // A tick's worth later: a new time, drawn alone (not the frame around it), and
     // not a pixel of an 83-second slider.
-    const int step = frmMain::kTimeStepMilliseconds;
-    tickAfter(step - 1);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(position.paints.size() + slider.paints.size(), 0);
-    EXPECT_EQ(window->lblPosition->text(), QStringLiteral("00:01.000"));
-
-    tickAfter(1);
+    tickAfter(kPlaybackTickMilliseconds);
     QCoreApplication::processEvents();
     EXPECT_EQ(position.paints.size(), 1);
-    EXPECT_EQ(preview.paints.size(), 0); // the time repaints alone, not the frame around it
-    EXPECT_EQ(window->lblPosition->text(), FormatPlayTime(1000 + step));
+    EXPECT_EQ(preview.paints.size(), 0);
+    EXPECT_EQ(window->lblPosition->text(), FormatPlayTime(1000 + kPlaybackTickMilliseconds));
     EXPECT_EQ(slider.paints.size(), 0);
 
     tickAfter(20000);

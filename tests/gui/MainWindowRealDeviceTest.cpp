@@ -1,6 +1,7 @@
 // The player panel over the real media device: its sequencer runs on a clock in the
 // test's hand and plays into a recording output, so the whole road from the play
-// button to the notes and back to the end of play is the program's own.
+// button to the notes and back to the end of play is the program's own, the end
+// heard by a tick or by the device's event from the sequencer's thread.
 
 #include "MainWindowFixture.h"
 #include "player/FakeClock.h"
@@ -44,13 +45,35 @@ protected:
         timer.tick();
     }
 
+    /// Lets the song play for a while with no tick: what the sequencer's thread
+    /// posted to the window meanwhile (the end of play) is delivered.
+    void playWithoutTicksFor(std::int64_t ms)
+    {
+        clock.Advance(ms * 1000); // returns once the thread has done all that was due
+        QCoreApplication::processEvents();
+    }
+
     int picture() const { return window->cmdPlay->property("picture").toInt(); }
 
     FakeClock clock;
     MediaDevice realDevice{outputs, clock, [](const QString&) {}}; // over the fixture's outputs
 };
 
-TEST_F(RealDevicePlayerTest, PlaysToTheEndWhileThePositionFollowsAndThenStops)
+/// Whether the end of play is heard by a tick or by the device's event alone.
+class RealDeviceEndTest : public RealDevicePlayerTest, public ::testing::WithParamInterface<bool>
+{
+protected:
+    void playToTheEnd(std::int64_t ms)
+    {
+        if (GetParam()) {
+            playWithoutTicksFor(ms);
+        } else {
+            playFor(ms);
+        }
+    }
+};
+
+TEST_P(RealDeviceEndTest, PlaysToTheEndWhileThePositionFollowsAndThenStops)
 {
     load();
     EXPECT_EQ(window->txtTime->text(), QStringLiteral("00:02.000"));
@@ -64,22 +87,23 @@ TEST_F(RealDevicePlayerTest, PlaysToTheEndWhileThePositionFollowsAndThenStops)
     EXPECT_EQ(window->lblTempo->text(), QStringLiteral("120"));
     EXPECT_TRUE(outputs.log.take().contains(QStringLiteral("90 3c 64")));
 
-    playFor(1600);
+    playToTheEnd(1600);
     EXPECT_EQ(window->lblStatus->text(), QStringLiteral("演奏が終了しました (停止中)"));
     EXPECT_EQ(picture(), 102);
     EXPECT_EQ(timer.interval(), 0);
     EXPECT_EQ(window->lblPosition->text(), QStringLiteral("00:02.000"));
+    EXPECT_EQ(window->sldPosition->value(), 2000);
     EXPECT_TRUE(outputs.log.take().contains(QStringLiteral("80 3c 40")));
     EXPECT_TRUE(reporter.reports.empty());
 }
 
-TEST_F(RealDevicePlayerTest, WithRepeatTheSongStartsAgainFromTheBeginning)
+TEST_P(RealDeviceEndTest, WithRepeatTheSongStartsAgainFromTheBeginning)
 {
     load();
     state.settings.Repeat = 1; // after the load step, which reads the settings file
     QTest::mouseClick(window->cmdPlay, Qt::LeftButton);
-    playFor(2100);  // past the end: this tick sends it back to the start and plays again
-    clock.Settle(); // the sequencer has sent what is due at the new start
+    playToTheEnd(2100); // past the end: the window sends it back to the start and plays again
+    clock.Settle();     // the sequencer has sent what is due at the new start
     EXPECT_EQ(window->lblStatus->text(), QStringLiteral("再生中です"));
     EXPECT_EQ(picture(), 101);
     EXPECT_EQ(timer.interval(), 1);
@@ -88,6 +112,11 @@ TEST_F(RealDevicePlayerTest, WithRepeatTheSongStartsAgainFromTheBeginning)
     playFor(300);
     EXPECT_EQ(window->lblPosition->text(), QStringLiteral("00:00.300"));
 }
+
+INSTANTIATE_TEST_SUITE_P(ByTickAndByDeviceEvent, RealDeviceEndTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "DeviceEvent" : "Tick";
+                         });
 
 TEST_F(RealDevicePlayerTest, PauseAndStopSilenceTheSongAndPlayResumesWhereItPaused)
 {

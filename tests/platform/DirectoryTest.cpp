@@ -8,6 +8,7 @@
 
 #include <QDir>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -22,11 +23,11 @@ using namespace calvane::test;
 
 namespace {
 
-QStringList shownNames(const std::vector<ListedName>& names)
+QStringList shownNames(const NameList& names)
 {
     QStringList out;
-    for (const ListedName& n : names) {
-        out.append(n.shown);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        out.append(names.shown(i).toString());
     }
     return out;
 }
@@ -59,9 +60,65 @@ TEST(ListFolder, ANameThatIsNotUtf8IsKeptAsBytesAndShownInItsCodePage932Reading)
     const QByteArray raw = dir.writeNative("\x8b\xc8\x96\xbc.mid", {}); // "曲名" in Shift_JIS
 
     const FolderListing listing = ListFolder(dir.root(), u".mid");
-    ASSERT_EQ(listing.files.size(), 1u);
-    EXPECT_EQ(listing.files[0].shown, QStringLiteral("曲名.mid"));
-    EXPECT_EQ(NativePath(dir.root() + u'/' + listing.files[0].name), raw);
+    ASSERT_EQ(listing.files.size(), 1);
+    EXPECT_EQ(listing.files.shown(0), QStringLiteral("曲名.mid"));
+    EXPECT_EQ(NativePath(dir.root() + u'/' + listing.files.name(0).toString()), raw);
+}
+
+// The sort folds each text once instead of at every comparison: the order must be
+// the one QString::compare gives without regard to case, then the name.
+TEST(NameList, SortsAsACaseInsensitiveComparisonThenByNameAndKeepsEveryNameLossless)
+{
+    const QByteArray names[] = {
+        "b.mid",
+        "A.MID",
+        "Long common prefix B.mid", // past the 16 units the sort packs
+        "long common prefix a.mid",
+        "LONG COMMON PREFIX A.mid",
+        "a.mid",
+        "a.Mid",
+        "_x.mid",
+        "10.mid",
+        "9.mid",
+        "Z.mid",
+        "[z].mid",
+        "~.mid",
+        "\xc3\x89mile.mid", // Émile
+        "\xc3\xa9"
+        "a.mid", // éa
+        "Ea.mid",
+        "\xce\xa3.mid", // Σ
+        "\xcf\x82.mid", // ς
+        "\xcf\x83.mid", // σ
+        "Stra\xc3\x9f"
+        "e.mid", // Straße
+        "STRASSE.mid",
+        "\xf0\x90\x90\x80.mid", // 𐐀 (its lower case is 𐐨)
+        "\xf0\x90\x90\xa8.mid",
+        "\xef\xbd\x81.mid", // ａ (full width)
+        "\xe6\x9b\xb2.mid", // 曲
+        "\x8b\xc8.mid",     // 曲 in Shift_JIS: shown so, kept as bytes
+        "a\x81.mid",        // neither: shown with U+FFFD
+        "\xef\xbf\xbd.mid", // U+FFFD itself
+        "",
+    };
+    NameList list;
+    std::vector<std::pair<QString, QString>> expected; // shown, name
+    for (const QByteArray& native : names) {
+        list.appendNative(native);
+        const QString name = PathFromNative(native);
+        expected.emplace_back(ShownName(name), name);
+    }
+    std::sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
+        const int c = a.first.compare(b.first, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a.second < b.second;
+    });
+    list.sort();
+    ASSERT_EQ(list.size(), static_cast<qsizetype>(expected.size()));
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        EXPECT_EQ(list.shown(i), expected[static_cast<std::size_t>(i)].first) << i;
+        EXPECT_EQ(list.name(i), expected[static_cast<std::size_t>(i)].second) << i;
+    }
 }
 
 TEST(ShownName, Utf8AsItIsElseCodePage932ElseReplacementCharacters)

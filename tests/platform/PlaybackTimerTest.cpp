@@ -19,7 +19,7 @@ template <class Done> bool runUntil(Done done)
     return done();
 }
 
-TEST(QtPlaybackTimer, TicksWhileItHasAPeriodAndNotAtPeriodZero)
+TEST(QtPlaybackTimer, TicksWhileItHasAPeriodAndTheWindowIsSeen)
 {
     int argc = 1;
     char name[] = "platform_test";
@@ -37,14 +37,29 @@ TEST(QtPlaybackTimer, TicksWhileItHasAPeriodAndNotAtPeriodZero)
     EXPECT_EQ(timer.interval(), 1);
     EXPECT_TRUE(runUntil([&] { return ticks >= 3; }));
 
+    // While the window cannot be seen no tick comes, and the state stays.
+    const auto noTicksForThreePeriods = [&] {
+        const int before = ticks;
+        QDeadlineTimer wait(3 * kPlaybackTickMilliseconds);
+        while (!wait.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+        }
+        return ticks == before;
+    };
+    timer.setSeen(false);
+    EXPECT_EQ(timer.interval(), 1);
+    EXPECT_TRUE(noTicksForThreePeriods());
+    timer.setSeen(true);
+    const int seenAgain = ticks;
+    EXPECT_TRUE(runUntil([&] { return ticks >= seenAgain + 2; }));
+
     // 0 is off: a timer of period 0 must not turn into one that fires whenever the loop is idle.
     timer.setInterval(0);
     EXPECT_EQ(timer.interval(), 0);
-    const int before = ticks;
-    for (int i = 0; i < 20; ++i) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    EXPECT_EQ(ticks, before);
+    EXPECT_TRUE(noTicksForThreePeriods());
+    timer.setSeen(false);
+    timer.setSeen(true); // seen again while off: still none
+    EXPECT_TRUE(noTicksForThreePeriods());
 }
 
 } // namespace

@@ -34,6 +34,15 @@ public:
     }
 
     QString SilentOutputReason() const override { return {}; }
+    void SetEndOfPlayHandler(std::function<void()> handler) override { m_onEnd = std::move(handler); }
+
+    /// The file has played to its end: tells the handler, as the device's thread does.
+    void endOfPlay()
+    {
+        if (m_onEnd) {
+            m_onEnd();
+        }
+    }
 
     void setMode(const QString& mode) { replies[QStringLiteral("status Midi mode")] = mode; }
 
@@ -41,6 +50,9 @@ public:
     QHash<QString, QString> replies;
     QHash<QString, int> refused; ///< commands the device refuses, with its code
     std::function<void(const QString&)> onSend;
+
+private:
+    std::function<void()> m_onEnd;
 };
 
 } // namespace calvane::test

@@ -14,6 +14,7 @@ namespace calvane::test {
 /// where it stands; at the end the mode becomes "stopped" there; "pause" and
 /// "stop" hold the position; a seek leaves the device stopped at the new place;
 /// after "close" every query is empty. Command words are taken in any letter case.
+/// The end of play is told (FakeMciDevice::endOfPlay) when passTime finds it.
 class FakePlayback
 {
 public:
@@ -31,6 +32,20 @@ public:
 
     std::int64_t length = 83456;
     int tempo = 120;
+
+    /// Notices the time that has passed, as the media device's own thread does: a
+    /// file that has reached its end stops there and tells the end-of-play handler.
+    void passTime()
+    {
+        const bool wasPlaying = m_mode == Mode::Playing;
+        position();
+        if (m_open) {
+            publish();
+        }
+        if (wasPlaying && m_mode == Mode::Stopped) {
+            m_device.endOfPlay();
+        }
+    }
 
 private:
     enum class Mode

@@ -8,7 +8,9 @@
 #include "platform/NativeFile.h"
 #include "player/basMIDIControl.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace calvane;
 using namespace calvane::test;
@@ -237,6 +239,14 @@ TEST_F(CommandLayerOverDevice, NothingOpenReadsAsSixteenNulsAndZerosAndVerbsDoNo
 
 TEST_F(CommandLayerOverDevice, OpenPlayPauseResumeStopAndTheEnd)
 {
+    // The end of play is told on the device's own thread, only for the end itself.
+    std::atomic<int> ends = 0;
+    std::atomic<bool> onAnotherThread = false;
+    const std::thread::id testThread = std::this_thread::get_id();
+    control.SetEndOfPlayHandler([&] {
+        onAnotherThread = std::this_thread::get_id() != testThread;
+        ++ends;
+    });
     ASSERT_EQ(control.MIDIControl(u"open"), 0);
     EXPECT_EQ(control.GetMIDIMode(), QStringLiteral("stopped") + nuls(9));
     EXPECT_EQ(control.GetMIDILength(), 4000);
@@ -266,18 +276,26 @@ TEST_F(CommandLayerOverDevice, OpenPlayPauseResumeStopAndTheEnd)
     clock.Advance(2'499'999);
     EXPECT_TRUE(basMIDIControl::IsPlaying(control.GetMIDIMode()));
 
-    // The end: stopped at the length, and the output silenced.
+    // The end: stopped at the length, the output silenced, and told.
     outputs.log.take();
+    EXPECT_EQ(ends, 0); // not for a pause or a stop
     clock.Advance(1);
     EXPECT_TRUE(basMIDIControl::IsStopped(control.GetMIDIMode()));
     EXPECT_EQ(control.GetMIDIPosition(), 4000);
     EXPECT_EQ(outputs.log.take(), Silence());
+    EXPECT_EQ(ends, 1);
+    EXPECT_TRUE(onAnotherThread);
 
-    // Playing from the end ends again at once.
+    // Playing from the end ends again at once; without a handler nothing is told.
     EXPECT_EQ(control.MIDIControl(u"play"), 0);
     clock.Settle();
     EXPECT_TRUE(basMIDIControl::IsStopped(control.GetMIDIMode()));
     EXPECT_EQ(control.GetMIDIPosition(), 4000);
+    EXPECT_EQ(ends, 2);
+    control.SetEndOfPlayHandler({});
+    EXPECT_EQ(control.MIDIControl(u"play"), 0);
+    clock.Settle();
+    EXPECT_EQ(ends, 2);
     EXPECT_TRUE(reporter.reports.empty());
 }
 

@@ -1,5 +1,6 @@
 #include "gui/widgets/FileList.h"
 
+#include "gui/widgets/NameListModel.h"
 #include "platform/Directory.h"
 #include "platform/NativeFile.h"
 
@@ -23,8 +24,9 @@ QString localFileOf(const QUrl& url)
 
 } // namespace
 
-FileList::FileList(QWidget* parent) : QListWidget(parent)
+FileList::FileList(QWidget* parent) : QListView(parent), m_model(new NameListModel(this))
 {
+    setModel(m_model);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
     setAcceptDrops(true);
@@ -32,40 +34,49 @@ FileList::FileList(QWidget* parent) : QListWidget(parent)
     setDragDropMode(QAbstractItemView::DropOnly);
     // The selection, not the current item: the keyboard focus landing on the
     // first entry selects nothing.
-    connect(this, &QListWidget::itemSelectionChanged, this, &FileList::selectionMoved);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &FileList::selectionMoved);
 }
 
 void FileList::Refresh()
 {
-    const FolderListing listing = ListFolder(m_folder, u".mid");
-    const QSignalBlocker quiet(this);
-    clear();
-    m_names.clear();
-    m_names.reserve(static_cast<qsizetype>(listing.files.size()));
-    QStringList shown;
-    shown.reserve(static_cast<qsizetype>(listing.files.size()));
-    for (const ListedName& file : listing.files) {
-        m_names.append(file.name);
-        shown.append(file.shown);
-    }
-    addItems(shown);
+    showFiles(ListFolder(m_folder, FileSuffix()).files);
+}
+
+void FileList::showFiles(NameList files)
+{
+    const QSignalBlocker quiet(selectionModel());
+    m_model->setNames(std::move(files));
     m_listIndex = -1;
+    if (m_folder != m_listedFolder) {
+        m_listedFolder = m_folder;
+        scrollToTop();
+    }
+}
+
+int FileList::count() const
+{
+    return static_cast<int>(m_model->names().size());
 }
 
 void FileList::setListIndex(int index)
 {
     if (index < 0 || index >= count()) {
-        const QSignalBlocker quiet(this);
+        const QSignalBlocker quiet(selectionModel());
         clearSelection();
         m_listIndex = -1;
         return;
     }
-    setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
+    selectionModel()->setCurrentIndex(m_model->index(index), QItemSelectionModel::ClearAndSelect);
 }
 
 QString FileList::fileName(int index) const
 {
-    return m_names.value(index);
+    return index >= 0 && index < count() ? m_model->names().name(index).toString() : QString();
+}
+
+QString FileList::shownName(int index) const
+{
+    return index >= 0 && index < count() ? m_model->names().shown(index).toString() : QString();
 }
 
 QStringList FileList::DroppedFiles(const QMimeData* data)
@@ -84,8 +95,8 @@ QStringList FileList::DroppedFiles(const QMimeData* data)
 
 void FileList::selectionMoved()
 {
-    const QList<QListWidgetItem*> selected = selectedItems();
-    const int index = selected.isEmpty() ? -1 : row(selected.first());
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    const int index = selected.isEmpty() ? -1 : selected.first().row();
     if (index == m_listIndex) {
         return;
     }
@@ -98,7 +109,7 @@ void FileList::selectionMoved()
 QItemSelectionModel::SelectionFlags FileList::selectionCommand(const QModelIndex& index,
                                                                const QEvent* event) const
 {
-    const QItemSelectionModel::SelectionFlags command = QListWidget::selectionCommand(index, event);
+    const QItemSelectionModel::SelectionFlags command = QListView::selectionCommand(index, event);
     // Only moves to another entry: no clearing by a press on empty space, no
     // deselecting by Ctrl+click or Ctrl+Space.
     if (!index.isValid() || command.testFlag(QItemSelectionModel::Deselect) ||
@@ -112,7 +123,7 @@ void FileList::mousePressEvent(QMouseEvent* event)
 {
     // Only the left button selects; the others leave the selection as it is.
     if (event->button() == Qt::LeftButton) {
-        QListWidget::mousePressEvent(event);
+        QListView::mousePressEvent(event);
     } else {
         event->accept();
     }
@@ -121,7 +132,7 @@ void FileList::mousePressEvent(QMouseEvent* event)
 
 void FileList::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    QListWidget::mouseDoubleClickEvent(event);
+    QListView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton) {
         emit DblClick();
     }
@@ -130,7 +141,7 @@ void FileList::mouseDoubleClickEvent(QMouseEvent* event)
 void FileList::keyPressEvent(QKeyEvent* event)
 {
     emit KeyDown(event->key(), event->modifiers());
-    QListWidget::keyPressEvent(event);
+    QListView::keyPressEvent(event);
 }
 
 void FileList::dragEnterEvent(QDragEnterEvent* event)

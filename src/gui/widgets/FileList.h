@@ -1,18 +1,25 @@
 #pragma once
 
-#include <QListWidget>
+#include "platform/NameList.h"
+
+#include <QListView>
 #include <QMimeData>
 #include <QStringList>
 
 namespace calvane {
 
+class NameListModel;
+
 /// The file list: the ordinary files of one folder whose names end in ".mid" in
 /// any letter case, sorted by name, hidden files left out. Reading the list opens
-/// no file. The list index is the selected entry (-1 for none); the index changing
-/// to an entry, by the user or by code, fires Click. Once an entry is selected the
-/// user cannot select none: a click below the entries and a Ctrl+click on the
-/// selected one leave it selected.
-class FileList : public QListWidget
+/// no file. A view over the folder's names (NameListModel over one NameList): a
+/// folder of a hundred thousand files makes no object per file. The list index is
+/// the selected entry (-1 for none); the index changing to an entry, by the user
+/// or by code, fires Click. Once an entry is selected the user cannot select none:
+/// a click below the entries and a Ctrl+click on the selected one leave it
+/// selected. Another folder is shown from its top; the same folder read again
+/// keeps its place.
+class FileList : public QListView
 {
     Q_OBJECT
 public:
@@ -24,15 +31,26 @@ public:
     /// Sets the folder; Refresh reads it.
     void setFolder(const QString& folder) { m_folder = folder; }
 
+    /// The suffix of the names the list shows, in any letter case.
+    static QString FileSuffix() { return QStringLiteral(".mid"); }
+
     /// Reads the folder again; no entry is selected afterwards (and no Click fires).
     /// Throws RuntimeError when the folder cannot be read.
     void Refresh();
+    /// As Refresh, with the folder's files just read by someone else (ListFolder with
+    /// FileSuffix, sorted).
+    void showFiles(NameList files);
+
+    /// The number of entries.
+    int count() const;
 
     int listIndex() const { return m_listIndex; }
     void setListIndex(int index);
 
     /// The file name of an entry as the file system holds it (lossless).
     QString fileName(int index) const;
+    /// The text the list shows for an entry.
+    QString shownName(int index) const;
 
     /// The local files of dropped data, lossless; empty when it holds none.
     static QStringList DroppedFiles(const QMimeData* data);
@@ -57,8 +75,9 @@ protected:
 private:
     void selectionMoved();
 
+    NameListModel* m_model; // a child
     QString m_folder;
-    QStringList m_names;
+    QString m_listedFolder; ///< the folder the entries came from
     int m_listIndex = -1;
 };
 

@@ -3,18 +3,90 @@
 #include "errors/RuntimeError.h"
 #include "platform/Directory.h"
 
+#include <QAbstractListModel>
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
 
 namespace calvane {
-namespace {
 
-constexpr int kPathRole = Qt::UserRole;
-constexpr int kDepthRole = Qt::UserRole + 1;
+constexpr int kDepthRole = Qt::UserRole;
+
+/// The rows of the folder list: the ancestors (the root, then each folder of the
+/// path, the last one open), then the subfolders, one depth deeper, from a NameList.
+class FolderEntries final : public QAbstractListModel
+{
+public:
+    FolderEntries(QObject* parent, QIcon open, QIcon closed)
+        : QAbstractListModel(parent), m_open(std::move(open)), m_closed(std::move(closed))
+    {}
+
+    void show(const QString& path, NameList subfolders)
+    {
+        beginResetModel();
+        m_ancestors = {QStringLiteral("/")};
+        m_ancestorNames = m_ancestors;
+        QString ancestor;
+        for (const QString& part : path.split(u'/', Qt::SkipEmptyParts)) {
+            ancestor += u'/' + part;
+            m_ancestors.append(ancestor);
+            m_ancestorNames.append(ShownName(part));
+        }
+        m_prefix = path == u"/" ? path : path + u'/';
+        m_subfolders = std::move(subfolders);
+        endResetModel();
+    }
+
+    /// The row of the path itself.
+    int current() const { return static_cast<int>(m_ancestors.size()) - 1; }
+
+    QString pathAt(int row) const
+    {
+        if (row < 0 || row >= rowCount()) {
+            return {};
+        }
+        return row < m_ancestors.size() ? m_ancestors[row]
+                                        : m_prefix + m_subfolders.name(row - m_ancestors.size()).toString();
+    }
+
+    int rowCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(m_ancestors.size() + m_subfolders.size());
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        const int row = index.row();
+        if (!index.isValid() || row >= rowCount()) {
+            return {};
+        }
+        const bool ancestor = row < m_ancestors.size();
+        switch (role) {
+        case Qt::DisplayRole:
+            return ancestor ? m_ancestorNames[row] : m_subfolders.shown(row - m_ancestors.size()).toString();
+        case Qt::DecorationRole:
+            return ancestor ? m_open : m_closed;
+        case kDepthRole:
+            return ancestor ? row : current() + 1;
+        default:
+            return {};
+        }
+    }
+
+private:
+    QIcon m_open;
+    QIcon m_closed;
+    QStringList m_ancestors;     ///< full paths, from "/"
+    QStringList m_ancestorNames; ///< as shown
+    QString m_prefix;            ///< of the subfolders' paths
+    NameList m_subfolders;
+};
+
+namespace {
 
 class IndentDelegate : public QStyledItemDelegate
 {
@@ -39,18 +111,21 @@ private:
 
 } // namespace
 
-FolderList::FolderList(QWidget* parent) : QListWidget(parent)
+FolderList::FolderList(QWidget* parent)
+    : QListView(parent), m_entries(new FolderEntries(this, style()->standardIcon(QStyle::SP_DirOpenIcon),
+                                                     style()->standardIcon(QStyle::SP_DirClosedIcon)))
 {
+    setModel(m_entries);
     setItemDelegate(new IndentDelegate(this));
     setUniformItemSizes(true);
 }
 
 void FolderList::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    QListWidget::mouseDoubleClickEvent(event);
-    const QListWidgetItem* entry = itemAt(event->position().toPoint());
-    if (event->button() == Qt::LeftButton && entry) {
-        emit folderChosen(entry->data(kPathRole).toString());
+    QListView::mouseDoubleClickEvent(event);
+    const QModelIndex entry = indexAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && entry.isValid()) {
+        emit folderChosen(m_entries->pathAt(entry.row()));
     }
 }
 
@@ -58,18 +133,22 @@ void FolderList::keyPressEvent(QKeyEvent* event)
 {
     // The keyboard's way of leaving a folder: without it a user who has no mouse
     // could never open another folder.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentRow() >= 0) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
         event->accept();
-        emit folderChosen(entryPath(currentRow()));
+        emit folderChosen(entryPath(currentIndex().row()));
         return;
     }
-    QListWidget::keyPressEvent(event);
+    QListView::keyPressEvent(event);
+}
+
+int FolderList::count() const
+{
+    return m_entries->rowCount();
 }
 
 QString FolderList::entryPath(int row) const
 {
-    const QListWidgetItem* entry = item(row);
-    return entry ? entry->data(kPathRole).toString() : QString();
+    return m_entries->pathAt(row);
 }
 
 void FolderList::setPath(const QString& path)
@@ -78,31 +157,14 @@ void FolderList::setPath(const QString& path)
         throw RuntimeError(ErrNo::PathNotFound);
     }
     const QString clean = QDir::cleanPath(path);
-    const FolderListing listing = ListFolder(clean, u"");
+    FolderListing listing = ListFolder(clean, m_fileSuffix);
+    m_entries->show(clean, std::move(listing.folders));
+    setCurrentIndex(m_entries->index(m_entries->current()));
 
-    clear();
-    const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
-    const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
-    auto add = [this](const QString& shown, const QString& full, int depth, const QIcon& icon) {
-        auto* entry = new QListWidgetItem(icon, shown, this);
-        entry->setData(kPathRole, full);
-        entry->setData(kDepthRole, depth);
-    };
-    add(QStringLiteral("/"), QStringLiteral("/"), 0, open);
-    QString ancestor;
-    int depth = 0;
-    for (const QString& part : clean.split(u'/', Qt::SkipEmptyParts)) {
-        ancestor += u'/' + part;
-        add(ShownName(part), ancestor, ++depth, open);
-    }
-    setCurrentRow(depth);
-    const QString prefix = clean == u"/" ? clean : clean + u'/';
-    for (const ListedName& folder : listing.folders) {
-        add(folder.shown, prefix + folder.name, depth + 1, closed);
-    }
-
+    m_files = {};
     if (clean != m_path) {
         m_path = clean;
+        m_files = std::move(listing.files);
         emit Change();
     }
 }

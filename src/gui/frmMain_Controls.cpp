@@ -168,6 +168,31 @@ void frmMain::createControls()
         box->installEventFilter(this);
     }
     sldPosition->installEventFilter(this); // its mouse buttons
+    nameControls();
+}
+
+/// What a screen reader says for each control, and Tab in reading order: the left
+/// column, the file list, the information panel, the name and the title with their
+/// buttons, then the player.
+void frmMain::nameControls()
+{
+    drvDrive->setAccessibleName(QStringLiteral("ドライブ"));
+    dirDirectory->setAccessibleName(QStringLiteral("フォルダ"));
+    filFile->setAccessibleName(QStringLiteral("MIDIファイル"));
+    // Each information field is named by the label beside it, not by the panel.
+    lblFormat->setBuddy(txtFormat);
+    lblTrack->setBuddy(txtTrack);
+    lblDivision->setBuddy(txtDivision);
+    lblTime->setBuddy(txtTime);
+    lblCopyright->setBuddy(txtCopyright);
+    sldPosition->setAccessibleName(QStringLiteral("演奏位置"));
+    // A picture says nothing to a screen reader: the button is named by its tooltip.
+    for (QPushButton* button : {cmdPrev, cmdPlay, cmdStop}) {
+        button->setAccessibleName(button->toolTip());
+    }
+    SetTabOrder({drvDrive, dirDirectory, filFile, txtFormat, txtTrack, txtDivision, txtTime, txtCopyright,
+                 txtFileName, txtConvFileName, cmdReLoad, cmdConv, cmdAllConv, sldPosition, cmdPrev, cmdPlay,
+                 cmdStop});
 }
 
 void frmMain::createMenus()

@@ -162,7 +162,6 @@ void frmEdit::createControls()
 /// order: the tabs, the page in front from its top, then OK and Cancel.
 void frmEdit::nameControls()
 {
-    TabEdit->setAccessibleName(QStringLiteral("設定のページ"));
     txtPath->setAccessibleName(QStringLiteral("最初に開くフォルダ"));
     // Two "参照(&C)" buttons: each says what it browses for.
     cmdSearch->setAccessibleName(QStringLiteral("最初に開くフォルダを参照"));

@@ -176,7 +176,12 @@ void frmMain::createControls()
 /// buttons, then the player.
 void frmMain::nameControls()
 {
-    drvDrive->setAccessibleName(QStringLiteral("ドライブ"));
+    // A drop-down list is named by its label on this desktop (its own name is the
+    // entry it shows). The drive list has no label on screen: it gets one for
+    // screen readers alone.
+    QLabel* driveLabel = label(drvDrive->parentWidget(), "lblDrive", QStringLiteral("ドライブ"));
+    driveLabel->setBuddy(drvDrive);
+    driveLabel->hide();
     dirDirectory->setAccessibleName(QStringLiteral("フォルダ"));
     filFile->setAccessibleName(QStringLiteral("MIDIファイル"));
     // Each information field is named by the label beside it, not by the panel.

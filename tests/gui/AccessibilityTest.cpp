@@ -63,12 +63,23 @@ bool isControl(QAccessible::Role role)
     }
 }
 
+/// The name a screen reader says: a drop-down list's is its label's (on this
+/// desktop the list's own name is the entry it shows), any other control's its own.
+QString nameOf(QAccessibleInterface* node)
+{
+    if (node->role() != QAccessible::ComboBox) {
+        return node->text(QAccessible::Name);
+    }
+    const auto labels = node->relations(QAccessible::Label);
+    return labels.isEmpty() ? QString() : labels.first().first->text(QAccessible::Name);
+}
+
 void walk(QAccessibleInterface* node, QStringList groups, std::vector<Heard>& heard)
 {
     const QAccessible::Role role = node->role();
     if (isControl(role)) {
-        heard.push_back({node->object() ? node->object()->objectName() : QString(), role,
-                         node->text(QAccessible::Name), node->state(), groups});
+        heard.push_back({node->object() ? node->object()->objectName() : QString(), role, nameOf(node),
+                         node->state(), groups});
     }
     if (role == QAccessible::List || role == QAccessible::Table || role == QAccessible::Tree ||
         role == QAccessible::ComboBox) {

@@ -52,7 +52,7 @@ frmVerInfo::frmVerInfo(QWidget& owner, QString helpUrl, bool topmost, ErrorRepor
     txtInfo = named(new QPlainTextEdit(this), "txtInfo");
     txtInfo->setReadOnly(true);
     txtInfo->setFixedHeight(txtInfo->fontMetrics().lineSpacing() * 4 + 12);
-    txtInfo->setTabChangesFocus(true);
+    txtInfo->setTabChangesFocus(true); // Tab goes on, as in every window
     // No captions: each says what it shows.
     picIcon->setAccessibleName(QStringLiteral("Calvane のアイコン"));
     txtURL->setAccessibleName(QStringLiteral("ヘルプページのアドレス"));

@@ -247,6 +247,43 @@ TEST_P(AccessibilityTest, EveryControlHasANameOfItsOwnFieldsSayWhetherTheyTakeTy
     EXPECT_EQ(tabbed(shown, stops), stops);
 }
 
+TEST_F(MainWindowTest, AScreenReaderReadsEveryFieldAndEditsOnlyTheOnesThatTakeTyping)
+{
+    InstallTextBoxAccessibility();
+    addMidi(QStringLiteral("a.mid"), "Title");
+    start();
+    clickEntry(QStringLiteral("a.mid"));
+    ASSERT_EQ(window->txtConvFileName->text(), QStringLiteral("Title"));
+
+    QAccessibleInterface* name = QAccessible::queryAccessibleInterface(window->txtFileName);
+    ASSERT_NE(name->textInterface(), nullptr);
+    EXPECT_EQ(name->textInterface()->text(0, name->textInterface()->characterCount()),
+              QStringLiteral("a.mid"));
+    EXPECT_EQ(name->text(QAccessible::Value), QStringLiteral("a.mid"));
+    EXPECT_EQ(name->editableTextInterface(), nullptr);
+    name->setText(QAccessible::Value, QStringLiteral("b.mid"));
+    EXPECT_EQ(window->txtFileName->text(), QStringLiteral("a.mid"));
+
+    QAccessibleInterface* title = QAccessible::queryAccessibleInterface(window->txtConvFileName);
+    ASSERT_NE(title->editableTextInterface(), nullptr);
+    title->editableTextInterface()->replaceText(0, 1, QStringLiteral("Sub"));
+    EXPECT_EQ(window->txtConvFileName->text(), QStringLiteral("Subitle"));
+    QAccessibleTextInterface* text = title->textInterface();
+    text->setSelection(0, 3, 7);
+    EXPECT_EQ(window->txtConvFileName->selectedText(), QStringLiteral("itle"));
+    int start = -1;
+    int end = -1;
+    text->selection(0, &start, &end);
+    EXPECT_EQ(std::pair(start, end), std::pair(3, 7));
+    // Each character stands where the box draws it: a point inside one finds it.
+    const QRect box(window->txtConvFileName->mapToGlobal(QPoint(0, 0)), window->txtConvFileName->size());
+    for (int offset = 0; offset < text->characterCount(); ++offset) {
+        const QRect character = text->characterRect(offset);
+        EXPECT_TRUE(box.contains(character.center())) << offset;
+        EXPECT_EQ(text->offsetAtPoint(character.center() - QPoint(character.width() / 4, 0)), offset);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Windows, AccessibilityTest, ::testing::ValuesIn(kWindows),
                          [](const auto& info) { return std::string(info.param.window); });
 

@@ -56,7 +56,7 @@ public:
         if (type == QAccessible::TextInterface) {
             return static_cast<QAccessibleTextInterface*>(this);
         }
-        if (type == QAccessible::EditableTextInterface && typable()) {
+        if (type == QAccessible::EditableTextInterface && !box()->isReadOnly()) {
             return static_cast<QAccessibleEditableTextInterface*>(this);
         }
         return QAccessibleWidget::interface_cast(type);
@@ -111,7 +111,8 @@ public:
         return QAccessibleTextInterface::textAtOffset(atCaret(offset), boundary, start, end);
     }
 
-    // Where the characters stand: measured from the caret, the one place the box tells.
+    // Where the characters stand: measured from the caret, the one place the box
+    // tells (its rectangle stands around the caret).
     QRect characterRect(int offset) const override
     {
         const QString shown = box()->displayText();
@@ -121,7 +122,7 @@ public:
         const QFontMetrics metrics(box()->font());
         const QRect caret = box()->inputMethodQuery(Qt::ImCursorRectangle).toRect();
         const int caretAt = std::min(box()->cursorPosition(), static_cast<int>(shown.size()));
-        const int x = caret.x() + metrics.horizontalAdvance(shown.left(offset)) -
+        const int x = caret.center().x() + metrics.horizontalAdvance(shown.left(offset)) -
                       metrics.horizontalAdvance(shown.left(caretAt));
         const QRect local(x, caret.y(), metrics.horizontalAdvance(shown.mid(offset, 1)), caret.height());
         return QRect(box()->mapToGlobal(local.topLeft()), local.size());

@@ -15,7 +15,9 @@
 #include <QPointer>
 #include <QRadioButton>
 
+#include <map>
 #include <set>
+#include <utility>
 
 using namespace calvane;
 using namespace calvane::test;
@@ -222,7 +224,9 @@ TEST_P(AccessibilityTest, EveryControlHasANameOfItsOwnFieldsSayWhetherTheyTakeTy
     walk(QAccessible::queryAccessibleInterface(shown), {}, heard);
     ASSERT_FALSE(heard.empty());
     std::set<QString> objects;
-    std::map<QString, std::string> outsideMenus; // name -> who says it
+    // Name -> who says it. A menu item may repeat a button's caption, and a tab strip
+    // is named by its current tab.
+    std::map<QString, std::string> outsideMenus;
     for (const Heard& control : heard) {
         objects.insert(control.object);
         EXPECT_FALSE(control.name.trimmed().isEmpty()) << "unnamed: " << control.said();

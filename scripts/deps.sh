@@ -7,6 +7,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     clang libclang-rt-14-dev          # fuzzers and the sanitizer build
     qt6-base-dev libgl-dev            # Qt 6 (Gui needs the GL headers to configure)
+    qt6-translations-l10n             # Qt's own texts in Japanese (qtbase_ja)
     libfluidsynth-dev librtmidi-dev   # preview playback
     libasound2-dev                    # ALSA: quiet its messages, find the sequencer
     libglib2.0-dev                    # GIO: the desktop trash, for any file name

@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QString>
 
+#include <initializer_list>
+
 namespace calvane {
 
 /// Gives a control its design name as its object name (tests find controls by it).
@@ -13,6 +15,18 @@ template <class T> T* named(T* control, const char* name)
 {
     control->setObjectName(QString::fromLatin1(name));
     return control;
+}
+
+/// Tab goes through the controls in this order (each window's reading order).
+inline void SetTabOrder(std::initializer_list<QWidget*> controls)
+{
+    QWidget* previous = nullptr;
+    for (QWidget* control : controls) {
+        if (previous) {
+            QWidget::setTabOrder(previous, control);
+        }
+        previous = control;
+    }
 }
 
 /// Text set by the program shows from its beginning, not scrolled to its end.

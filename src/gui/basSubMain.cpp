@@ -7,7 +7,9 @@
 #include "gui/desktop/DesktopUrlOpener.h"
 #include "gui/desktop/QtMessageBoxes.h"
 #include "gui/desktop/QtPickers.h"
+#include "gui/desktop/QtTranslation.h"
 #include "gui/desktop/SingleInstance.h"
+#include "gui/desktop/TextBoxAccessibility.h"
 #include "gui/desktop/WindowRaiser.h"
 #include "gui/frmMain.h"
 #include "platform/Directory.h"
@@ -71,6 +73,9 @@ int RunCalvane(int argc, char** argv, const StartOptions& options)
     if (instance.claim(absoluteFile(commandLine)) == SingleInstance::Role::Second) {
         return 0;
     }
+    // Qt's own texts (pickers, text menus) in Japanese, and each text box heard as what it is.
+    const std::unique_ptr<QTranslator> qtTexts = InstallQtTranslation();
+    InstallTextBoxAccessibility();
 
     // The handler first, so that every later failure reaches it; it learns what the
     // main window shows once the window exists.

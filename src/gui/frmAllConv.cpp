@@ -151,10 +151,19 @@ void frmAllConv::createControls()
     layout->setSizeConstraint(QLayout::SetFixedSize);
     txtFileName->setMinimumWidth(420);
 
+    nameControls();
+
     connect(cmdConv, &QPushButton::clicked, this, &frmAllConv::cmdConv_Click);
     connect(cmdSkip, &QPushButton::clicked, this, &frmAllConv::cmdSkip_Click);
     connect(cmdStop, &QPushButton::clicked, this, &frmAllConv::cmdStop_Click);
     connect(timAllConv, &QTimer::timeout, this, &frmAllConv::timAllConv_Timer);
+}
+
+/// What a screen reader says for the controls no caption names, and Tab in reading order.
+void frmAllConv::nameControls()
+{
+    prgProgress->setAccessibleName(QStringLiteral("進行状況"));
+    SetTabOrder({txtFileName, txtConvFileName, cmdConv, cmdSkip, cmdStop});
 }
 
 // --- Opening and closing -------------------------------------------------------

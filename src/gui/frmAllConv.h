@@ -64,6 +64,7 @@ protected:
 
 private:
     void createControls();
+    void nameControls();
     void timAllConv_Timer();
     ConvResult FileNameConv(const QString& fileName, ErrorReporter& reporter);
     void showHead(MessageBoxes& boxes, ErrorReporter& reporter);

@@ -155,6 +155,22 @@ void frmEdit::createControls()
     layout->addWidget(fratabStack, 1);
     layout->addSpacing(8);
     layout->addLayout(buttons);
+    nameControls();
+}
+
+/// What a screen reader says for the controls no caption names, and Tab in reading
+/// order: the tabs, the page in front from its top, then OK and Cancel.
+void frmEdit::nameControls()
+{
+    txtPath->setAccessibleName(QStringLiteral("最初に開くフォルダ"));
+    // Two "参照(&C)" buttons: each says what it browses for.
+    cmdSearch->setAccessibleName(QStringLiteral("最初に開くフォルダを参照"));
+    cmdExeSearch->setAccessibleName(QStringLiteral("外部プレイヤーを参照"));
+    SetTabOrder({TabEdit,      optDClick[0],     optDClick[1], optDel[0],  optDel[1],
+                 chkdel,       chkAppointFolder, txtPath,      cmdSearch,  chkSaveLastFolder,
+                 chkLastSpace, chkSpace,         chkStart,     chkErrSkip, chkNoMIDITitle,
+                 chkUsePlayer, txtExePath,       cmdExeSearch, chkRepeat,  cmbMIDIDevice,
+                 cmdOK,        cmdCancel});
 }
 
 QFrame* frmEdit::createGeneralPage()

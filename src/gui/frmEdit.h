@@ -95,6 +95,7 @@ protected:
 
 private:
     void createControls();
+    void nameControls();
     QFrame* createGeneralPage();
     QFrame* createConvPage();
     QFrame* createPlayerPage();

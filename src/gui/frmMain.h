@@ -202,6 +202,7 @@ protected:
 private:
     // Building (frmMain_Controls.cpp).
     void createControls();
+    void nameControls();
     void createMenus();
     void connectEvents();
     void place(QWidget* control, int left, int top, int width, int height);

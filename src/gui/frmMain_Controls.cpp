@@ -169,6 +169,36 @@ void frmMain::createControls()
         box->installEventFilter(this);
     }
     sldPosition->installEventFilter(this); // its mouse buttons
+    nameControls();
+}
+
+/// What a screen reader says for each control, and Tab in reading order: the left
+/// column, the file list, the information panel, the name and the title with their
+/// buttons, then the player.
+void frmMain::nameControls()
+{
+    // A drop-down list is named by its label on this desktop (its own name is the
+    // entry it shows). The drive list has no label on screen: it gets one for
+    // screen readers alone.
+    QLabel* driveLabel = label(drvDrive->parentWidget(), "lblDrive", QStringLiteral("ドライブ"));
+    driveLabel->setBuddy(drvDrive);
+    driveLabel->hide();
+    dirDirectory->setAccessibleName(QStringLiteral("フォルダ"));
+    filFile->setAccessibleName(QStringLiteral("MIDIファイル"));
+    // Each information field is named by the label beside it, not by the panel.
+    lblFormat->setBuddy(txtFormat);
+    lblTrack->setBuddy(txtTrack);
+    lblDivision->setBuddy(txtDivision);
+    lblTime->setBuddy(txtTime);
+    lblCopyright->setBuddy(txtCopyright);
+    sldPosition->setAccessibleName(QStringLiteral("演奏位置"));
+    // A picture says nothing to a screen reader: the button is named by its tooltip.
+    for (QPushButton* button : {cmdPrev, cmdPlay, cmdStop}) {
+        button->setAccessibleName(button->toolTip());
+    }
+    SetTabOrder({drvDrive, dirDirectory, filFile, txtFormat, txtTrack, txtDivision, txtTime, txtCopyright,
+                 txtFileName, txtConvFileName, cmdReLoad, cmdConv, cmdAllConv, sldPosition, cmdPrev, cmdPlay,
+                 cmdStop});
 }
 
 void frmMain::createMenus()

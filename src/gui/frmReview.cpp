@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTableView>
+#include <QToolButton>
 
 namespace calvane {
 namespace {
@@ -124,6 +125,7 @@ void frmReview::createControls()
     setTabOrder(tblReview, cmdConv);
     setTabOrder(cmdConv, cmdAbort);
     setTabOrder(cmdAbort, cmdClose);
+    nameControls();
 
     connect(cmdConv, &QPushButton::clicked, this, &frmReview::cmdConv_Click);
     connect(cmdAbort, &QPushButton::clicked, this, &frmReview::cmdAbort_Click);
@@ -134,6 +136,16 @@ void frmReview::createControls()
         connect(option, &QAction::triggered, this, &frmReview::mnuOption_Triggered);
     }
     connect(m_model, &QAbstractItemModel::dataChanged, this, &frmReview::showCounts);
+}
+
+/// What a screen reader says for the controls no caption names.
+void frmReview::nameControls()
+{
+    tblReview->setAccessibleName(QStringLiteral("ファイルの一覧"));
+    prgProgress->setAccessibleName(QStringLiteral("進行状況"));
+    for (QToolButton* clear : txtFilter->findChildren<QToolButton*>()) { // the box's clear button
+        clear->setAccessibleName(QStringLiteral("絞り込みを消去"));
+    }
 }
 
 // --- Opening and closing -------------------------------------------------------

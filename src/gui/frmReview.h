@@ -65,6 +65,7 @@ protected:
 
 private:
     void createControls();
+    void nameControls();
     ReviewOptions options() const;
     /// Reads the folder again (new options for the tree), or plans again.
     void makePlan(bool readFolder);

@@ -105,11 +105,20 @@ void frmUndo::createControls()
     layout->setRowStretch(1, 3);
     layout->setRowStretch(4, 1);
     resize(820, 480);
+    nameControls();
 
     connect(cmdUndo, &QPushButton::clicked, this, &frmUndo::cmdUndo_Click);
     connect(tblRuns->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { showBarFor(current.row()); });
     connect(cmdClose, &QPushButton::clicked, this, &frmUndo::close);
+}
+
+/// What a screen reader says for the controls no caption names, and Tab in reading order.
+void frmUndo::nameControls()
+{
+    tblRuns->setAccessibleName(QStringLiteral("変換の記録")); // a table is not named by its label
+    prgProgress->setAccessibleName(QStringLiteral("進行状況"));
+    SetTabOrder({tblRuns, txtReport, cmdUndo, cmdClose});
 }
 
 void frmUndo::Form_Load()

@@ -52,6 +52,7 @@ protected:
 
 private:
     void createControls();
+    void nameControls();
     void showRuns();
     void tellJournalFailure(RunJournal& journal);
     void showBarFor(int row);

@@ -52,6 +52,13 @@ frmVerInfo::frmVerInfo(QWidget& owner, QString helpUrl, bool topmost, ErrorRepor
     txtInfo = named(new QPlainTextEdit(this), "txtInfo");
     txtInfo->setReadOnly(true);
     txtInfo->setFixedHeight(txtInfo->fontMetrics().lineSpacing() * 4 + 12);
+    txtInfo->setTabChangesFocus(true); // Tab goes on, as in every window
+    // No captions: each says what it shows.
+    picIcon->setAccessibleName(QStringLiteral("Calvane のアイコン"));
+    txtURL->setAccessibleName(QStringLiteral("ヘルプページのアドレス"));
+    txtCopyright->setAccessibleName(QStringLiteral("著作権"));
+    txtInfo->setAccessibleName(QStringLiteral("説明"));
+    SetTabOrder({txtURL, txtCopyright, txtInfo});
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(picIcon, 0, 0, 2, 1, Qt::AlignLeft | Qt::AlignTop);

@@ -1,16 +1,22 @@
 // The settings dialog over the main window, driven through its tabs, boxes, buttons
 // and keys: what it shows for the stored values, the enabling rules, the two path
 // checks by OK and by a tab change, the device list and a device change while a
-// file plays, the ways of closing, and the real pickers.
+// file plays, the ways of closing, and the real pickers with Qt's texts in Japanese.
 
 #include "MainWindowFixture.h"
 #include "gui/desktop/QtPickers.h"
+#include "gui/desktop/QtTranslation.h"
 #include "gui/frmEdit.h"
 #include "settings/Settings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPointer>
 #include <QRadioButton>
 #include <QStackedWidget>
@@ -611,6 +617,77 @@ TEST(QtPickersTest, TheFolderAndFilePickersAreTitledAndSayCancelWhenCancelled)
         EXPECT_EQ(seen[i].title, i < 2 ? QStringLiteral("フォルダの選択") : QStringLiteral("ファイルを開く"));
         EXPECT_EQ(seen[i].mode, i < 2 ? QFileDialog::Directory : QFileDialog::ExistingFile);
         EXPECT_EQ(seen[i].parent, &owner);
+    }
+}
+
+/// Whether a text holds kana or kanji.
+bool isJapanese(const QString& text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        return (c.unicode() >= 0x3040 && c.unicode() <= 0x30ff) ||
+               (c.unicode() >= 0x4e00 && c.unicode() <= 0x9fff);
+    });
+}
+
+/// The texts of Qt's own that the user meets: a text box's menu, and the folder
+/// picker's labels and buttons.
+QStringList qtTexts()
+{
+    QStringList texts;
+    QLineEdit box;
+    const std::unique_ptr<QMenu> menu(box.createStandardContextMenu());
+    for (const QAction* action : menu->actions()) {
+        if (!action->isSeparator()) {
+            texts << action->text();
+        }
+    }
+    QWidget owner;
+    owner.show();
+    QTimer::singleShot(0, [&] {
+        auto* picker = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!picker) {
+            ADD_FAILURE() << "no picker";
+            return;
+        }
+        for (const char* label : {"lookInLabel", "fileNameLabel"}) {
+            texts << picker->findChild<QLabel*>(QLatin1String(label))->text();
+        }
+        for (const QAbstractButton* button : picker->findChild<QDialogButtonBox*>()->buttons()) {
+            texts << button->text();
+        }
+        QTest::keyClick(picker, Qt::Key_Escape);
+    });
+    EXPECT_EQ(QtPickers().ShowFolderDialog(owner), QStringLiteral("Cancel"));
+    return texts;
+}
+
+TEST(QtTranslationTest, QtsOwnTextsAreJapaneseWithItsTranslationAndEnglishWithAWordOnStderrWithout)
+{
+    TempDir empty;
+    const bool installed = QFileInfo::exists(QtTranslationsFolder() + QStringLiteral("/qtbase_ja.qm"));
+    for (const bool fromThePlatform : {true, false}) {
+        if (fromThePlatform && !installed) {
+            continue; // reported below
+        }
+        ::testing::internal::CaptureStderr();
+        const std::unique_ptr<QTranslator> translation =
+            InstallQtTranslation(fromThePlatform ? QtTranslationsFolder() : empty.root());
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(translation != nullptr, fromThePlatform);
+        EXPECT_EQ(said.find("qtbase_ja") != std::string::npos, !fromThePlatform) << said;
+        const QStringList texts = qtTexts();
+        EXPECT_GE(texts.size(), 8) << texts.join(u'|').toStdString(); // seven menu items, labels, buttons
+        for (const QString& text : texts) {
+            EXPECT_EQ(isJapanese(text), fromThePlatform) << text.toStdString();
+        }
+    }
+    // Once the translation is gone, Qt speaks English again.
+    for (const QString& text : qtTexts()) {
+        EXPECT_FALSE(isJapanese(text)) << text.toStdString();
+    }
+    if (!installed) {
+        GTEST_SKIP() << "no qtbase_ja.qm in " << QtTranslationsFolder().toStdString()
+                     << " (qt6-translations-l10n)";
     }
 }
 

@@ -52,7 +52,7 @@ if [ -z "$deb" ]; then
     exit 1
 fi
 control=$(dpkg-deb -f "$deb")
-for want in "Package: calvane" "Depends: .*libqt6widgets6" "Depends: .*libfluidsynth" "Recommends: .*soundfont"; do
+for want in "Package: calvane" "Depends: .*libqt6widgets6" "Depends: .*libfluidsynth" "Depends: .*qt6-translations-l10n" "Recommends: .*soundfont"; do
     grep -q -E "^$want" <<<"$control" || { echo "package control lacks: $want"; status=1; }
 done
 contents=$(dpkg-deb -c "$deb")

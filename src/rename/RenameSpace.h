@@ -18,6 +18,10 @@ public:
     virtual std::int32_t Rename(const QByteArray& from, const QByteArray& to) = 0;
     /// Whether something has this name (a link counts as itself), as the space sees it.
     virtual bool Exists(const QByteArray& path) = 0;
+    /// The path on disk whose bytes the name holds as the space sees it: the name
+    /// itself, or in a plan the file renamed to it; empty for a name the space
+    /// has emptied.
+    virtual QByteArray BytesAt(const QByteArray& path) { return path; }
 };
 
 /// The disk: RenameNoReplace.
@@ -37,6 +41,11 @@ class PlannedRenameSpace final : public RenameSpace
 public:
     std::int32_t Rename(const QByteArray& from, const QByteArray& to) override;
     bool Exists(const QByteArray& path) override;
+    QByteArray BytesAt(const QByteArray& path) override;
+
+    /// The file leaves the plan (into the trash), or comes back to it.
+    void Remove(const QByteArray& path);
+    void PutBack(const QByteArray& path);
 
 private:
     std::int32_t folderRefuses(const QByteArray& folder, qsizetype nameBytes);
@@ -45,6 +54,7 @@ private:
     QSet<QByteArray> m_made; ///< names made by it
     QHash<QByteArray, std::int32_t> m_folderError;
     QHash<QByteArray, long> m_nameMax;
+    QHash<QByteArray, QByteArray> m_madeFrom; ///< names made, by the file on disk each holds
 };
 
 } // namespace calvane

@@ -2,6 +2,7 @@
 
 #include "rename/RenameJournal.h"
 #include "rename/RenameSpace.h"
+#include "rename/TrashSpace.h"
 
 #include <QByteArray>
 #include <QString>
@@ -15,18 +16,24 @@ namespace calvane {
 /// format calvane-rename writes and reads. The journal is made at the first
 /// rename, and the folder then keeps the newest journals only. A journal that
 /// cannot be written does not stop the renames: untoldFailure() says it once.
-class RunJournal final : public RenameSpace
+/// With a trash, the copies the run moves into it (and an undo puts back) are
+/// journaled the same way.
+class RunJournal final : public RenameSpace, public TrashSpace
 {
 public:
     /// run: "single", "batch", "review" or "undo"; folder: where the run renames
     /// (native); undoOf: the journal an undo takes back (its header names it as
     /// JournalIdentity does). journalFolder: native,
-    /// ending in "/"; empty: JournalFolder() at the first rename.
-    RunJournal(QByteArray run, QByteArray folder, QByteArray undoOf = {}, QByteArray journalFolder = {});
+    /// ending in "/"; empty: JournalFolder() at the first rename. trash: the
+    /// desktop trash; none: MoveToTrash and Restore fail.
+    RunJournal(QByteArray run, QByteArray folder, QByteArray undoOf = {}, QByteArray journalFolder = {},
+               Trash* trash = nullptr);
     ~RunJournal() override;
 
     std::int32_t Rename(const QByteArray& from, const QByteArray& to) override;
     bool Exists(const QByteArray& path) override { return m_disk.Exists(path); }
+    std::int32_t MoveToTrash(const QByteArray& path, const BeforeTrashMove& beforeMove = {}) override;
+    std::int32_t Restore(const TrashPlace& place, const QByteArray& to) override;
 
     /// The journal's failure in the user's words, the first time it is asked after
     /// the failure; empty otherwise.
@@ -39,9 +46,12 @@ public:
     int close();
 
 private:
-    void open();
+    /// The journal ahead of the first step; none when it is not to be used.
+    JournaledRenameSpace* journal();
+    void pruneOnce();
 
     DiskRenameSpace m_disk;
+    std::unique_ptr<DiskTrashSpace> m_trash;
     QByteArray m_run;
     QByteArray m_folder;
     QByteArray m_undoOf;

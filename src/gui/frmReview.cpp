@@ -127,6 +127,9 @@ void frmReview::createControls()
         mnuRowReadingChoice << named(mnuRowReading->addAction(QString::fromUtf16(reading.caption)),
                                      (QByteArray("mnuRowReading") + reading.name).constData());
     }
+    for (QAction* choice : QList<QAction*>{mnuRowReadingOfList} + mnuRowReadingChoice) {
+        choice->setCheckable(true); // ticked where the selected rows agree
+    }
 
     lblFilter = named(new QLabel(QStringLiteral("絞り込み(&F)"), this), "lblFilter");
     txtFilter = named(new QLineEdit(this), "txtFilter");
@@ -192,17 +195,10 @@ void frmReview::createControls()
     connect(cmdClose, &QPushButton::clicked, this, &frmReview::close);
     connect(txtFilter, &QLineEdit::textChanged, m_filter, &ReviewFilter::setText);
     connect(mnuProblemsOnly, &QAction::toggled, m_filter, &ReviewFilter::setProblemsOnly);
-    // The two ways with a taken name exclude each other.
-    connect(mnuNumberConflicts, &QAction::triggered, this, [this](bool on) {
-        if (on) {
-            mnuTrashIdentical->setChecked(false);
-        }
-    });
-    connect(mnuTrashIdentical, &QAction::triggered, this, [this](bool on) {
-        if (on) {
-            mnuNumberConflicts->setChecked(false);
-        }
-    });
+    auto* takenName = new QActionGroup(this); // the two ways with a taken name exclude each other
+    takenName->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    takenName->addAction(mnuNumberConflicts);
+    takenName->addAction(mnuTrashIdentical);
     for (QAction* option : QList<QAction*>{mnuSubfolders, mnuReplaceRefused, mnuShorten, mnuNumberConflicts,
                                            mnuTrashIdentical} +
                                mnuExtension + mnuReadingChoice) {
@@ -386,7 +382,6 @@ void frmReview::tblReview_ContextMenu(const QPoint& position)
     const bool alike = std::all_of(rows.begin(), rows.end(),
                                    [&](qsizetype row) { return m_model->plan().row(row).reading == first; });
     for (QAction* action : QList<QAction*>{mnuRowReadingOfList} + mnuRowReadingChoice) {
-        action->setCheckable(true);
         action->setChecked(false);
     }
     if (alike) {

@@ -356,7 +356,8 @@ void Run::report(const QByteArray& shownFrom, const QByteArray& shownFolder, con
             }
         }
         if (!eucJp.isEmpty()) {
-            text += QStringLiteral(" (EUC-JPなら「%1」)").arg(eucJp);
+            text +=
+                QStringLiteral(" (EUC-JPなら「%1」)").arg(shownText(eucJp.toUtf8())); // no control character
         }
         line = text.toUtf8() + '\n';
     }
@@ -481,9 +482,8 @@ int Run::titles()
                     }
                 }
             } catch (const std::exception&) {
-                file = FileRename{};
-                file.result = ConvResult::OtherFailure;
-                file.error = CurrentFailure().number();
+                file = FileRename{ConvResult::OtherFailure,  false, {}, {},
+                                  CurrentFailure().number(), {},    0,  false};
             }
         }
         report(batch.shownFolder(i) + name, batch.shownFolder(i), file, eucJp);

@@ -91,9 +91,12 @@ failed by reason) ends on stderr. Ctrl+C stops after the file in progress,
 which is renamed and journaled or untouched.
 
 Exit status (the same rules as calvane-info):
-  0    every file was renamed or left by a rule (results 2 to 5 for a title
-       that cannot be a name; for --undo, every file given back)
-  1    any file failed (or the journal or the output could not be written)
+  0    every file was renamed, unchanged, moved to the trash, or left by a rule:
+       no title (2), a refused character (3), the name taken (4), the name too
+       long (5, "MIDIタイトルが長すぎます"); for --undo, every file given back
+  1    any file failed: missing or unreadable (1, 6), its folder not writable
+       (5, "ファイルにアクセスできません"), a copy the trash refused; or the
+       journal or the output could not be written
   2    the command line cannot be used
   130  stopped by SIGINT, SIGTERM or SIGHUP before the last file
 )HELP";

@@ -132,7 +132,7 @@ int main(int argc, char** argv)
     ::setenv("XDG_STATE_HOME", state.constData(), 1);
     StderrReporter reporter;
     AnsweringBoxes boxes;
-    GioTrash trash; // never asked: no copy goes to the trash
+    FreedesktopTrash trash; // never asked: no copy goes to the trash
     QWidget owner;
     owner.show();
 

@@ -54,14 +54,4 @@ int GioTrash::MoveToTrash(const QByteArray& nativePath)
     return err;
 }
 
-int GioTrash::MoveToTrashAt(const QByteArray& nativePath, const BeforeTrashMove& beforeMove)
-{
-    QByteArray originalPath;
-    const QByteArray folder = TrashFolderFor(nativePath, originalPath);
-    if (folder.isEmpty()) {
-        return errno != 0 ? errno : ENOTSUP;
-    }
-    return MoveIntoTrashFolder(folder, nativePath, originalPath, beforeMove);
-}
-
 } // namespace calvane

@@ -41,16 +41,24 @@ public:
     virtual int MoveToTrashAt(const QByteArray& nativePath, const BeforeTrashMove& beforeMove) = 0;
 };
 
-/// The real trash: the home trash under $XDG_DATA_HOME for files on its volume,
-/// the volume's own .Trash/<uid> or .Trash-<uid> elsewhere, with the .trashinfo
-/// file managers read. MoveToTrash through GLib's GIO (g_file_trash);
-/// MoveToTrashAt by the same rules in our own steps (MoveIntoTrashFolder), since
-/// GIO does not say where a file went.
-class GioTrash final : public Trash
+/// The real trash by our own steps (TrashFolderFor, MoveIntoTrashFolder): the home
+/// trash under $XDG_DATA_HOME for files on its volume, the volume's own
+/// .Trash/<uid> or .Trash-<uid> elsewhere, with the .trashinfo file managers read.
+/// What the tools use: it needs no GLib.
+class FreedesktopTrash : public Trash
 {
 public:
     int MoveToTrash(const QByteArray& nativePath) override;
     int MoveToTrashAt(const QByteArray& nativePath, const BeforeTrashMove& beforeMove) override;
+};
+
+/// The window's trash: MoveToTrash (a deletion) through GLib's GIO
+/// (g_file_trash), the same folders and records; MoveToTrashAt by our own steps,
+/// since GIO does not say where a file went.
+class GioTrash final : public FreedesktopTrash
+{
+public:
+    int MoveToTrash(const QByteArray& nativePath) override;
 };
 
 /// The trash folder (holding "files" and "info", both made when missing) that

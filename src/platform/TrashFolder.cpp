@@ -200,4 +200,19 @@ int MoveIntoTrashFolder(const QByteArray& trashFolder, const QByteArray& nativeP
     return EEXIST;
 }
 
+int FreedesktopTrash::MoveToTrash(const QByteArray& nativePath)
+{
+    return MoveToTrashAt(nativePath, {});
+}
+
+int FreedesktopTrash::MoveToTrashAt(const QByteArray& nativePath, const BeforeTrashMove& beforeMove)
+{
+    QByteArray originalPath;
+    const QByteArray folder = TrashFolderFor(nativePath, originalPath);
+    if (folder.isEmpty()) {
+        return errno != 0 ? errno : ENOTSUP;
+    }
+    return MoveIntoTrashFolder(folder, nativePath, originalPath, beforeMove);
+}
+
 } // namespace calvane

@@ -105,18 +105,22 @@ protected:
     QString trash;
 };
 
-// GIO's way (a deletion) and our own (a copy whose place the journal keeps) make
-// the same trash: the same place and the same record.
+// GIO's way (the window's deletion) and our own (the tools', and a copy whose
+// place the journal keeps) make the same trash: the same place and the same record.
 TEST_F(TrashTest, FilesOfAnyNameGoToTheirVolumesTrashWithTheRecordToRestoreThem)
 {
     GioTrash gio;
-    for (const bool told : {false, true})
+    FreedesktopTrash own;
+    for (const int way : {0, 1, 2})
         for (const QByteArray name : {"song.mid", "\xe6\x9b\xb2 #1 100%.mid", "\x8b\xc8\x96\xbc.mid"}) {
-            SCOPED_TRACE(name.toHex().toStdString() +
-                         (told ? " told" : " gio")); // plain, UTF-8 with URI characters, Shift_JIS
+            SCOPED_TRACE(name.toHex().toStdString() + " way " +
+                         std::to_string(way)); // plain, UTF-8 with URI characters, Shift_JIS
             RemoveAll(trash);
             const QByteArray original = dir.writeNative(name, "MThd " + name);
-            ASSERT_EQ(told ? gio.MoveToTrashAt(original, {}) : RecycleFile(original, gio), 0);
+            ASSERT_EQ(way == 0   ? RecycleFile(original, gio)
+                      : way == 1 ? RecycleFile(original, own)
+                                 : gio.MoveToTrashAt(original, {}),
+                      0);
             EXPECT_FALSE(IsOrdinaryFile(original));
             EXPECT_EQ(contentOf(NativePath(trash) + "/files/" + name), "MThd " + name);
             const QList<QByteArray> info =

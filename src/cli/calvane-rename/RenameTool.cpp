@@ -180,7 +180,7 @@ public:
             m_disk = std::move(plan);
         } else {
             m_disk = std::make_unique<DiskRenameSpace>();
-            m_diskTrash = std::make_unique<DiskTrashSpace>(m_gioTrash);
+            m_diskTrash = std::make_unique<DiskTrashSpace>(m_desktopTrash);
         }
         m_space = m_disk.get();
         m_trash = m_diskTrash.get();
@@ -205,7 +205,7 @@ private:
 
     const RenameToolOptions& m_options;
     const std::function<bool()>& m_stop;
-    GioTrash m_gioTrash;
+    FreedesktopTrash m_desktopTrash;
     std::unique_ptr<RenameSpace> m_disk;
     std::unique_ptr<TrashSpace> m_diskTrash;
     std::unique_ptr<JournaledRenameSpace> m_journal;

@@ -14,8 +14,12 @@
 #include <QJsonObject>
 #include <QProcess>
 
+#include <chrono>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -292,6 +296,53 @@ TEST(CalvaneInfo, AFolderGivesItsMidiFilesAndWithRItsTree)
         EXPECT_EQ(files, row.files) << row.args.join(u' ').toStdString();
         EXPECT_EQ(run.exitCode, row.exitCode) << row.args.join(u' ').toStdString();
     }
+}
+
+// The exit status of a stop by a signal is calvane-rename's: the file in progress
+// is printed whole, no other after it, 130.
+TEST(CalvaneInfo, ASignalStopsBeforeTheNextFileWithStatus130)
+{
+    TempDir dir;
+    const QByteArray song = header(0, 1, 96) + track(meta(0x03, "Title") + kEndOfTrack);
+    for (int i = 0; i < 3000; ++i) {
+        dir.write(QStringLiteral("%1.mid").arg(10000 + i), song);
+    }
+    // Its output goes to a pipe that nobody reads yet: it blocks once the pipe is full.
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const QByteArray folder = QFile::encodeName(dir.root());
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        ::close(out[0]);
+        ::execl(CALVANE_INFO_EXE, CALVANE_INFO_EXE, folder.constData(), static_cast<char*>(nullptr));
+        std::_Exit(127);
+    }
+    ::close(out[1]);
+    int available = -1;
+    for (int wait = 0; wait < 400; ++wait) { // until the pipe stops filling
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        int now = 0;
+        ::ioctl(out[0], FIONREAD, &now);
+        if (now > 0 && now == available) {
+            break;
+        }
+        available = now;
+    }
+    ::kill(child, SIGINT);
+    QByteArray printed;
+    char buf[65536];
+    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) {
+        printed.append(buf, n);
+    }
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_TRUE(printed.endsWith('\n')) << "whole lines only";
+    EXPECT_GT(printed.count('\n'), 0);
+    EXPECT_LT(printed.count('\n'), 3000);
 }
 
 // Each reading, and the hint where a title read as Shift_JIS may be EUC-JP.

@@ -13,6 +13,7 @@
 #include "StderrReporter.h"
 #include "gui/frmReview.h"
 #include "platform/MessageBoxes.h"
+#include "platform/Trash.h"
 #include "settings/Settings.h"
 
 #include <QApplication>
@@ -131,6 +132,7 @@ int main(int argc, char** argv)
     ::setenv("XDG_STATE_HOME", state.constData(), 1);
     StderrReporter reporter;
     AnsweringBoxes boxes;
+    FreedesktopTrash trash; // never asked: no copy goes to the trash
     QWidget owner;
     owner.show();
 
@@ -144,7 +146,7 @@ int main(int argc, char** argv)
         const long before = peakKiB();
         QElapsedTimer clock;
         clock.start();
-        auto* list = new frmReview(owner, settings, folder, false, boxes, reporter);
+        auto* list = new frmReview(owner, settings, folder, false, boxes, reporter, trash);
         list->Form_Load();
         list->showOverOwner();
         list->tblReview->viewport()->repaint(); // the rows on view painted

@@ -1,6 +1,7 @@
 // The journal reader of calvane-rename on arbitrary text: no crash, every entry it
-// gives is a rename inside one folder, and what it gives is read back the same
-// once written. Names made of the input's bytes come back byte for byte.
+// gives is a rename inside one folder or a move into or out of a trash folder
+// with its record beside it, and what it gives is read back the same once
+// written. Names made of the input's bytes come back byte for byte, in every kind.
 
 #include "rename/JournalIndex.h"
 #include "rename/RenameJournal.h"
@@ -37,7 +38,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(read.error.isEmpty() || read.entries.empty());
     for (const JournalEntry& entry : read.entries) {
         check(entry.from.startsWith('/') && !entry.from.contains('\0'));
-        check(entry.from.first(entry.from.lastIndexOf('/')) == entry.to.first(entry.to.lastIndexOf('/')));
+        check(entry.to.startsWith('/') && !entry.to.contains('\0'));
+        const QByteArray fromFolder = entry.from.first(entry.from.lastIndexOf('/') + 1);
+        const QByteArray toFolder = entry.to.first(entry.to.lastIndexOf('/') + 1);
+        switch (entry.kind) {
+        case JournalEntry::Kind::Rename:
+            check(fromFolder == toFolder && entry.info.isEmpty());
+            break;
+        case JournalEntry::Kind::Trash:
+            check(toFolder.endsWith("/files/") && entry.info == toFolder.chopped(6) + "info/" +
+                                                                    entry.to.sliced(toFolder.size()) +
+                                                                    ".trashinfo");
+            break;
+        case JournalEntry::Kind::Restore:
+            check(fromFolder.endsWith("/files/") && entry.info == fromFolder.chopped(6) + "info/" +
+                                                                      entry.from.sliced(fromFolder.size()) +
+                                                                      ".trashinfo");
+            break;
+        }
     }
     if (!read.entries.empty()) {
         check(ReadJournal(journalOf(read.entries)).entries == read.entries);
@@ -60,7 +78,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const qsizetype half = name.size() / 2;
     const QByteArray other =
         half > 0 && name.first(half) != "." && name.first(half) != ".." ? name.first(half) : "x";
-    const std::vector<JournalEntry> entries{{"/f/" + name, "/f/" + other}};
+    using Kind = JournalEntry::Kind;
+    const std::vector<JournalEntry> entries{
+        {"/f/" + name, "/f/" + other},
+        {"/f/" + name, "/t/files/" + other, Kind::Trash, "/t/info/" + other + ".trashinfo"},
+        {"/t/files/" + other, "/f/" + name, Kind::Restore, "/t/info/" + other + ".trashinfo"}};
     check(ReadJournal(journalOf(entries)).entries == entries);
     return 0;
 }

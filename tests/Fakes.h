@@ -210,6 +210,16 @@ public:
         return std::rename(nativePath.constData(), to.constData()) == 0 ? 0 : errno;
     }
 
+    /// The real steps into the test's folder as a trash folder ("files", "info").
+    int MoveToTrashAt(const QByteArray& nativePath, const BeforeTrashMove& beforeMove) override
+    {
+        given.append(nativePath);
+        if (failWith != 0) {
+            return failWith;
+        }
+        return MoveIntoTrashFolder(folder + '/', nativePath, nativePath, beforeMove);
+    }
+
     QByteArray folder;
     QList<QByteArray> given;
     int failWith = 0;

@@ -47,14 +47,29 @@ void ReviewModel::setChecked(const std::vector<qsizetype>& rows, bool checked)
     if (m_readOnly || rows.empty()) {
         return;
     }
-    std::vector<qsizetype> sorted = rows;
-    std::sort(sorted.begin(), sorted.end());
-    for (const qsizetype row : sorted) {
+    for (const qsizetype row : rows) {
         m_plan.setChecked(row, checked);
     }
+    replanFoldersOf(rows);
+}
+
+void ReviewModel::setReading(const std::vector<qsizetype>& rows, std::optional<TextEncoding> reading)
+{
+    if (m_readOnly || rows.empty()) {
+        return;
+    }
+    for (const qsizetype row : rows) {
+        m_plan.setReading(row, reading);
+    }
+    replanFoldersOf(rows);
+}
+
+void ReviewModel::replanFoldersOf(std::vector<qsizetype> rows)
+{
+    std::sort(rows.begin(), rows.end());
     // Each folder once: the rows after a row see what it does in the plan.
     qsizetype planned = -1;
-    for (const qsizetype row : sorted) {
+    for (const qsizetype row : rows) {
         if (row >= planned) {
             const auto range = m_plan.replanFolderOf(row);
             planned = range.second;
@@ -82,15 +97,20 @@ QString ReviewModel::text(qsizetype row, int column) const
     case TitleColumn:
         return r.title;
     case NewNameColumn: {
-        const FileRename& f =
-            r.outcome == RowOutcome::Renamed || r.outcome == RowOutcome::Failed ? r.done : r.plan;
+        const bool ran = r.outcome == RowOutcome::Renamed || r.outcome == RowOutcome::Trashed ||
+                         r.outcome == RowOutcome::Failed;
+        const FileRename& f = ran ? r.done : r.plan;
+        if (f.trashed) {
+            return QStringLiteral("（ごみ箱）");
+        }
         return shown(f.result == ConvResult::Renamed ? f.newName : f.wantedName);
     }
     case StatusColumn:
         if (r.outcome != RowOutcome::NotRun) {
             return RowOutcomeText(r);
         }
-        return RowStatusText(r, r.clashWith >= 0 ? shown(m_plan.relativePath(r.clashWith)) : QString());
+        return RowStatusText(r, r.clashWith >= 0 ? shown(m_plan.relativePath(r.clashWith)) : QString(),
+                             shown(r.plan.identicalTo));
     default:
         return {};
     }
@@ -121,12 +141,12 @@ QVariant ReviewModel::data(const QModelIndex& index, int role) const
         if (r.outcome == RowOutcome::Failed || (r.outcome == RowOutcome::NotRun && IsProblem(r.status))) {
             return QBrush(QColor(0xB0, 0x00, 0x20));
         }
-        if (r.outcome == RowOutcome::Renamed) {
+        if (r.outcome == RowOutcome::Renamed || r.outcome == RowOutcome::Trashed) {
             return QBrush(QColor(0x00, 0x70, 0x20));
         }
         return {};
     case ProblemRole:
-        return r.outcome == RowOutcome::Failed || IsProblem(r.status);
+        return r.outcome == RowOutcome::Failed || IsProblem(r.status) || r.mayBeEucJp;
     default:
         return {};
     }

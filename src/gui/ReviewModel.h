@@ -5,6 +5,7 @@
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>
 
+#include <optional>
 #include <vector>
 
 namespace calvane {
@@ -23,7 +24,7 @@ public:
         StatusColumn,
         ColumnCount
     };
-    /// Whether a row is a problem (its word, or its outcome after a run).
+    /// Whether a row is a problem (its word, or its outcome after a run), or has a hint.
     static constexpr int ProblemRole = Qt::UserRole + 1;
 
     explicit ReviewModel(QObject* parent = nullptr);
@@ -36,6 +37,8 @@ public:
 
     /// Checks or unchecks the rows and plans their folders again.
     void setChecked(const std::vector<qsizetype>& rows, bool checked);
+    /// Gives the rows their own reading (none: the list's) and plans their folders again.
+    void setReading(const std::vector<qsizetype>& rows, std::optional<TextEncoding> reading);
     /// Every row may show something else (after a run, or new options).
     void allChanged();
 
@@ -51,6 +54,8 @@ public:
 
 private:
     void rangeChanged(std::pair<qsizetype, qsizetype> range);
+    /// Plans the folders of the rows again, each once, and says which rows changed.
+    void replanFoldersOf(std::vector<qsizetype> rows);
 
     ReviewPlan m_plan;
     bool m_readOnly = false;

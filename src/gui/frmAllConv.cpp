@@ -49,6 +49,8 @@ QString stopCaption(ConvResult result)
         return QStringLiteral("すべて変換 - 同名のファイルが存在します");
     case ConvResult::AccessFailure:
         return QStringLiteral("すべて変換 - ファイルにアクセスできません");
+    case ConvResult::TitleTooLong:
+        return QStringLiteral("すべて変換 - MIDIタイトルが長すぎます");
     case ConvResult::Renamed:
     case ConvResult::OtherFailure:
         break;
@@ -243,11 +245,11 @@ void frmAllConv::cmdConv_Click()
                 showHead(told, told);
                 painting.paintIfDue();
             }
-            const ConvResult result = FileNameConv(lstTemp.front(), told);
-            if (!BatchGoesOn(result, mnuErrSkip->isChecked(), mnuNoMIDITitle->isChecked())) {
+            const ConvOutcome outcome = FileNameConv(lstTemp.front(), told);
+            if (!BatchGoesOn(outcome.result, mnuErrSkip->isChecked(), mnuNoMIDITitle->isChecked())) {
                 painting.release();
-                if (result != ConvResult::OtherFailure) {
-                    stopAt(result, pointer);
+                if (outcome.result != ConvResult::OtherFailure) {
+                    stopAt(outcome, pointer);
                 }
                 return;
             }
@@ -296,18 +298,17 @@ void frmAllConv::cmdStop_Click()
     // Otherwise a running run sees the request before its next file.
 }
 
-ConvResult frmAllConv::FileNameConv(const QString& fileName, ErrorReporter& reporter)
+ConvOutcome frmAllConv::FileNameConv(const QString& fileName, ErrorReporter& reporter)
 {
     const ConvOutcome outcome =
         calvane::FileNameConv(m_renameSpace, m_folder, fileName, txtConvFileName->text(), m_settings,
                               reporter, "frmAllConv_FileNameConv");
     ShowConvOutcome(txtConvFileName, outcome);
-    m_refusedAt = outcome.refusedAt;
     const QString journalFailure = m_renameSpace.untoldFailure(); // once; the renames go on
     if (!journalFailure.isEmpty()) {
         m_boxes.show(journalFailure, kCaption, MsgIcon::Warning, MsgButtons::Ok);
     }
-    return outcome.result;
+    return outcome;
 }
 
 /// The head's name, and its title read from the file. A file that has gone
@@ -347,9 +348,10 @@ void frmAllConv::abort()
 }
 
 /// The run stands at the head: the user may correct its title, skip it or abort.
-void frmAllConv::stopAt(ConvResult result, BusyPointer& pointer)
+void frmAllConv::stopAt(const ConvOutcome& outcome, BusyPointer& pointer)
 {
-    m_boxes.show(ConvResultMessage(result),
+    const ConvResult result = outcome.result;
+    m_boxes.show(ConvResultMessage(result, outcome.tooLongBy),
                  result == ConvResult::AccessFailure ? QStringLiteral("変換") : kCaption, MsgIcon::Warning,
                  MsgButtons::Ok);
     setWindowTitle(stopCaption(result));
@@ -360,7 +362,7 @@ void frmAllConv::stopAt(ConvResult result, BusyPointer& pointer)
     WaitingAtError = true;
     txtConvFileName->setFocus();
     if (result == ConvResult::RefusedChar) {
-        txtConvFileName->setSelection(static_cast<int>(m_refusedAt), 1);
+        txtConvFileName->setSelection(static_cast<int>(outcome.refusedAt), 1);
     }
 }
 

@@ -66,12 +66,12 @@ private:
     void createControls();
     void nameControls();
     void timAllConv_Timer();
-    ConvResult FileNameConv(const QString& fileName, ErrorReporter& reporter);
+    ConvOutcome FileNameConv(const QString& fileName, ErrorReporter& reporter);
     void showHead(MessageBoxes& boxes, ErrorReporter& reporter);
     void showProgress();
     void complete();
     void abort();
-    void stopAt(ConvResult result, BusyPointer& pointer);
+    void stopAt(const ConvOutcome& outcome, BusyPointer& pointer);
     void setTitleBoxEditable(bool editable);
 
     Settings& m_settings;
@@ -86,7 +86,6 @@ private:
     bool WaitingAtError = false; ///< stopped at the head; its title box text is used as it stands
     bool StopRequested = false;
     bool m_running = false;
-    qsizetype m_refusedAt = -1; ///< the refused character of the last result 3
 };
 
 } // namespace calvane

@@ -408,18 +408,18 @@ void frmMain::cmdConv_Click()
 {
     Guarded(m_services.reporter, "frmMain.cmdConv_Click", [&] {
         haltPlaybackForRename();
-        const ConvResult result = FileNameConv(m_fileName);
+        const ConvOutcome outcome = FileNameConv(m_fileName);
         tellJournalFailure(QStringLiteral("変換"));
-        switch (result) {
+        switch (outcome.result) {
         case ConvResult::Renamed:
             showListAfterRename();
             break;
         case ConvResult::OtherFailure:
             break; // reported: the error handler has ended the program
         default:
-            warn(ConvResultMessage(result), QStringLiteral("変換"));
-            if (result != ConvResult::AccessFailure) {
-                txtConvFileName->setFocus();
+            warn(ConvResultMessage(outcome.result, outcome.tooLongBy), QStringLiteral("変換"));
+            if (outcome.result != ConvResult::AccessFailure) {
+                txtConvFileName->setFocus(); // a title too long is the user's to shorten
             }
             break;
         }
@@ -472,15 +472,17 @@ void frmMain::mnuReview_Click()
     haltPlaybackForRename();
     openSecondary(m_review,
                   new frmReview(*this, m_state.settings, filFile->folder(), mnuFront->isChecked(),
-                                m_services.boxes, m_services.reporter),
+                                m_services.boxes, m_services.reporter, m_services.trash),
                   &frmMain::showListAfterRename);
 }
 
 void frmMain::mnuUndo_Click()
 {
     haltPlaybackForRename(); // an undo renames files too
-    openSecondary(m_undo, new frmUndo(*this, mnuFront->isChecked(), m_services.boxes, m_services.reporter),
-                  &frmMain::showListAfterUndo);
+    openSecondary(
+        m_undo,
+        new frmUndo(*this, mnuFront->isChecked(), m_services.boxes, m_services.reporter, m_services.trash),
+        &frmMain::showListAfterUndo);
 }
 
 /// After the undo window: the list shows the names given back; when this start's
@@ -517,13 +519,13 @@ void frmMain::mnuSet_Click()
     openSecondary(m_edit, dialog);
 }
 
-ConvResult frmMain::FileNameConv(const QString& fileName)
+ConvOutcome frmMain::FileNameConv(const QString& fileName)
 {
     const ConvOutcome outcome =
         calvane::FileNameConv(*m_renameSpace, dirDirectory->path(), fileName, txtConvFileName->text(),
                               m_state.settings, m_services.reporter, "frmMain_FileNameConv");
     ShowConvOutcome(txtConvFileName, outcome);
-    return outcome.result;
+    return outcome;
 }
 
 // --- Shared steps ----------------------------------------------------------------

@@ -223,7 +223,7 @@ private:
     void filFile_MouseDown(Qt::MouseButton button, const QPoint& globalPos);
     void filFile_OLEDragDrop(const QMimeData* data);
     void mnuExit_Click();
-    ConvResult FileNameConv(const QString& fileName);
+    ConvOutcome FileNameConv(const QString& fileName);
 
     // Deletion (frmMain_Delete.cpp): the Delete key in the file list, also run by mnuDel.
     void filFile_KeyDown(int KeyCode, Qt::KeyboardModifiers Shift);

@@ -8,11 +8,13 @@
 #include "gui/widgets/PaintThrottle.h"
 #include "platform/MessageBoxes.h"
 #include "platform/NativeFile.h"
+#include "rename/NewName.h"
 #include "rename/ReviewRun.h"
 #include "rename/RunJournal.h"
 #include "settings/Settings.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -28,6 +30,9 @@
 #include <QTableView>
 #include <QToolButton>
 
+#include <algorithm>
+#include <optional>
+
 namespace calvane {
 namespace {
 
@@ -35,12 +40,46 @@ const QString kCaption = QStringLiteral("変換一覧");
 constexpr int kDefaultWidth = 960;
 constexpr int kDefaultHeight = 540;
 
+/// The extensions the options offer, as calvane-rename's --ext names them.
+const QStringList kListedExtensions{QStringLiteral("mid"), QStringLiteral("midi"), QStringLiteral("kar"),
+                                    QStringLiteral("rmi")};
+
+/// The readings, in the order of TextEncoding: caption and object name.
+struct Reading
+{
+    TextEncoding encoding;
+    const char16_t* caption;
+    const char* name;
+};
+constexpr Reading kReadings[] = {
+    {TextEncoding::Auto, u"自動 (UTF-8 または Shift_JIS)(&A)", "Auto"},
+    {TextEncoding::Cp932, u"Shift_JIS (CP932)(&S)", "Cp932"},
+    {TextEncoding::Utf8, u"UTF-8(&U)", "Utf8"},
+    {TextEncoding::EucJp, u"EUC-JP(&E)", "EucJp"},
+    {TextEncoding::Cp1252, u"Latin-1 (CP1252)(&L)", "Cp1252"},
+};
+
+/// One checkable action per reading in the menu, exclusive among themselves.
+QList<QAction*> addReadings(QMenu& menu, const char* prefix)
+{
+    auto* group = new QActionGroup(&menu);
+    QList<QAction*> actions;
+    for (const Reading& reading : kReadings) {
+        QAction* action = named(menu.addAction(QString::fromUtf16(reading.caption)),
+                                (QByteArray(prefix) + reading.name).constData());
+        action->setCheckable(true);
+        group->addAction(action);
+        actions << action;
+    }
+    return actions;
+}
+
 } // namespace
 
 frmReview::frmReview(QWidget& owner, Settings& settings, QString folder, bool topmost, MessageBoxes& boxes,
-                     ErrorReporter& reporter)
+                     ErrorReporter& reporter, Trash& trash)
     : SecondaryWindow(owner), m_settings(settings), m_folder(std::move(folder)), m_topmost(topmost),
-      m_boxes(boxes), m_reporter(reporter)
+      m_boxes(boxes), m_reporter(reporter), m_trash(trash)
 {
     createControls();
 }
@@ -56,16 +95,41 @@ void frmReview::createControls()
     auto* bar = new QMenuBar(this);
     mnuOption = named(bar->addMenu(QStringLiteral("オプション(&O)")), "mnuOption");
     mnuSubfolders = named(mnuOption->addAction(QStringLiteral("サブフォルダも含める(&S)")), "mnuSubfolders");
+    mnuExtensions = named(mnuOption->addMenu(QStringLiteral("拡張子(&X)")), "mnuExtensions");
+    for (const QString& extension : kListedExtensions) {
+        QAction* tick = named(mnuExtensions->addAction(u'.' + extension),
+                              ("mnuExtension_" + extension.toLatin1()).constData());
+        tick->setCheckable(true);
+        mnuExtension << tick;
+    }
+    mnuReading = named(mnuOption->addMenu(QStringLiteral("タイトルの読み方(&E)")), "mnuReading");
+    mnuReadingChoice = addReadings(*mnuReading, "mnuReading");
     mnuReplaceRefused =
         named(mnuOption->addAction(QStringLiteral("不正な文字を全角に置き換える(&R)")), "mnuReplaceRefused");
+    mnuShorten = named(mnuOption->addAction(QStringLiteral("長すぎるタイトルは短くする(&L)")), "mnuShorten");
     mnuNumberConflicts =
         named(mnuOption->addAction(QStringLiteral("同名のファイルがある場合は番号を付ける(&N)")),
               "mnuNumberConflicts");
+    mnuTrashIdentical =
+        named(mnuOption->addAction(QStringLiteral("同名のファイルと内容が同じならごみ箱へ移す(&D)")),
+              "mnuTrashIdentical");
     mnuBar1 = named(mnuOption->addSeparator(), "mnuBar1");
     mnuProblemsOnly =
         named(mnuOption->addAction(QStringLiteral("問題のある行だけ表示(&P)")), "mnuProblemsOnly");
-    for (QAction* option : {mnuSubfolders, mnuReplaceRefused, mnuNumberConflicts, mnuProblemsOnly}) {
+    for (QAction* option : {mnuSubfolders, mnuReplaceRefused, mnuShorten, mnuNumberConflicts,
+                            mnuTrashIdentical, mnuProblemsOnly}) {
         option->setCheckable(true);
+    }
+    mnuRowReading = named(new QMenu(QStringLiteral("この行の読み方"), this), "mnuRowReading");
+    mnuRowReadingOfList =
+        named(mnuRowReading->addAction(QStringLiteral("一覧の読み方に従う(&O)")), "mnuRowReadingOfList");
+    mnuRowReading->addSeparator();
+    for (const Reading& reading : kReadings) {
+        mnuRowReadingChoice << named(mnuRowReading->addAction(QString::fromUtf16(reading.caption)),
+                                     (QByteArray("mnuRowReading") + reading.name).constData());
+    }
+    for (QAction* choice : QList<QAction*>{mnuRowReadingOfList} + mnuRowReadingChoice) {
+        choice->setCheckable(true); // ticked where the selected rows agree
     }
 
     lblFilter = named(new QLabel(QStringLiteral("絞り込み(&F)"), this), "lblFilter");
@@ -93,6 +157,7 @@ void frmReview::createControls()
     tblReview->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     tblReview->setSortingEnabled(true);
     tblReview->installEventFilter(this);
+    tblReview->setContextMenuPolicy(Qt::CustomContextMenu);
 
     prgProgress = named(new QProgressBar(this), "prgProgress");
     prgProgress->setFormat(QStringLiteral("%v / %m"));
@@ -132,9 +197,16 @@ void frmReview::createControls()
     connect(cmdClose, &QPushButton::clicked, this, &frmReview::close);
     connect(txtFilter, &QLineEdit::textChanged, m_filter, &ReviewFilter::setText);
     connect(mnuProblemsOnly, &QAction::toggled, m_filter, &ReviewFilter::setProblemsOnly);
-    for (QAction* option : {mnuSubfolders, mnuReplaceRefused, mnuNumberConflicts}) {
+    auto* takenName = new QActionGroup(this); // the two ways with a taken name exclude each other
+    takenName->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    takenName->addAction(mnuNumberConflicts);
+    takenName->addAction(mnuTrashIdentical);
+    for (QAction* option : QList<QAction*>{mnuSubfolders, mnuReplaceRefused, mnuShorten, mnuNumberConflicts,
+                                           mnuTrashIdentical} +
+                               mnuExtension + mnuReadingChoice) {
         connect(option, &QAction::triggered, this, &frmReview::mnuOption_Triggered);
     }
+    connect(tblReview, &QWidget::customContextMenuRequested, this, &frmReview::tblReview_ContextMenu);
     connect(m_model, &QAbstractItemModel::dataChanged, this, &frmReview::showCounts);
 }
 
@@ -157,8 +229,22 @@ void frmReview::Form_Load()
         resize(review.Width > 0 ? review.Width : kDefaultWidth,
                review.Height > 0 ? review.Height : kDefaultHeight);
         mnuSubfolders->setChecked(review.Subfolders);
+        const QStringList extensions =
+            ParseExtensionList(review.Extensions.toLatin1()).value_or(QStringList{QStringLiteral("mid")});
+        for (qsizetype i = 0; i < kListedExtensions.size(); ++i) {
+            mnuExtension[i]->setChecked(extensions.contains(kListedExtensions[i]));
+        }
+        if (std::none_of(mnuExtension.begin(), mnuExtension.end(),
+                         [](QAction* a) { return a->isChecked(); })) {
+            mnuExtension.front()->setChecked(true);
+        }
+        const TextEncoding reading =
+            TextEncodingFromName(review.Encoding.toLatin1()).value_or(TextEncoding::Auto);
+        mnuReadingChoice[static_cast<qsizetype>(reading)]->setChecked(true);
         mnuReplaceRefused->setChecked(review.ReplaceRefused);
+        mnuShorten->setChecked(review.Shorten);
         mnuNumberConflicts->setChecked(review.NumberConflicts);
+        mnuTrashIdentical->setChecked(review.TrashIdentical && !review.NumberConflicts);
         mnuProblemsOnly->setChecked(review.ProblemsOnly);
         makePlan(true);
         restoreColumns();
@@ -182,9 +268,14 @@ void frmReview::Form_Unload()
         widths << QString::number(tblReview->horizontalHeader()->sectionSize(column));
     }
     review.Columns = widths.join(u',');
-    review.Subfolders = mnuSubfolders->isChecked();
-    review.ReplaceRefused = mnuReplaceRefused->isChecked();
-    review.NumberConflicts = mnuNumberConflicts->isChecked();
+    const ReviewOptions chosen = options();
+    review.Subfolders = chosen.recursive;
+    review.Extensions = chosen.extensions.join(u',');
+    review.Encoding = QString::fromLatin1(TextEncodingName(chosen.encoding));
+    review.ReplaceRefused = chosen.replaceRefused;
+    review.Shorten = chosen.shorten;
+    review.NumberConflicts = chosen.onConflict == OnConflict::Number;
+    review.TrashIdentical = chosen.onConflict == OnConflict::TrashIdentical;
     review.ProblemsOnly = mnuProblemsOnly->isChecked();
 }
 
@@ -206,8 +297,22 @@ ReviewOptions frmReview::options() const
     ReviewOptions options;
     options.settings = m_settings;
     options.recursive = mnuSubfolders->isChecked();
+    options.extensions.clear();
+    for (qsizetype i = 0; i < kListedExtensions.size(); ++i) {
+        if (mnuExtension[i]->isChecked()) {
+            options.extensions << kListedExtensions[i];
+        }
+    }
+    for (qsizetype i = 0; i < mnuReadingChoice.size(); ++i) {
+        if (mnuReadingChoice[i]->isChecked()) {
+            options.encoding = kReadings[i].encoding;
+        }
+    }
     options.replaceRefused = mnuReplaceRefused->isChecked();
-    options.onConflict = mnuNumberConflicts->isChecked() ? OnConflict::Number : OnConflict::Skip;
+    options.shorten = mnuShorten->isChecked();
+    options.onConflict = mnuNumberConflicts->isChecked()  ? OnConflict::Number
+                         : mnuTrashIdentical->isChecked() ? OnConflict::TrashIdentical
+                                                          : OnConflict::Skip;
     return options;
 }
 
@@ -215,9 +320,10 @@ void frmReview::makePlan(bool readFolder)
 {
     BusyPointer pointer;
     const ReviewOptions wanted = options();
-    if (readFolder || wanted.recursive != m_recursivePlanned) {
+    if (readFolder || wanted.recursive != m_recursivePlanned || wanted.extensions != m_extensionsPlanned) {
         m_model->setPlan(ReviewPlan::Make(NativePath(m_folder), wanted, [] { return false; }));
         m_recursivePlanned = wanted.recursive;
+        m_extensionsPlanned = wanted.extensions;
     } else {
         m_model->plan().setOptions(wanted);
         m_model->allChanged();
@@ -232,6 +338,9 @@ void frmReview::mnuOption_Triggered()
 {
     if (m_running) {
         return;
+    }
+    if (std::none_of(mnuExtension.begin(), mnuExtension.end(), [](QAction* a) { return a->isChecked(); })) {
+        mnuExtension.front()->setChecked(true); // a list of no files: ".mid" at least
     }
     Guarded(m_reporter, "frmReview.mnuOption_Click", [&] {
         const bool afterRun = !cmdConv->isEnabled();
@@ -263,7 +372,45 @@ void frmReview::showCounts()
                             .arg(checked));
 }
 
-// --- Checks and keys -------------------------------------------------------------
+// --- Checks, readings and keys -------------------------------------------------------
+
+std::vector<qsizetype> frmReview::selectedRows() const
+{
+    std::vector<qsizetype> rows;
+    for (const QModelIndex& index : tblReview->selectionModel()->selectedRows()) {
+        rows.push_back(m_filter->mapToSource(index).row());
+    }
+    return rows;
+}
+
+/// The context menu: the reading of the selected rows, ticked where they agree.
+void frmReview::tblReview_ContextMenu(const QPoint& position)
+{
+    const std::vector<qsizetype> rows = selectedRows();
+    if (rows.empty() || m_running || !cmdConv->isEnabled()) {
+        return;
+    }
+    const std::optional<TextEncoding> first = m_model->plan().row(rows.front()).reading;
+    const bool alike = std::all_of(rows.begin(), rows.end(),
+                                   [&](qsizetype row) { return m_model->plan().row(row).reading == first; });
+    for (QAction* action : QList<QAction*>{mnuRowReadingOfList} + mnuRowReadingChoice) {
+        action->setChecked(false);
+    }
+    if (alike) {
+        (first ? mnuRowReadingChoice[static_cast<qsizetype>(*first)] : mnuRowReadingOfList)->setChecked(true);
+    }
+    const QPointer<frmReview> alive(this);
+    QAction* chosen = mnuRowReading->exec(tblReview->viewport()->mapToGlobal(position));
+    if (!alive || !chosen || m_running || isUnloaded()) {
+        return;
+    }
+    Guarded(m_reporter, "frmReview.mnuRowReading_Click", [&] {
+        const qsizetype choice = mnuRowReadingChoice.indexOf(chosen);
+        m_model->setReading(selectedRows(),
+                            choice >= 0 ? std::optional(kReadings[choice].encoding) : std::nullopt);
+        showCounts();
+    });
+}
 
 void frmReview::toggleSelectedChecks()
 {
@@ -275,12 +422,7 @@ void frmReview::toggleSelectedChecks()
         tblReview->currentIndex().isValid() ? tblReview->currentIndex() : selected.first();
     const qsizetype lead = m_filter->mapToSource(current).row();
     const bool check = !m_model->plan().row(lead).checked;
-    std::vector<qsizetype> rows;
-    rows.reserve(static_cast<std::size_t>(selected.size()));
-    for (const QModelIndex& index : selected) {
-        rows.push_back(m_filter->mapToSource(index).row());
-    }
-    m_model->setChecked(rows, check);
+    m_model->setChecked(selectedRows(), check);
 }
 
 bool frmReview::eventFilter(QObject* watched, QEvent* event)
@@ -320,10 +462,10 @@ void frmReview::cmdConv_Click()
         setWindowTitle(QStringLiteral("変換一覧 - 変換中"));
         BusyPointer pointer;
         PaintThrottle painting({prgProgress, tblReview->viewport()});
-        RunJournal journal("review", NativePath(m_folder));
+        RunJournal journal("review", NativePath(m_folder), {}, {}, &m_trash);
         journal.expectFolders(m_model->plan().batch());
         const RunTally tally =
-            ApplyReviewPlan(m_model->plan(), journal, [&](qsizetype done, qsizetype total) {
+            ApplyReviewPlan(m_model->plan(), journal, &journal, [&](qsizetype done, qsizetype total) {
                 if (!alive || isUnloaded()) {
                     return false;
                 }
@@ -345,7 +487,8 @@ void frmReview::cmdConv_Click()
         if (!alive || isUnloaded()) {
             return;
         }
-        prgProgress->setValue(static_cast<int>(tally.renamed + tally.unchanged + tally.failedCount()));
+        prgProgress->setValue(
+            static_cast<int>(tally.renamed + tally.trashed + tally.unchanged + tally.failedCount()));
         m_model->allChanged();
         cmdAbort->setEnabled(false);
         mnuOption->setEnabled(true);

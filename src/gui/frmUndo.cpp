@@ -50,9 +50,9 @@ QString runKindText(const QByteArray& run)
 
 } // namespace
 
-frmUndo::frmUndo(QWidget& owner, bool topmost, MessageBoxes& boxes, ErrorReporter& reporter,
+frmUndo::frmUndo(QWidget& owner, bool topmost, MessageBoxes& boxes, ErrorReporter& reporter, Trash& trash,
                  QByteArray journalFolder)
-    : SecondaryWindow(owner), m_topmost(topmost), m_boxes(boxes), m_reporter(reporter),
+    : SecondaryWindow(owner), m_topmost(topmost), m_boxes(boxes), m_reporter(reporter), m_trash(trash),
       m_journalFolder(std::move(journalFolder))
 {
     createControls();
@@ -213,19 +213,20 @@ void frmUndo::cmdUndo_Click()
         setWindowTitle(QStringLiteral("変換の取り消し - 実行中"));
         BusyPointer pointer;
         PaintThrottle painting({prgProgress});
-        RunJournal journal("undo", run.folder, run.path, m_journalFolder);
+        RunJournal journal("undo", run.folder, run.path, m_journalFolder, &m_trash);
         m_undone.push_back(run.path);
-        const UndoRunResult result = UndoJournalRun(run.path, journal, [&](qsizetype done, qsizetype total) {
-            if (!alive || isUnloaded()) {
-                return false;
-            }
-            prgProgress->setRange(0, static_cast<int>(std::max<qsizetype>(total, 1)));
-            prgProgress->setValue(static_cast<int>(done));
-            painting.paintIfDue();
-            tellJournalFailure(journal);
-            QCoreApplication::processEvents(); // the close box
-            return alive && !isUnloaded();
-        });
+        const UndoRunResult result =
+            UndoJournalRun(run.path, journal, journal, [&](qsizetype done, qsizetype total) {
+                if (!alive || isUnloaded()) {
+                    return false;
+                }
+                prgProgress->setRange(0, static_cast<int>(std::max<qsizetype>(total, 1)));
+                prgProgress->setValue(static_cast<int>(done));
+                painting.paintIfDue();
+                tellJournalFailure(journal);
+                QCoreApplication::processEvents(); // the close box
+                return alive && !isUnloaded();
+            });
         journal.close();
         if (!alive || isUnloaded()) {
             return;

@@ -17,6 +17,7 @@ namespace calvane {
 class ErrorReporter;
 class MessageBoxes;
 class RunJournal;
+class Trash;
 
 /// "変換の取り消し": the newest runs of the journal folder (the window's and
 /// calvane-rename's), newest first; "元に戻す(&U)" takes the selected run back at
@@ -29,8 +30,9 @@ public:
     /// The runs the window lists at most.
     static constexpr int kRunsShown = 50;
 
+    /// trash: where a run's identical copies went, and an undo puts back.
     /// journalFolder: native, ending in "/"; empty: JournalFolder().
-    frmUndo(QWidget& owner, bool topmost, MessageBoxes& boxes, ErrorReporter& reporter,
+    frmUndo(QWidget& owner, bool topmost, MessageBoxes& boxes, ErrorReporter& reporter, Trash& trash,
             QByteArray journalFolder = {});
 
     void Form_Load();
@@ -60,6 +62,7 @@ private:
     const bool m_topmost;
     MessageBoxes& m_boxes;
     ErrorReporter& m_reporter;
+    Trash& m_trash;
     QByteArray m_journalFolder;
     QStandardItemModel* m_model = nullptr;
     std::vector<JournalRun> m_runs;

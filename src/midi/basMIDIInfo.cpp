@@ -1,7 +1,6 @@
 #include "midi/basMIDIInfo.h"
 
 #include "errors/Guard.h"
-#include "platform/Cp932.h"
 #include "platform/MessageBoxes.h"
 #include "platform/NativeFile.h"
 
@@ -146,25 +145,41 @@ std::int16_t headerNumber(QByteArrayView head, Offset at)
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(hi << 8 | lo));
 }
 
-/// The text behind a meta-event prefix: a count byte, then that many bytes (fewer
-/// when the bytes end first). No count byte at all gives an empty text.
-template <class Bytes> QString metaText(Bytes& bytes, Offset prefix)
+/// Where the text behind a meta-event prefix lies: after a whole variable-length
+/// count (at most four bytes) whose text fits the bytes, else after the first
+/// count byte taken as the length (cut off by the end). No count byte at all: none.
+template <class Bytes> QByteArray metaText(Bytes& bytes, Offset prefix)
 {
-    const QByteArrayView countByte = bytes.window(prefix + 2, 1);
-    if (countByte.isEmpty()) {
+    const Offset countAt = prefix + 2;
+    const QByteArrayView count = bytes.window(countAt, 4);
+    if (count.isEmpty()) {
         return {};
     }
-    const auto count = static_cast<unsigned char>(countByte[0]);
-    return DecodeMetaText(bytes.window(prefix + 3, count));
+    const auto first = static_cast<unsigned char>(count[0]);
+    Offset length = 0;
+    for (Offset i = 0; i < count.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(count[i]);
+        length = length << 7 | (byte & 0x7F);
+        if (byte < 0x80) {
+            const Offset textAt = countAt + i + 1;
+            if (length <= bytes.size() - textAt) {
+                return bytes.window(textAt, length).toByteArray();
+            }
+            break;
+        }
+    }
+    return bytes.window(countAt + 1, first).toByteArray();
 }
 
 struct Scan
 {
     MidiFileInfo info;
+    QByteArray titleBytes;
+    QByteArray copyrightBytes;
     bool hasHeader = false;
 };
 
-template <class Bytes> Scan scan(Bytes& bytes, MidiTexts texts)
+template <class Bytes> Scan scan(Bytes& bytes, MidiTexts texts, TextEncoding encoding)
 {
     Scan out;
     MidiFileInfo& info = out.info;
@@ -211,28 +226,31 @@ template <class Bytes> Scan scan(Bytes& bytes, MidiTexts texts)
         p2 = p2 > *t2 ? -1 : p2;
     }
     if (p >= 0) {
-        info.Title = metaText(bytes, p);
+        out.titleBytes = metaText(bytes, p);
+        info.Title = DecodeMetaText(out.titleBytes, encoding);
     }
     if (p2 >= 0) {
-        info.Copyright = metaText(bytes, p2);
+        out.copyrightBytes = metaText(bytes, p2);
+        info.Copyright = DecodeMetaText(out.copyrightBytes, encoding);
     }
     return out;
 }
 
 } // namespace
 
-QString DecodeMetaText(QByteArrayView bytes)
+QString DecodeMetaText(QByteArrayView bytes, TextEncoding encoding)
 {
-    return DecodeUtf8OrCp932(bytes);
+    return DecodeText(bytes, encoding);
 }
 
 MidiFileInfo ParseMIDIInfo(QByteArrayView buf)
 {
     MemoryBytes bytes(buf);
-    return scan(bytes, MidiTexts::TitleAndCopyright).info;
+    return scan(bytes, MidiTexts::TitleAndCopyright, TextEncoding::Auto).info;
 }
 
-MidiInfoRead ReadMIDIInfo(const QByteArray& nativePath, qint64 pieceBytes, MidiTexts texts)
+MidiInfoRead ReadMIDIInfo(const QByteArray& nativePath, qint64 pieceBytes, MidiTexts texts,
+                          TextEncoding encoding)
 {
     MidiInfoRead result;
     const OrdinaryFile file(nativePath);
@@ -246,8 +264,10 @@ MidiInfoRead ReadMIDIInfo(const QByteArray& nativePath, qint64 pieceBytes, MidiT
     case OrdinaryFile::Status::Ok:
         try {
             FileBytes bytes(file, pieceBytes);
-            Scan scanned = scan(bytes, texts);
+            Scan scanned = scan(bytes, texts, encoding);
             result.info = std::move(scanned.info);
+            result.titleBytes = std::move(scanned.titleBytes);
+            result.copyrightBytes = std::move(scanned.copyrightBytes);
             result.hasHeader = scanned.hasHeader;
         } catch (const RuntimeError& failure) {
             result.error = failure.number(); // a read that failed part way

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/TextCodecs.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -24,22 +26,33 @@ struct MidiFileInfo
     bool operator==(const MidiFileInfo&) const = default;
 };
 
-/// The text of a title or copyright event. Bytes that are well-formed UTF-8 and
-/// hold at least one character beyond ASCII are read as UTF-8 (what files written
-/// today store); any other bytes as code page 932 (DecodeCp932), as old Japanese
-/// files store them. The few Shift_JIS texts that are also well-formed UTF-8
-/// (half-width katakana in pairs such as C3 BD) are therefore read as UTF-8.
-QString DecodeMetaText(QByteArrayView bytes);
+/// The text of a title or copyright event. Auto: bytes that are well-formed UTF-8
+/// and hold at least one character beyond ASCII are read as UTF-8 (what files
+/// written today store); any other bytes as code page 932 (DecodeCp932), as old
+/// Japanese files store them. The few Shift_JIS texts that are also well-formed
+/// UTF-8 (half-width katakana in pairs such as C3 BD) are therefore read as
+/// UTF-8. Another encoding is the user's choice (DecodeText).
+QString DecodeMetaText(QByteArrayView bytes, TextEncoding encoding = TextEncoding::Auto);
 
 /// The byte-pattern reading of a whole file's bytes. Never fails: bytes without a
 /// header chunk, or with one cut short, give the empty record; a header without a
 /// track gives the numbers with empty texts.
+///
+/// The text of a meta event follows its count. A count of one byte below 0x80 is
+/// the length. A count byte of 0x80 or more starts a variable-length quantity, as
+/// texts of 128 bytes and more are stored: where the count bytes form a whole one
+/// (at most four bytes) and that many bytes follow them within the file, they are
+/// the text; otherwise the first count byte is the length and the text starts
+/// behind it, as older readers took it (cut off by the end of the bytes).
 MidiFileInfo ParseMIDIInfo(QByteArrayView bytes);
 
 /// ReadMIDIInfo's answer: the record, or why the file could not be read.
 struct MidiInfoRead
 {
     MidiFileInfo info;
+    /// The bytes of the title and the copyright as stored, for another reading.
+    QByteArray titleBytes;
+    QByteArray copyrightBytes;
     /// 0; 53 for an absent (missing, hidden, not regular) file; else the mapped errno.
     std::int32_t error = 0;
     /// A whole header chunk was found ("MThd" and the 14 bytes from it on).
@@ -58,9 +71,11 @@ enum class MidiTexts
 /// Reads the file in bounded pieces, whatever its size, and parses it as
 /// ParseMIDIInfo does; the holes of a sparse file are skipped. A read that fails
 /// part way is an error like an unreadable file. Throws RuntimeError only for the
-/// truly unexpected (out of memory). pieceBytes is the most read at once.
+/// truly unexpected (out of memory). pieceBytes is the most read at once; the
+/// texts are read in the given encoding.
 MidiInfoRead ReadMIDIInfo(const QByteArray& nativePath, qint64 pieceBytes = qint64{1} << 20,
-                          MidiTexts texts = MidiTexts::TitleAndCopyright);
+                          MidiTexts texts = MidiTexts::TitleAndCopyright,
+                          TextEncoding encoding = TextEncoding::Auto);
 
 /// Whether GetMIDIInfo tells of a file that is not there (absent: 53). A batch
 /// does not: it finds the file gone itself and says so in its own way.

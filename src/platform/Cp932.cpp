@@ -1,42 +1,15 @@
 #include "platform/Cp932.h"
 
 #include "errors/RuntimeError.h"
+#include "platform/Iconv.h"
 #include "platform/NativeFile.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <iconv.h>
 
 namespace calvane {
 namespace {
-
-constexpr const char* kUtf16 = (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) ? "UTF-16LE" : "UTF-16BE";
-
-// One iconv descriptor per direction and thread, opened on first use: opening
-// one costs more than converting a title.
-class Converter
-{
-public:
-    Converter(const char* to, const char* from) : m_cd(iconv_open(to, from))
-    {
-        if (m_cd == reinterpret_cast<iconv_t>(-1)) {
-            throw RuntimeError(ErrNo::InvalidCall, QStringLiteral("iconv: %1 → %2").arg(from, to));
-        }
-    }
-    ~Converter() { iconv_close(m_cd); }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-
-    iconv_t get()
-    {
-        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
-        return m_cd;
-    }
-
-private:
-    iconv_t m_cd;
-};
 
 // Single bytes that code page 932 maps although iconv refuses them: 80 as U+0080,
 // and A0, FD, FE, FF into the private use area.
@@ -79,7 +52,7 @@ QString DecodeCp932(QByteArrayView bytes)
     if (isAscii(bytes)) {
         return QString::fromLatin1(bytes);
     }
-    thread_local Converter decoder(kUtf16, "CP932");
+    thread_local IconvConverter decoder(kIconvUtf16, "CP932");
     iconv_t cd = decoder.get();
 
     // Every input byte yields at most one UTF-16 unit, replacements included.
@@ -120,7 +93,7 @@ QByteArray EncodeCp932(QStringView text)
     if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; })) {
         return text.toLatin1();
     }
-    thread_local Converter encoder("CP932", kUtf16);
+    thread_local IconvConverter encoder("CP932", kIconvUtf16);
     iconv_t cd = encoder.get();
 
     QByteArray out(text.size() * 2, Qt::Uninitialized); // at most two bytes a unit
@@ -156,14 +129,14 @@ QByteArray EncodeCp932(QStringView text)
     return out;
 }
 
+bool ReadsAsUtf8(QByteArrayView bytes)
+{
+    return !isAscii(bytes) && IsWellFormedUtf8(bytes);
+}
+
 QString DecodeUtf8OrCp932(QByteArrayView bytes)
 {
-    const bool beyondAscii =
-        std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-    if (beyondAscii && IsWellFormedUtf8(bytes)) {
-        return QString::fromUtf8(bytes);
-    }
-    return DecodeCp932(bytes);
+    return ReadsAsUtf8(bytes) ? QString::fromUtf8(bytes) : DecodeCp932(bytes);
 }
 
 } // namespace calvane

@@ -25,4 +25,7 @@ QByteArray EncodeCp932(QStringView text);
 /// well-formed UTF-8 (half-width katakana in pairs such as C3 BD) read as UTF-8.
 QString DecodeUtf8OrCp932(QByteArrayView bytes);
 
+/// Whether DecodeUtf8OrCp932 reads the bytes as UTF-8.
+bool ReadsAsUtf8(QByteArrayView bytes);
+
 } // namespace calvane

@@ -105,6 +105,11 @@ bool IsFolder(const QString& path)
 
 FolderListing ListFolder(const QString& folder, QStringView fileSuffix)
 {
+    return ListFolder(folder, fileSuffix.isEmpty() ? QStringList() : QStringList{fileSuffix.toString()});
+}
+
+FolderListing ListFolder(const QString& folder, const QStringList& fileSuffixes)
+{
     const QByteArray native = NativePath(folder);
     DirHandle dir(::opendir(native.constData()));
     if (!dir.get()) {
@@ -136,7 +141,10 @@ FolderListing ListFolder(const QString& folder, QStringView fileSuffix)
                 isFolder = S_ISDIR(st.st_mode);
             }
         }
-        const bool listedFile = isFile && !fileSuffix.isEmpty() && endsWithNoCase(name, length, fileSuffix);
+        const bool listedFile =
+            isFile && std::any_of(fileSuffixes.begin(), fileSuffixes.end(), [&](const QString& suffix) {
+                return endsWithNoCase(name, length, suffix);
+            });
         if (!listedFile && !isFolder) {
             continue;
         }

@@ -3,6 +3,7 @@
 #include "platform/NameList.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace calvane {
 
@@ -20,6 +21,9 @@ struct FolderListing
 /// An empty suffix lists no files, only the subfolders. Throws RuntimeError when
 /// the folder cannot be read (53 missing, 75 no access, ...).
 FolderListing ListFolder(const QString& folder, QStringView fileSuffix);
+
+/// The same for the files that end in any of the suffixes (none: the subfolders only).
+FolderListing ListFolder(const QString& folder, const QStringList& fileSuffixes);
 
 /// The process's current folder, lossless; empty when it is gone.
 QString CurrentFolder();

@@ -5,6 +5,8 @@
 #include "platform/Directory.h"
 #include "platform/NativeFile.h"
 #include "platform/RenameNoReplace.h"
+#include "rename/NewName.h"
+#include "rename/TrashSpace.h"
 #include "rename/basFileNameControl.h"
 
 #include <cerrno>
@@ -32,15 +34,16 @@ QByteArray realFolder(const QByteArray& folder)
     return out.endsWith('/') ? out : out + '/';
 }
 
-bool endsWithMidNoCase(const QByteArray& name)
-{
-    return name.size() >= 4 && name.last(4).compare(".mid", Qt::CaseInsensitive) == 0;
-}
-
 class Collector
 {
 public:
-    Collector(bool recursive, const std::function<bool()>& stop) : m_recursive(recursive), m_stop(stop) {}
+    Collector(bool recursive, const std::function<bool()>& stop, const QStringList& extensions)
+        : m_recursive(recursive), m_stop(stop), m_extensions(extensions)
+    {
+        for (const QString& extension : extensions) {
+            m_suffixes << u'.' + extension;
+        }
+    }
 
     void addPath(const QByteArray& path)
     {
@@ -76,7 +79,7 @@ public:
         }
         // Once only: given before, or in a folder listed before.
         const bool listed = m_folders.contains(key(*m_fileFolderId)) && S_ISREG(st.st_mode) &&
-                            !name.startsWith('.') && endsWithMidNoCase(name);
+                            !name.startsWith('.') && HasExtension(name, m_extensions);
         if (listed || m_given.contains(m_fileFolder + name)) {
             return;
         }
@@ -111,7 +114,7 @@ private:
         {
             FolderListing listing;
             try {
-                listing = ListFolder(PathFromNative(real), u".mid");
+                listing = ListFolder(PathFromNative(real), m_suffixes);
             } catch (const RuntimeError& failure) {
                 fail(shown, failure.number());
                 return;
@@ -142,6 +145,8 @@ private:
 
     const bool m_recursive;
     const std::function<bool()>& m_stop;
+    const QStringList& m_extensions;
+    QStringList m_suffixes;       ///< the extensions with their dots, as the listing takes them
     QSet<QByteArray> m_given;     ///< files given by their paths
     QSet<QByteArray> m_folders;   ///< folders listed, by device and inode
     QByteArray m_fileFolderShown; ///< the folder of the last file given, as given
@@ -151,10 +156,14 @@ private:
 
 } // namespace
 
-TitleRead ReadTitleForRename(const QByteArray& path)
+TitleRead ReadTitleForRename(const QByteArray& path, TextEncoding encoding)
 {
-    const MidiInfoRead read = ReadMIDIInfo(path, kTitlePieceBytes, MidiTexts::TitleOnly);
-    return {read.error == 0 ? read.info.Title : QString(), read.error};
+    MidiInfoRead read = ReadMIDIInfo(path, kTitlePieceBytes, MidiTexts::TitleOnly, encoding);
+    if (read.error != 0) {
+        return {QString(), read.error, {}, false};
+    }
+    const bool hint = MayBeEucJp(read.titleBytes, encoding);
+    return {std::move(read.info.Title), 0, std::move(read.titleBytes), hint};
 }
 
 FileRename UnreadableFile(std::int32_t readError)
@@ -165,32 +174,43 @@ FileRename UnreadableFile(std::int32_t readError)
     return out;
 }
 
-FileRename RenameToTitle(RenameSpace& space, const QByteArray& folder, const QByteArray& name,
-                         const TitleRenameOptions& options)
-{
-    const TitleRead read = ReadTitleForRename(folder + name);
-    if (read.error != 0) {
-        return UnreadableFile(read.error);
-    }
-    return RenameToGivenTitle(space, folder, name, read.title, options);
-}
-
 FileRename RenameToGivenTitle(RenameSpace& space, const QByteArray& folder, const QByteArray& name,
-                              const QString& title, const TitleRenameOptions& options)
+                              const QString& title, const TitleRenameOptions& options, TrashSpace* trash)
 {
     FileRename out;
     const QByteArray from = folder + name;
-    const ConvOutcome checked = CheckConvTitle(
-        PathFromNative(name), options.replaceRefused ? ReplaceRefusedChars(title) : title, options.settings);
-    if (checked.result != ConvResult::Renamed) {
+    const long nameMax = NameMaxOf(folder);
+    QString given = options.replaceRefused ? ReplaceRefusedChars(title) : title;
+    if (options.shorten && given.size() > nameMax) {
+        given = ShortenToBytes(given, nameMax); // no name holds more characters than bytes
+    }
+    const ConvOutcome checked = CheckConvTitle(PathFromNative(name), given, options.settings);
+    if (checked.result != ConvResult::Renamed && checked.result != ConvResult::TitleTooLong) {
         out.result = checked.result;
         return out;
     }
     const QByteArray base = checked.title.toUtf8();
+    const QByteArray extension = NewNameExtension(name);
     const int last = options.onConflict == OnConflict::Number ? kHighestConflictNumber : 1;
     for (int number = 1;; ++number) {
-        const QByteArray candidate =
-            number == 1 ? base + ".mid" : base + " (" + QByteArray::number(number) + ").mid";
+        const QByteArray suffix = number == 1 ? QByteArray() : " (" + QByteArray::number(number) + ")";
+        QByteArray candidate = base + suffix + extension;
+        if (candidate.size() > nameMax) {
+            QString cut;
+            if (options.shorten) {
+                cut = ShortenToBytes(checked.title, nameMax - suffix.size() - extension.size());
+                while (options.settings.LastSpace && cut.endsWith(u' ')) {
+                    cut.chop(1); // LastSpace holds for what the cut leaves at the end
+                }
+            }
+            if (cut.isEmpty()) {
+                out.result = ConvResult::TitleTooLong;
+                out.wantedName = candidate;
+                out.tooLongBy = static_cast<std::int32_t>(candidate.size() - nameMax);
+                return out;
+            }
+            candidate = cut.toUtf8() + suffix + extension;
+        }
         const std::int32_t error = candidate == name ? 0 : space.Rename(from, folder + candidate);
         if (error == 0) {
             out.result = ConvResult::Renamed;
@@ -201,9 +221,24 @@ FileRename RenameToGivenTitle(RenameSpace& space, const QByteArray& folder, cons
         out.result = ConvResultOfFailure(error);
         out.strandedAs = space.Stranded();
         if (!out.strandedAs.isEmpty()) {
+            // Left under a temporary name: it is not tried under another one.
             out.strandedAs = out.strandedAs.sliced(out.strandedAs.lastIndexOf('/') + 1);
-        } else if (out.result == ConvResult::NameExists && number < last) {
-            continue;
+        } else if (out.result == ConvResult::NameExists) {
+            if (out.identicalTo.isEmpty() && IsIdenticalCopy(space, from, folder + candidate)) {
+                out.identicalTo = candidate;
+            }
+            if (options.onConflict == OnConflict::TrashIdentical && !out.identicalTo.isEmpty()) {
+                if (!trash) {
+                    throw RuntimeError(ErrNo::InvalidCall);
+                }
+                out.wantedName = candidate;
+                out.error = trash->MoveToTrash(from);
+                out.trashed = out.error == 0;
+                return out;
+            }
+            if (number < last) {
+                continue;
+            }
         }
         if (out.result == ConvResult::NameExists || out.result == ConvResult::AccessFailure) {
             out.wantedName = candidate;
@@ -230,9 +265,10 @@ void Batch::expectFoldersIn(DiskRenameSpace& disk) const
     }
 }
 
-Batch CollectBatch(const std::vector<QByteArray>& paths, bool recursive, const std::function<bool()>& stop)
+Batch CollectBatch(const std::vector<QByteArray>& paths, bool recursive, const std::function<bool()>& stop,
+                   const QStringList& extensions)
 {
-    Collector collector(recursive, stop);
+    Collector collector(recursive, stop, extensions);
     for (const QByteArray& path : paths) {
         if (stop()) {
             break;

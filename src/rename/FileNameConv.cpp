@@ -2,6 +2,7 @@
 
 #include "errors/Guard.h"
 #include "platform/NativeFile.h"
+#include "rename/BatchRename.h"
 #include "rename/RenameSpace.h"
 #include "rename/basFileNameControl.h"
 #include "settings/Settings.h"
@@ -79,12 +80,17 @@ ConvOutcome CheckConvTitle(const QString& fileName, const QString& title, const 
         return outcome;
     }
     if (outcome.title.size() > kLongestCheckedTitle) {
-        // Far beyond any file name the file system takes: a name too long.
-        outcome.result = ConvResult::AccessFailure;
+        outcome.result = ConvResult::TitleTooLong; // far beyond any name a file system takes
         return outcome;
     }
     outcome.result = ConvResult::Renamed;
     return outcome;
+}
+
+int ConvResultNumber(ConvResult result)
+{
+    return result == ConvResult::TitleTooLong ? static_cast<int>(ConvResult::AccessFailure)
+                                              : static_cast<int>(result);
 }
 
 ConvResult ConvResultOfFailure(std::int32_t number)
@@ -114,23 +120,31 @@ ConvOutcome FileNameConv(RenameSpace& space, const QString& folder, const QStrin
             outcome.result = ConvResult::NoFile;
             return outcome;
         }
-        outcome = CheckConvTitle(fileName, title, settings);
-        if (outcome.result != ConvResult::Renamed) {
+        outcome = CheckConvTitle(fileName, title, settings); // the title box's text
+        if (outcome.result != ConvResult::Renamed && outcome.result != ConvResult::TitleTooLong) {
             return outcome;
         }
+        TitleRenameOptions options;
+        options.settings = settings;
         const QByteArray nativeFolder = NativePath(WithTrailingSeparator(folder));
-        const std::int32_t error =
-            space.Rename(nativeFolder + NativePath(fileName),
-                         nativeFolder + (outcome.title + QStringLiteral(".mid")).toUtf8());
-        if (error != 0) {
-            if (const QByteArray stranded = space.Stranded(); !stranded.isEmpty()) {
-                // The file is neither under its old name nor its new one: where it is must not
-                // be lost, whatever the failure would otherwise say.
-                reporter.ReportError(error,
-                                     ErrorText(error) + QStringLiteral(": ") + PathFromNative(stranded),
-                                     QString::fromUtf8(procedure));
-            }
-            throw RuntimeError(error);
+        const FileRename renamed =
+            RenameToGivenTitle(space, nativeFolder, NativePath(fileName), title, options);
+        outcome.result = renamed.result;
+        outcome.tooLongBy = renamed.tooLongBy;
+        if (!renamed.strandedAs.isEmpty()) {
+            // The file is neither under its old name nor its new one: where it is must not
+            // be lost, whatever the failure would otherwise say.
+            const std::int32_t number = renamed.error != 0 ? renamed.error
+                                        : renamed.result == ConvResult::NameExists
+                                            ? ErrNo::FileAlreadyExists
+                                            : ErrNo::PathFileAccessError;
+            reporter.ReportError(number,
+                                 ErrorText(number) + QStringLiteral(": ") +
+                                     PathFromNative(nativeFolder + renamed.strandedAs),
+                                 QString::fromUtf8(procedure));
+        }
+        if (renamed.result == ConvResult::OtherFailure) {
+            throw RuntimeError(renamed.error);
         }
         return outcome;
     } catch (const std::exception&) {
@@ -144,7 +158,7 @@ ConvOutcome FileNameConv(RenameSpace& space, const QString& folder, const QStrin
     return outcome; // not reached: ReportError ends the program
 }
 
-QString ConvResultMessage(ConvResult result)
+QString ConvResultMessage(ConvResult result, std::int32_t tooLongBy)
 {
     switch (result) {
     case ConvResult::NoFile:
@@ -158,6 +172,9 @@ QString ConvResultMessage(ConvResult result)
     case ConvResult::AccessFailure:
         return QStringLiteral("ファイルにアクセスできません\r\n"
                               "読み取り専用または書き込み不可のメディアに記憶されています");
+    case ConvResult::TitleTooLong:
+        return tooLongBy > 0 ? QStringLiteral("MIDIタイトルが長すぎます（%1 バイト超過）").arg(tooLongBy)
+                             : QStringLiteral("MIDIタイトルが長すぎます");
     case ConvResult::Renamed:
     case ConvResult::OtherFailure:
         break;

@@ -61,7 +61,9 @@ std::optional<JournalRun> ReadJournalRun(const QByteArray& path, QByteArrayView 
     }
     run.folder = JournalPathField(header, QStringLiteral("folder")).value_or(QByteArray());
     if (run.folder.isEmpty() && !first.entries.empty()) {
-        run.folder = folderOf(first.entries.front().from);
+        const JournalEntry& entry = first.entries.front();
+        run.folder =
+            folderOf(entry.kind == JournalEntry::Kind::Restore ? entry.to : entry.from); // not the trash's
     }
     if (run.folder.size() > 1 && run.folder.endsWith('/')) {
         run.folder.chop(1); // one spelling, whoever wrote the journal

@@ -54,6 +54,20 @@ QByteArray folderOf(const QByteArray& path)
     return path.first(path.lastIndexOf('/') + 1);
 }
 
+/// A file in a trash's "files" folder and its record in the "info" folder beside it.
+bool isTrashRecord(const QByteArray& file, const QByteArray& info)
+{
+    const QByteArray folder = folderOf(file);
+    const QByteArray name = file.sliced(folder.size());
+    return isRenamablePath(file) && folder.endsWith("/files/") &&
+           info == folder.chopped(6) + "info/" + name + ".trashinfo";
+}
+
+const char* kindName(JournalEntry::Kind kind)
+{
+    return kind == JournalEntry::Kind::Trash ? "trash" : "restore";
+}
+
 } // namespace
 
 QByteArray JournalHeaderLine(const QString& startedIso, QByteArrayView undoOf, const JournalOrigin& origin)
@@ -73,7 +87,15 @@ QByteArray JournalHeaderLine(const QString& startedIso, QByteArrayView undoOf, c
 
 QByteArray JournalEntryLine(const JournalEntry& entry)
 {
-    return "{" + JsonPathFields("from", entry.from) + ", " + JsonPathFields("to", entry.to) + "}\n";
+    QByteArray line = "{";
+    if (entry.kind != JournalEntry::Kind::Rename) {
+        line += QByteArray("\"kind\": \"") + kindName(entry.kind) + "\", ";
+    }
+    line += JsonPathFields("from", entry.from) + ", " + JsonPathFields("to", entry.to);
+    if (entry.kind != JournalEntry::Kind::Rename) {
+        line += ", " + JsonPathFields("info", entry.info);
+    }
+    return line + "}\n";
 }
 
 std::optional<QByteArray> JournalPathField(const QJsonObject& line, const QString& field)
@@ -109,15 +131,35 @@ JournalRead ReadJournal(QByteArrayView text)
                 continue;
             }
         } else {
+            const QJsonValue kindValue = object.value(QStringLiteral("kind"));
+            const QString kindText = kindValue.toString();
             const auto from = pathField(object, QStringLiteral("from"));
             const auto to = pathField(object, QStringLiteral("to"));
-            if (!from || !to) {
+            const auto info = pathField(object, QStringLiteral("info"));
+            JournalEntry entry;
+            if (!kindValue.isUndefined() && kindText != QLatin1String("trash") &&
+                kindText != QLatin1String("restore")) {
+                error = QStringLiteral("an entry of a kind this program does not know");
+            } else if (!from || !to) {
                 error = QStringLiteral("an entry without its two paths");
-            } else if (!isRenamablePath(*from) || !isRenamablePath(*to) || folderOf(*from) != folderOf(*to)) {
-                error = QStringLiteral("an entry that is not a rename inside one folder");
+            } else if (kindValue.isUndefined()) {
+                if (!isRenamablePath(*from) || !isRenamablePath(*to) || folderOf(*from) != folderOf(*to)) {
+                    error = QStringLiteral("an entry that is not a rename inside one folder");
+                } else {
+                    read.entries.push_back({*from, *to});
+                    continue;
+                }
             } else {
-                read.entries.push_back({*from, *to});
-                continue;
+                const bool trash = kindText == QLatin1String("trash");
+                const QByteArray& inTrash = trash ? *to : *from;
+                const QByteArray& outside = trash ? *from : *to;
+                if (!info || !isRenamablePath(outside) || !isTrashRecord(inTrash, *info)) {
+                    error = QStringLiteral("an entry that is not a move into or out of a trash");
+                } else {
+                    read.entries.push_back(
+                        {*from, *to, trash ? JournalEntry::Kind::Trash : JournalEntry::Kind::Restore, *info});
+                    continue;
+                }
             }
         }
         if (unended && header) {
@@ -200,41 +242,93 @@ int JournalFile::close()
 }
 
 JournaledRenameSpace::JournaledRenameSpace(RenameSpace& disk, QByteArray journalPath, QByteArray headerLine,
-                                           OnJournalFailure onFailure)
-    : m_disk(disk), m_path(std::move(journalPath)), m_header(std::move(headerLine)), m_onFailure(onFailure)
+                                           OnJournalFailure onFailure, TrashSpace* trash)
+    : m_disk(disk), m_trash(trash), m_path(std::move(journalPath)), m_header(std::move(headerLine)),
+      m_onFailure(onFailure)
 {}
 
-std::int32_t JournaledRenameSpace::Rename(const QByteArray& from, const QByteArray& to)
+bool JournaledRenameSpace::writeAhead(const QByteArray& line)
 {
     if (m_error == 0 && !m_file.isOpen()) {
         m_error = m_file.create(m_path, m_header);
     }
     if (m_error == 0) {
-        m_error = m_file.append(JournalEntryLine({from, to}));
+        m_error = m_file.append(line);
     }
-    if (m_error != 0) {
-        if (m_onFailure == OnJournalFailure::Refuse) {
-            // The journal's failure, never one that reads as this file's own (gone, name taken).
-            const bool full = m_error == ENOSPC || m_error == EDQUOT || m_error == EFBIG;
-            return full ? ErrNo::DiskFull : ErrNo::PathFileAccessError;
-        }
-        return m_disk.Rename(from, to);
+    return m_error == 0;
+}
+
+std::int32_t JournaledRenameSpace::journalFailure() const
+{
+    const bool full = m_error == ENOSPC || m_error == EDQUOT || m_error == EFBIG;
+    return full ? ErrNo::DiskFull : ErrNo::PathFileAccessError;
+}
+
+void JournaledRenameSpace::stepDone(bool lined, std::int32_t result)
+{
+    if (!lined) {
+        return;
     }
-    const std::int32_t result = m_disk.Rename(from, to);
     if (result == 0) {
         ++m_journaled;
-        return result;
+    } else {
+        m_file.dropLastLine(); // should that fail, the undo finds the step never done
     }
-    m_file.dropLastLine(); // should that fail, the undo finds the rename never done
-    if (const QByteArray stranded = m_disk.Stranded(); !stranded.isEmpty()) {
-        // The file stands under a temporary name: the undo takes it back from there.
-        m_error = m_file.append(JournalEntryLine({from, stranded}));
-        m_journaled += m_error == 0 ? 1 : 0;
+}
+
+std::int32_t JournaledRenameSpace::Rename(const QByteArray& from, const QByteArray& to)
+{
+    const bool lined = writeAhead(JournalEntryLine({from, to}));
+    if (!lined && m_onFailure == OnJournalFailure::Refuse) {
+        return journalFailure();
+    }
+    const std::int32_t result = m_disk.Rename(from, to);
+    stepDone(lined, result);
+    if (lined && result != 0) {
+        if (const QByteArray stranded = m_disk.Stranded(); !stranded.isEmpty()) {
+            // The file stands under a temporary name: the undo takes it back from there.
+            m_error = m_file.append(JournalEntryLine({from, stranded}));
+            m_journaled += m_error == 0 ? 1 : 0;
+        }
     }
     return result;
 }
 
-UndoResult UndoJournalEntry(RenameSpace& space, const JournalEntry& entry)
+std::int32_t JournaledRenameSpace::MoveToTrash(const QByteArray& path, const BeforeTrashMove& beforeMove)
+{
+    if (!m_trash) {
+        return ErrorNumberFromErrno(ENOTSUP);
+    }
+    bool lined = false;
+    bool refused = false;
+    const std::int32_t result = m_trash->MoveToTrash(path, [&](const TrashPlace& place) {
+        lined = writeAhead(JournalEntryLine({path, place.file, JournalEntry::Kind::Trash, place.info}));
+        refused = !lined && m_onFailure == OnJournalFailure::Refuse;
+        return !refused && (!beforeMove || beforeMove(place));
+    });
+    if (refused) {
+        return journalFailure();
+    }
+    stepDone(lined, result);
+    return result;
+}
+
+std::int32_t JournaledRenameSpace::Restore(const TrashPlace& place, const QByteArray& to)
+{
+    if (!m_trash) {
+        return ErrorNumberFromErrno(ENOTSUP);
+    }
+    const bool lined =
+        writeAhead(JournalEntryLine({place.file, to, JournalEntry::Kind::Restore, place.info}));
+    if (!lined && m_onFailure == OnJournalFailure::Refuse) {
+        return journalFailure();
+    }
+    const std::int32_t result = m_trash->Restore(place, to);
+    stepDone(lined, result);
+    return result;
+}
+
+UndoResult UndoJournalEntry(RenameSpace& space, TrashSpace& trash, const JournalEntry& entry)
 {
     if (!space.Exists(entry.to) && space.Exists(entry.from)) {
         return {UndoOutcome::NeverDone, 0};
@@ -242,9 +336,20 @@ UndoResult UndoJournalEntry(RenameSpace& space, const JournalEntry& entry)
     struct stat st
     {};
     if (::lstat(entry.to.constData(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
-        return {UndoOutcome::Failed, ErrNo::FileNotFound}; // no run of ours renamed a folder or a device
+        return {UndoOutcome::Failed, ErrNo::FileNotFound}; // no run of ours moved a folder or a device
     }
-    const std::int32_t error = space.Rename(entry.to, entry.from);
+    std::int32_t error = 0;
+    switch (entry.kind) {
+    case JournalEntry::Kind::Rename:
+        error = space.Rename(entry.to, entry.from);
+        break;
+    case JournalEntry::Kind::Trash:
+        error = trash.Restore({entry.to, entry.info}, entry.from);
+        break;
+    case JournalEntry::Kind::Restore:
+        error = trash.MoveToTrash(entry.to);
+        break;
+    }
     return {error == 0 ? UndoOutcome::Done : UndoOutcome::Failed, error};
 }
 

@@ -1,23 +1,41 @@
 #pragma once
 
 #include "rename/RenameSpace.h"
+#include "rename/TrashSpace.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 class QJsonObject;
 
 namespace calvane {
 
-/// One rename of a journal: absolute native paths in one folder.
+/// One entry of a journal: absolute native paths. A rename stays in one folder;
+/// a file moved into the desktop trash (Trash) goes from its folder to the
+/// trash's "files" folder, with its record (.trashinfo) of the same name in the
+/// trash's "info" folder; a file put back from there (Restore) goes the other way.
 struct JournalEntry
 {
+    enum class Kind : std::uint8_t
+    {
+        Rename,
+        Trash,
+        Restore,
+    };
+    JournalEntry() = default;
+    JournalEntry(QByteArray from, QByteArray to, Kind kind = Kind::Rename, QByteArray info = {})
+        : from(std::move(from)), to(std::move(to)), kind(kind), info(std::move(info))
+    {}
+
     QByteArray from;
     QByteArray to;
+    Kind kind = Kind::Rename;
+    QByteArray info; ///< Trash and Restore: the trash's record of the file
 
     bool operator==(const JournalEntry&) const = default;
 };
@@ -35,6 +53,11 @@ struct JournalRead
 /// The journal of calvane-rename, one JSON object per line in UTF-8:
 ///   {"journal": "calvane-rename", "version": 1, "started": "<ISO 8601 time>"[, "undo_of": <path>]}
 ///   {"from": <path>, "to": <path>}   (one line per rename, written before the rename)
+///   {"kind": "trash", "from": <path>, "to": <path in the trash>, "info": <its record>}
+///   {"kind": "restore", "from": <path in the trash>, "to": <path>, "info": <its record>}
+/// (a file moved into the desktop trash, or put back from it: written once its
+/// record is made and before it moves). A program that knows only renames
+/// refuses a journal with the other kinds as a whole.
 /// A path is written as JsonPathFields writes it: its text, and for a name that is
 /// not UTF-8 "<field>_hex" with its bytes, which the reader then takes.
 /// The window's journals say in their header which of its runs made them and
@@ -50,10 +73,11 @@ QByteArray JournalHeaderLine(const QString& startedIso, QByteArrayView undoOf = 
 QByteArray JournalEntryLine(const JournalEntry& entry);
 
 /// Reads a journal's text. Every line after the header must be an entry of two
-/// absolute paths in the same folder, each a name other than "." and ".." and
-/// without NUL; blank lines are skipped. A last line without its line end that
-/// cannot be read is left out (lastLineCut); any other bad line makes the whole
-/// journal unusable, so that no partial undo starts from a misread file.
+/// absolute paths, each a name other than "." and ".." and without NUL: in the
+/// same folder for a rename; for the trash's kinds one path and its record in a
+/// trash folder ("…/files/NAME" and "…/info/NAME.trashinfo"). Blank lines are skipped. A last line without
+/// its line end that cannot be read is left out (lastLineCut); any other bad line makes the whole journal
+/// unusable, so that no partial undo starts from a misread file.
 JournalRead ReadJournal(QByteArrayView text);
 
 /// A path field of a journal line: the bytes of "<field>_hex" when it is there,
@@ -95,7 +119,7 @@ private:
 /// does not exist while its old one does was never done (UndoJournalEntry).
 /// The journal file is made at the first rename: a run that renames nothing makes
 /// none.
-class JournaledRenameSpace final : public RenameSpace
+class JournaledRenameSpace final : public RenameSpace, public TrashSpace
 {
 public:
     enum class OnJournalFailure
@@ -104,24 +128,36 @@ public:
         RenameAnyway ///< the renames go on without a journal (the journal serves undo only)
     };
 
+    /// trash: where the copies go (the moves into it and out of it are journaled
+    /// as the renames are); none: MoveToTrash and Restore fail.
     JournaledRenameSpace(RenameSpace& disk, QByteArray journalPath, QByteArray headerLine,
-                         OnJournalFailure onFailure);
+                         OnJournalFailure onFailure, TrashSpace* trash = nullptr);
 
     std::int32_t Rename(const QByteArray& from, const QByteArray& to) override;
     bool Exists(const QByteArray& path) override { return m_disk.Exists(path); }
     /// A file left under a temporary name is journaled as renamed to it.
     QByteArray Stranded() const override { return m_disk.Stranded(); }
+    std::int32_t MoveToTrash(const QByteArray& path, const BeforeTrashMove& beforeMove = {}) override;
+    std::int32_t Restore(const TrashPlace& place, const QByteArray& to) override;
 
     /// 0, or the errno of the journal's first failure (making it, or writing a line).
     int journalError() const { return m_error; }
     const QByteArray& journalPath() const { return m_path; }
-    /// The renames done and journaled.
+    /// The renames (and moves into or out of the trash) done and journaled.
     qsizetype journaled() const { return m_journaled; }
     /// Flushes the journal to the medium and closes it; 0 or the errno.
     int close() { return m_file.close(); }
 
 private:
+    /// Writes a line ahead of its step (the file made at the first): whether it stands.
+    bool writeAhead(const QByteArray& line);
+    /// The journal's failure as a result, never one that reads as the file's own.
+    std::int32_t journalFailure() const;
+    /// After the step: a done step counts, the line of a failed one goes.
+    void stepDone(bool lined, std::int32_t result);
+
     RenameSpace& m_disk;
+    TrashSpace* m_trash;
     QByteArray m_path;
     QByteArray m_header;
     OnJournalFailure m_onFailure;
@@ -144,10 +180,12 @@ struct UndoResult
     std::int32_t error = 0;
 };
 
-/// Renames an entry's `to` back to its `from`, never replacing a file. Only a
-/// regular file or a link is renamed: anything else at `to` (a folder, a device)
-/// fails as no file (53) and is left where it is.
-UndoResult UndoJournalEntry(RenameSpace& space, const JournalEntry& entry);
+/// Takes an entry back, never replacing a file: a rename's `to` back to its
+/// `from`; a file moved into the trash put back to its old name (its record
+/// goes); a file put back from the trash moved into it again (a new place). Only
+/// a regular file or a link is taken back: anything else at `to` (a folder, a
+/// device) fails as no file (53) and is left where it is.
+UndoResult UndoJournalEntry(RenameSpace& space, TrashSpace& trash, const JournalEntry& entry);
 
 /// The folder of the journals: $XDG_STATE_HOME/calvane/ when that is an absolute
 /// path, else ~/.local/state/calvane/; native, ending in "/". Made when missing,

@@ -108,11 +108,34 @@ std::int32_t PlannedRenameSpace::Rename(const QByteArray& from, const QByteArray
     if (*folderError != 0) {
         return *folderError;
     }
+    const QByteArray bytes = BytesAt(from);
     m_gone.insert(from);
     m_made.remove(from);
     m_made.insert(to);
     m_gone.remove(to);
+    m_madeFrom.remove(from);
+    m_madeFrom.insert(to, bytes);
     return 0;
+}
+
+QByteArray PlannedRenameSpace::BytesAt(const QByteArray& path)
+{
+    const auto made = m_madeFrom.constFind(path);
+    if (made != m_madeFrom.cend()) {
+        return *made;
+    }
+    return m_gone.contains(path) ? QByteArray() : path;
+}
+
+void PlannedRenameSpace::Remove(const QByteArray& path)
+{
+    m_gone.insert(path);
+    m_made.remove(path);
+}
+
+void PlannedRenameSpace::PutBack(const QByteArray& path)
+{
+    m_gone.remove(path);
 }
 
 } // namespace calvane

@@ -25,6 +25,10 @@ public:
     /// new name nor get its old one back (a temporary name beside it, as a native
     /// path); empty when the file kept its old name.
     virtual QByteArray Stranded() const { return {}; }
+    /// The path on disk whose bytes the name holds as the space sees it: the name
+    /// itself, or in a plan the file renamed to it; empty for a name the space
+    /// has emptied.
+    virtual QByteArray BytesAt(const QByteArray& path) { return path; }
 };
 
 /// The disk: RenameNoReplaceAt, relative to the folder reached afresh for each
@@ -61,6 +65,11 @@ class PlannedRenameSpace final : public RenameSpace
 public:
     std::int32_t Rename(const QByteArray& from, const QByteArray& to) override;
     bool Exists(const QByteArray& path) override;
+    QByteArray BytesAt(const QByteArray& path) override;
+
+    /// The file leaves the plan (into the trash), or comes back to it.
+    void Remove(const QByteArray& path);
+    void PutBack(const QByteArray& path);
 
 private:
     std::int32_t folderRefuses(const QByteArray& folder, qsizetype nameBytes);
@@ -69,6 +78,7 @@ private:
     QSet<QByteArray> m_made; ///< names made by it
     QHash<QByteArray, std::int32_t> m_folderError;
     QHash<QByteArray, long> m_nameMax;
+    QHash<QByteArray, QByteArray> m_madeFrom; ///< names made, by the file on disk each holds
 };
 
 } // namespace calvane

@@ -2,45 +2,40 @@
 
 #include "errors/RuntimeError.h"
 #include "platform/NativeFile.h"
+#include "rename/TrashSpace.h"
 #include "rename/basFileNameControl.h"
 
 #include <QHash>
 
-#include <climits>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace calvane {
 namespace {
 
-/// Whether two files hold the same bytes (both ordinary files).
-bool sameBytes(const QByteArray& a, const QByteArray& b)
-{
-    struct stat sa
-    {};
-    struct stat sb
-    {};
-    if (::stat(a.constData(), &sa) != 0 || ::stat(b.constData(), &sb) != 0 || !S_ISREG(sa.st_mode) ||
-        !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size) {
-        return false;
-    }
-    const WholeFile fa = ReadWholeOrdinaryFile(a);
-    const WholeFile fb = ReadWholeOrdinaryFile(b);
-    return fa.status == WholeFile::Status::Ok && fb.status == WholeFile::Status::Ok && fa.bytes == fb.bytes;
-}
-
-long nameMaxOf(const QByteArray& folder)
-{
-    const long max = ::pathconf(folder.isEmpty() ? "." : folder.constData(), _PC_NAME_MAX);
-    return max > 0 ? max : NAME_MAX;
-}
-
-TitleRead readTitle(const QByteArray& path)
+TitleRead readTitle(const QByteArray& path, TextEncoding encoding)
 {
     try {
-        return ReadTitleForRename(path);
+        return ReadTitleForRename(path, encoding);
     } catch (const std::exception&) {
-        return {QString(), CurrentFailure().number()};
+        return {QString(), CurrentFailure().number(), {}, false};
+    }
+}
+
+/// A refused character as the list names it: a control character by its name or number.
+QString refusedCharName(char16_t c)
+{
+    switch (c) {
+    case 0:
+        return QStringLiteral("NUL");
+    case u'\t':
+        return QStringLiteral("TAB");
+    case u'\n':
+        return QStringLiteral("LF");
+    case u'\r':
+        return QStringLiteral("CR");
+    case 0x7F:
+        return QStringLiteral("DEL");
+    default:
+        return c < 0x20 ? QStringLiteral("U+%1").arg(int(c), 4, 16, QLatin1Char('0')).toUpper()
+                        : QString(QChar(c));
     }
 }
 
@@ -48,7 +43,8 @@ TitleRead readTitle(const QByteArray& path)
 
 bool IsProblem(RowStatus status)
 {
-    return status != RowStatus::WillRename && status != RowStatus::Unchanged;
+    return status != RowStatus::WillRename && status != RowStatus::Unchanged &&
+           status != RowStatus::WillTrash;
 }
 
 ReviewPlan ReviewPlan::Make(const QByteArray& folder, const ReviewOptions& options,
@@ -57,7 +53,7 @@ ReviewPlan ReviewPlan::Make(const QByteArray& folder, const ReviewOptions& optio
     ReviewPlan p;
     p.m_options = options;
     p.m_root = folder.endsWith('/') ? folder : folder + '/';
-    p.m_batch = CollectBatch({p.m_root}, options.recursive, stop);
+    p.m_batch = CollectBatch({p.m_root}, options.recursive, stop, options.extensions);
     const qsizetype n = p.m_batch.size();
     p.m_rows.resize(static_cast<std::size_t>(n));
     for (qsizetype i = 0; i < n; ++i) {
@@ -67,9 +63,11 @@ ReviewPlan ReviewPlan::Make(const QByteArray& folder, const ReviewOptions& optio
         } else if (stop()) {
             row.readError = ErrNo::FileNotFound;
         } else {
-            const TitleRead read = readTitle(p.folder(i) + p.m_batch.name(i));
-            row.title = read.title;
+            TitleRead read = readTitle(p.folder(i) + p.m_batch.name(i), options.encoding);
+            row.title = std::move(read.title);
+            row.titleBytes = std::move(read.bytes);
             row.readError = read.error;
+            row.mayBeEucJp = read.mayBeEucJp;
         }
         if (i > 0 && (p.folder(i) != p.folder(i - 1) || p.m_batch.error(i) != 0)) {
             p.m_folderEnds.push_back(i);
@@ -110,8 +108,34 @@ std::pair<qsizetype, qsizetype> ReviewPlan::replanFolderOf(qsizetype i)
 
 void ReviewPlan::setOptions(const ReviewOptions& options)
 {
+    const bool readingChanged = options.encoding != m_options.encoding;
     m_options = options;
+    if (readingChanged) {
+        for (ReviewRow& row : m_rows) {
+            if (!row.reading && !row.edited) {
+                readAgain(row);
+            }
+        }
+    }
     planFresh();
+}
+
+void ReviewPlan::readAgain(ReviewRow& row)
+{
+    if (row.readError != 0) {
+        return;
+    }
+    const TextEncoding reading = row.reading.value_or(m_options.encoding);
+    row.title = DecodeText(row.titleBytes, reading);
+    row.mayBeEucJp = MayBeEucJp(row.titleBytes, reading);
+}
+
+void ReviewPlan::setReading(qsizetype i, std::optional<TextEncoding> reading)
+{
+    ReviewRow& row = m_rows[static_cast<std::size_t>(i)];
+    row.reading = reading;
+    row.edited = false;
+    readAgain(row);
 }
 
 void ReviewPlan::planFresh()
@@ -121,7 +145,7 @@ void ReviewPlan::planFresh()
     }
     planRange(0, size());
     for (ReviewRow& row : m_rows) {
-        row.checked = row.status == RowStatus::WillRename;
+        row.checked = row.status == RowStatus::WillRename || row.status == RowStatus::WillTrash;
     }
 }
 
@@ -146,9 +170,9 @@ std::pair<qsizetype, qsizetype> ReviewPlan::setTitle(qsizetype i, const QString&
 void ReviewPlan::planRange(qsizetype first, qsizetype last)
 {
     PlannedRenameSpace plan;
+    PlannedTrashSpace trash(plan);
     QHash<QByteArray, qsizetype> takenBy; // new names in the plan, by the row that takes each
     const TitleRenameOptions options = m_options.renameOptions();
-    long nameMax = -1;
     for (qsizetype i = first; i < last; ++i) {
         ReviewRow& row = m_rows[static_cast<std::size_t>(i)];
         const QByteArray& folder = this->folder(i);
@@ -156,12 +180,11 @@ void ReviewPlan::planRange(qsizetype first, qsizetype last)
         row.clashWith = -1;
         row.refusedAt = -1;
         row.refusedChar = 0;
-        row.sameBytes = false;
         if (row.readError != 0) {
             row.plan = UnreadableFile(row.readError);
         } else {
             try {
-                row.plan = RenameToGivenTitle(plan, folder, name, row.title, options);
+                row.plan = RenameToGivenTitle(plan, folder, name, row.title, options, &trash);
             } catch (const std::exception&) {
                 row.plan = UnreadableFile(CurrentFailure().number());
             }
@@ -171,6 +194,8 @@ void ReviewPlan::planRange(qsizetype first, qsizetype last)
                 } else {
                     plan.Rename(folder + row.plan.newName, folder + name); // it keeps its name
                 }
+            } else if (row.plan.trashed && !row.checked) {
+                plan.PutBack(folder + name); // it stays
             }
         }
         switch (row.plan.result) {
@@ -196,22 +221,21 @@ void ReviewPlan::planRange(qsizetype first, qsizetype last)
         }
         case ConvResult::NameExists: {
             const auto taker = takenBy.constFind(row.plan.wantedName);
-            if (taker != takenBy.cend()) {
+            if (row.plan.trashed) {
+                row.status = RowStatus::WillTrash;
+            } else if (taker != takenBy.cend()) {
                 row.status = RowStatus::Clash;
                 row.clashWith = *taker;
             } else {
                 row.status = RowStatus::NameExists;
-                row.sameBytes = sameBytes(folder + name, folder + row.plan.wantedName);
             }
             break;
         }
+        case ConvResult::TitleTooLong:
+            row.status = RowStatus::TooLong;
+            break;
         case ConvResult::AccessFailure:
-            if (nameMax < 0) {
-                nameMax = nameMaxOf(folder);
-            }
-            row.status = row.plan.wantedName.isEmpty() || row.plan.wantedName.size() > nameMax
-                             ? RowStatus::TooLong
-                             : RowStatus::AccessFailure;
+            row.status = RowStatus::AccessFailure;
             break;
         case ConvResult::OtherFailure:
             row.status = RowStatus::Unreadable;
@@ -220,37 +244,58 @@ void ReviewPlan::planRange(qsizetype first, qsizetype last)
     }
 }
 
-QString RowStatusText(const ReviewRow& row, const QString& clashName)
+QString RowStatusText(const ReviewRow& row, const QString& clashName, const QString& identicalName)
 {
+    const bool identical = !row.plan.identicalTo.isEmpty();
+    QString text;
     switch (row.status) {
     case RowStatus::WillRename:
-        return QStringLiteral("変換します");
+        text = QStringLiteral("変換します");
+        if (identical) {
+            text += QStringLiteral("（「%1」と同じ内容）").arg(identicalName);
+        }
+        break;
+    case RowStatus::WillTrash:
+        text = QStringLiteral("ごみ箱へ移します（「%1」と同じ内容）").arg(identicalName);
+        break;
     case RowStatus::Unchanged:
-        return QStringLiteral("すでにこの名前です");
+        text = QStringLiteral("すでにこの名前です");
+        break;
     case RowStatus::NoTitle:
-        return QStringLiteral("MIDIタイトルがありません");
+        text = QStringLiteral("MIDIタイトルがありません");
+        break;
     case RowStatus::RefusedChar:
-        return QStringLiteral("不正な文字「%1」（%2文字目）")
-            .arg(row.refusedChar == u'\r'   ? QStringLiteral("CR")
-                 : row.refusedChar == u'\n' ? QStringLiteral("LF")
-                 : row.refusedChar == 0     ? QStringLiteral("NUL")
-                                            : QString(QChar(row.refusedChar)))
-            .arg(row.refusedAt + 1);
+        text = QStringLiteral("不正な文字「%1」（%2文字目）")
+                   .arg(refusedCharName(row.refusedChar))
+                   .arg(row.refusedAt + 1);
+        break;
     case RowStatus::NameExists:
-        return row.sameBytes ? QStringLiteral("同名のファイルが存在します（内容も同じ）")
-                             : QStringLiteral("同名のファイルが存在します（内容は別）");
+        text = identical ? QStringLiteral("同名のファイルが存在します（内容も同じ）")
+                         : QStringLiteral("同名のファイルが存在します（内容は別）");
+        break;
     case RowStatus::Clash:
-        return QStringLiteral("「%1」と同じ名前になります").arg(clashName);
+        text = QStringLiteral("「%1」と同じ名前になります").arg(clashName);
+        if (identical) {
+            text += QStringLiteral("（内容も同じ）");
+        }
+        break;
     case RowStatus::TooLong:
-        return QStringLiteral("名前が長すぎます");
+        text = ConvResultMessage(ConvResult::TitleTooLong, row.plan.tooLongBy);
+        break;
     case RowStatus::AccessFailure:
-        return QStringLiteral("ファイルにアクセスできません");
+        text = QStringLiteral("ファイルにアクセスできません");
+        break;
     case RowStatus::NoFile:
-        return QStringLiteral("ファイルがありません");
+        text = QStringLiteral("ファイルがありません");
+        break;
     case RowStatus::Unreadable:
-        return QStringLiteral("読み取れません（%1）").arg(ErrorText(row.plan.error));
+        text = QStringLiteral("読み取れません（%1）").arg(ErrorText(row.plan.error));
+        break;
     }
-    return {};
+    if (row.mayBeEucJp) {
+        text += QStringLiteral("（EUC-JPなら「%1」）").arg(DecodeText(row.titleBytes, TextEncoding::EucJp));
+    }
+    return text;
 }
 
 QString RowOutcomeText(const ReviewRow& row)
@@ -260,6 +305,8 @@ QString RowOutcomeText(const ReviewRow& row)
         return {};
     case RowOutcome::Renamed:
         return QStringLiteral("変換しました");
+    case RowOutcome::Trashed:
+        return QStringLiteral("ごみ箱へ移しました");
     case RowOutcome::Unchanged:
         return QStringLiteral("変更なし");
     case RowOutcome::NotReached:
@@ -267,8 +314,9 @@ QString RowOutcomeText(const ReviewRow& row)
     case RowOutcome::Failed:
         break;
     }
-    QString why =
-        ConvResultMessage(row.done.result).replace(QStringLiteral("\r\n"), QStringLiteral(" ")).trimmed();
+    QString why = ConvResultMessage(row.done.result, row.done.tooLongBy)
+                      .replace(QStringLiteral("\r\n"), QStringLiteral(" "))
+                      .trimmed();
     if (row.done.error != 0) {
         why = ErrorText(row.done.error);
     }

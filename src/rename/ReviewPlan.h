@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -20,12 +21,13 @@ enum class RowStatus : std::uint8_t
     Unchanged,     ///< it has that name already
     NoTitle,       ///< no title (or only spaces while Space is on)
     RefusedChar,   ///< the title holds a character no file name may hold
-    NameExists,    ///< a file of the new name exists (sameBytes: with the same bytes)
+    NameExists,    ///< a file of the new name exists (plan.identicalTo: with the same bytes)
     Clash,         ///< another row of the list takes the new name first
-    TooLong,       ///< the new name is too long for the file system
+    TooLong,       ///< the new name is too long for the file system (plan.tooLongBy)
     AccessFailure, ///< the folder cannot be written
     NoFile,        ///< the file is gone
     Unreadable,    ///< the file cannot be read (error)
+    WillTrash,     ///< the new name is taken by a file of the same bytes: this copy goes to the trash
 };
 
 /// Whether the row cannot be renamed as it stands.
@@ -36,21 +38,29 @@ enum class RowOutcome : std::uint8_t
 {
     NotRun, ///< not applied (not checked, or no run yet)
     Renamed,
+    Trashed,    ///< an identical copy, moved to the trash
     Unchanged,  ///< it had its name already
     Failed,     ///< done.result says why
     NotReached, ///< checked, but the run was stopped before it
 };
 
-/// The options of the list, as calvane-rename's flags: --recursive,
-/// --replace-refused, --on-conflict; Space and LastSpace from the settings.
+/// The options of the list, as calvane-rename's flags: --recursive, --ext,
+/// --encoding, --replace-refused, --shorten, --on-conflict; Space and LastSpace
+/// from the settings.
 struct ReviewOptions
 {
     Settings settings;
     bool recursive = false;
+    QStringList extensions{QStringLiteral("mid")};
+    TextEncoding encoding = TextEncoding::Auto; ///< the reading of every row without its own
     bool replaceRefused = false;
+    bool shorten = false;
     OnConflict onConflict = OnConflict::Skip;
 
-    TitleRenameOptions renameOptions() const { return {settings, replaceRefused, onConflict}; }
+    TitleRenameOptions renameOptions() const
+    {
+        return {settings, replaceRefused, onConflict, shorten, encoding};
+    }
 };
 
 /// One row of the list: a MIDI file, its title, what the plan says and what the
@@ -58,22 +68,24 @@ struct ReviewOptions
 struct ReviewRow
 {
     QString title;              ///< as read, or as the user corrected it
+    QByteArray titleBytes;      ///< the title as stored in the file, for another reading
     FileRename plan;            ///< the plan's word, as calvane-rename -n gives it
-    FileRename done;            ///< what the run did (outcome Renamed, Unchanged, Failed)
+    FileRename done;            ///< what the run did (outcome Renamed, Trashed, Unchanged, Failed)
     std::int32_t readError = 0; ///< the title could not be read
     qsizetype clashWith = -1;   ///< Clash: the row that takes the name first
     qsizetype refusedAt = -1;   ///< RefusedChar: 0-based index in the title as checked
     char16_t refusedChar = 0;   ///< RefusedChar: the character
     RowStatus status = RowStatus::WillRename;
     RowOutcome outcome = RowOutcome::NotRun;
+    std::optional<TextEncoding> reading; ///< the row's own reading; none: the list's
     bool checked = false;
     bool edited = false;
-    bool sameBytes = false; ///< NameExists: the file of that name has the same bytes
+    bool mayBeEucJp = false; ///< the title as read may be EUC-JP (a hint)
 };
 
 /// The plan of a folder's MIDI files (with `recursive` the whole tree), made by
 /// calvane-rename's own steps over a PlannedRenameSpace: CollectBatch, the title
-/// read as RenameToTitle reads it, RenameToGivenTitle. Two rows that want one
+/// read by ReadTitleForRename, RenameToGivenTitle. Two rows that want one
 /// name clash in the plan. Rows that will be renamed start checked; a row the
 /// user unchecks keeps its name in the plan, so the rows after it see it there.
 class ReviewPlan
@@ -105,15 +117,22 @@ public:
     /// Plans the folder of row i again; the rows whose word may have changed.
     std::pair<qsizetype, qsizetype> replanFolderOf(qsizetype i);
 
-    /// Other options (all but recursive, which needs Make): every row planned
-    /// again with its title, and the rows that can be renamed checked.
+    /// Other options (all but recursive and the extensions, which need Make):
+    /// every row planned again with its title (read again from its bytes when the
+    /// list's reading changes, unless the row has its own or was corrected), and
+    /// the rows that can be renamed checked.
     void setOptions(const ReviewOptions& options);
+
+    /// The row's own reading (none: the list's): its title read again from its
+    /// bytes, a correction given up. Then plan() again over the rows returned.
+    void setReading(qsizetype i, std::optional<TextEncoding> reading);
 
     /// The rows of a run: its outcome set by ApplyReviewPlan.
     ReviewRow& rowForRun(qsizetype i) { return m_rows[static_cast<std::size_t>(i)]; }
 
 private:
     void planFresh();
+    void readAgain(ReviewRow& row);
     void planRange(qsizetype first, qsizetype last);
     std::pair<qsizetype, qsizetype> folderRange(qsizetype i) const;
 
@@ -126,8 +145,10 @@ private:
 };
 
 /// The text of a row's word in the list ("変換します", "同名のファイルが存在します
-/// （内容も同じ）" ...). clashName: the shown name of the row a Clash is with.
-QString RowStatusText(const ReviewRow& row, const QString& clashName);
+/// （内容も同じ）" ...), with what else the plan found (a file of the same bytes,
+/// a title that may be EUC-JP, with that reading). clashName: the shown name of
+/// the row a Clash is with; identicalName: the shown name of plan.identicalTo.
+QString RowStatusText(const ReviewRow& row, const QString& clashName, const QString& identicalName);
 /// The text of a row's outcome; empty for NotRun.
 QString RowOutcomeText(const ReviewRow& row);
 

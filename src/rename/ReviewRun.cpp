@@ -21,6 +21,8 @@ QString reasonText(ConvResult result)
         return QStringLiteral("同名のファイルがある");
     case ConvResult::AccessFailure:
         return QStringLiteral("アクセスできない");
+    case ConvResult::TitleTooLong:
+        return QStringLiteral("タイトルが長すぎる");
     case ConvResult::OtherFailure:
     case ConvResult::Renamed:
         break;
@@ -39,7 +41,7 @@ qsizetype RunTally::failedCount() const
     return total;
 }
 
-RunTally ApplyReviewPlan(ReviewPlan& plan, RenameSpace& space, const BetweenFiles& between)
+RunTally ApplyReviewPlan(ReviewPlan& plan, RenameSpace& space, TrashSpace* trash, const BetweenFiles& between)
 {
     RunTally tally;
     qsizetype total = 0;
@@ -65,7 +67,7 @@ RunTally ApplyReviewPlan(ReviewPlan& plan, RenameSpace& space, const BetweenFile
             row.done = UnreadableFile(row.readError);
         } else {
             try {
-                row.done = RenameToGivenTitle(space, plan.folder(i), plan.name(i), row.title, options);
+                row.done = RenameToGivenTitle(space, plan.folder(i), plan.name(i), row.title, options, trash);
             } catch (const std::exception&) {
                 row.done = UnreadableFile(CurrentFailure().number());
             }
@@ -73,6 +75,9 @@ RunTally ApplyReviewPlan(ReviewPlan& plan, RenameSpace& space, const BetweenFile
         if (row.done.result == ConvResult::Renamed) {
             row.outcome = row.done.unchanged ? RowOutcome::Unchanged : RowOutcome::Renamed;
             ++(row.done.unchanged ? tally.unchanged : tally.renamed);
+        } else if (row.done.trashed) {
+            row.outcome = RowOutcome::Trashed;
+            ++tally.trashed;
         } else {
             row.outcome = RowOutcome::Failed;
             ++tally.failed[row.done.result];
@@ -84,10 +89,11 @@ RunTally ApplyReviewPlan(ReviewPlan& plan, RenameSpace& space, const BetweenFile
 
 QString RunSummaryText(const RunTally& tally)
 {
-    QString text = QStringLiteral("変換 %1 件、変更なし %2 件、失敗 %3 件")
-                       .arg(tally.renamed)
-                       .arg(tally.unchanged)
-                       .arg(tally.failedCount());
+    QString text = QStringLiteral("変換 %1 件、").arg(tally.renamed);
+    if (tally.trashed > 0) {
+        text += QStringLiteral("ごみ箱へ %1 件、").arg(tally.trashed);
+    }
+    text += QStringLiteral("変更なし %1 件、失敗 %2 件").arg(tally.unchanged).arg(tally.failedCount());
     if (!tally.failed.empty()) {
         QStringList reasons;
         for (const auto& [result, count] : tally.failed) {

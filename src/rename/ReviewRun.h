@@ -11,11 +11,13 @@ namespace calvane {
 
 class RenameSpace;
 class ReviewPlan;
+class TrashSpace;
 
 /// The counts of a run's summary.
 struct RunTally
 {
     qsizetype renamed = 0;
+    qsizetype trashed = 0; ///< identical copies moved to the trash
     qsizetype unchanged = 0;
     std::map<ConvResult, qsizetype> failed; ///< by reason
     qsizetype notReached = 0;               ///< checked, left when the run was stopped
@@ -32,10 +34,13 @@ using BetweenFiles = std::function<bool(qsizetype done, qsizetype total)>;
 /// disk through the run's journal): each with the checks again at the moment of
 /// its rename (RenameToGivenTitle with the row's title), never replacing a file,
 /// so a file gone meanwhile is NoFile and a name taken meanwhile NameExists.
-/// Each row gets its outcome.
-RunTally ApplyReviewPlan(ReviewPlan& plan, RenameSpace& space, const BetweenFiles& between);
+/// Identical copies go into `trash` when the options say so (the run's journal
+/// again). Each row gets its outcome.
+RunTally ApplyReviewPlan(ReviewPlan& plan, RenameSpace& space, TrashSpace* trash,
+                         const BetweenFiles& between);
 
-/// The summary of a run in the user's words: renamed, unchanged, failed by reason.
+/// The summary of a run in the user's words: renamed, trashed (when any),
+/// unchanged, failed by reason.
 QString RunSummaryText(const RunTally& tally);
 
 } // namespace calvane

@@ -1,9 +1,11 @@
 #include "rename/RunJournal.h"
 
+#include "errors/RuntimeError.h"
 #include "rename/JournalIndex.h"
 
 #include <QDateTime>
 
+#include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,9 +31,10 @@ QString JournalFolderRefusal(const JournalFolderCheck& check)
     return {};
 }
 
-RunJournal::RunJournal(QByteArray run, QByteArray folder, QByteArray undoOf, QByteArray journalFolder)
-    : m_run(std::move(run)), m_folder(std::move(folder)), m_undoOf(std::move(undoOf)),
-      m_journalFolder(std::move(journalFolder))
+RunJournal::RunJournal(QByteArray run, QByteArray folder, QByteArray undoOf, QByteArray journalFolder,
+                       Trash* trash)
+    : m_trash(trash ? std::make_unique<DiskTrashSpace>(*trash) : nullptr), m_run(std::move(run)),
+      m_folder(std::move(folder)), m_undoOf(std::move(undoOf)), m_journalFolder(std::move(journalFolder))
 {}
 
 RunJournal::~RunJournal()
@@ -39,14 +42,17 @@ RunJournal::~RunJournal()
     close();
 }
 
-void RunJournal::open()
+JournaledRenameSpace* RunJournal::journal()
 {
+    if (m_journal || !m_refusal.isEmpty()) {
+        return m_journal.get();
+    }
     if (m_journalFolder.isEmpty()) {
         // Another user could put a journal there, or change ours: no journal then.
         const JournalFolderCheck check = PrepareJournalFolder();
         m_refusal = JournalFolderRefusal(check);
         if (!m_refusal.isEmpty()) {
-            return;
+            return nullptr;
         }
         m_journalFolder = check.folder;
     }
@@ -64,23 +70,46 @@ void RunJournal::open()
         m_disk, path,
         JournalHeaderLine(now.toString(Qt::ISODateWithMs),
                           m_undoOf.isEmpty() ? QByteArray() : JournalIdentity(m_undoOf), {m_run, m_folder}),
-        JournaledRenameSpace::OnJournalFailure::RenameAnyway);
+        JournaledRenameSpace::OnJournalFailure::RenameAnyway, m_trash.get());
+    return m_journal.get();
+}
+
+void RunJournal::pruneOnce()
+{
+    if (!m_pruned && m_journal && m_journal->journaled() > 0) {
+        m_pruned = true;
+        PruneJournals(m_journalFolder); // the folder keeps the newest, this one among them
+    }
 }
 
 std::int32_t RunJournal::Rename(const QByteArray& from, const QByteArray& to)
 {
-    const bool first = !m_journal && m_refusal.isEmpty();
-    if (first) {
-        open();
+    JournaledRenameSpace* ahead = journal();
+    const std::int32_t result = ahead ? ahead->Rename(from, to) : m_disk.Rename(from, to);
+    pruneOnce();
+    return result;
+}
+
+std::int32_t RunJournal::MoveToTrash(const QByteArray& path, const BeforeTrashMove& beforeMove)
+{
+    JournaledRenameSpace* ahead = journal();
+    if (!ahead && !m_trash) {
+        return ErrorNumberFromErrno(ENOTSUP);
     }
-    if (!m_journal) {
-        return m_disk.Rename(from, to);
+    const std::int32_t result =
+        ahead ? ahead->MoveToTrash(path, beforeMove) : m_trash->MoveToTrash(path, beforeMove);
+    pruneOnce();
+    return result;
+}
+
+std::int32_t RunJournal::Restore(const TrashPlace& place, const QByteArray& to)
+{
+    JournaledRenameSpace* ahead = journal();
+    if (!ahead && !m_trash) {
+        return ErrorNumberFromErrno(ENOTSUP);
     }
-    const std::int32_t result = m_journal->Rename(from, to);
-    if (!m_pruned && m_journal->journaled() > 0) {
-        m_pruned = true;
-        PruneJournals(m_journalFolder); // the folder keeps the newest, this one among them
-    }
+    const std::int32_t result = ahead ? ahead->Restore(place, to) : m_trash->Restore(place, to);
+    pruneOnce();
     return result;
 }
 

@@ -3,6 +3,7 @@
 #include "rename/BatchRename.h"
 #include "rename/RenameJournal.h"
 #include "rename/RenameSpace.h"
+#include "rename/TrashSpace.h"
 
 #include <QByteArray>
 #include <QString>
@@ -16,18 +17,24 @@ namespace calvane {
 /// format calvane-rename writes and reads. The journal is made at the first
 /// rename, and the folder then keeps the newest journals only. A journal that
 /// cannot be written does not stop the renames: untoldFailure() says it once.
-class RunJournal final : public RenameSpace
+/// With a trash, the copies the run moves into it (and an undo puts back) are
+/// journaled the same way.
+class RunJournal final : public RenameSpace, public TrashSpace
 {
 public:
     /// run: "single", "batch", "review" or "undo"; folder: where the run renames
     /// (native); undoOf: the journal an undo takes back (its header names it as
     /// JournalIdentity does). journalFolder: native,
-    /// ending in "/"; empty: JournalFolder() at the first rename.
-    RunJournal(QByteArray run, QByteArray folder, QByteArray undoOf = {}, QByteArray journalFolder = {});
+    /// ending in "/"; empty: JournalFolder() at the first rename. trash: the
+    /// desktop trash; none: MoveToTrash and Restore fail.
+    RunJournal(QByteArray run, QByteArray folder, QByteArray undoOf = {}, QByteArray journalFolder = {},
+               Trash* trash = nullptr);
     ~RunJournal() override;
 
     std::int32_t Rename(const QByteArray& from, const QByteArray& to) override;
     bool Exists(const QByteArray& path) override { return m_disk.Exists(path); }
+    std::int32_t MoveToTrash(const QByteArray& path, const BeforeTrashMove& beforeMove = {}) override;
+    std::int32_t Restore(const TrashPlace& place, const QByteArray& to) override;
     QByteArray Stranded() const override { return m_disk.Stranded(); }
 
     /// Renames in a folder only while its path leads to the folder listed
@@ -49,9 +56,12 @@ public:
     int close();
 
 private:
-    void open();
+    /// The journal ahead of the first step; none when it is not to be used.
+    JournaledRenameSpace* journal();
+    void pruneOnce();
 
     DiskRenameSpace m_disk;
+    std::unique_ptr<DiskTrashSpace> m_trash;
     QByteArray m_run;
     QByteArray m_folder;
     QByteArray m_undoOf;

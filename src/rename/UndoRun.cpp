@@ -17,7 +17,8 @@ qsizetype UndoRunResult::count(UndoOutcome outcome) const
                          [outcome](const UndoneFile& file) { return file.result.outcome == outcome; });
 }
 
-UndoRunResult UndoJournalRun(const QByteArray& journalPath, RenameSpace& space, const BetweenFiles& between)
+UndoRunResult UndoJournalRun(const QByteArray& journalPath, RenameSpace& space, TrashSpace& trash,
+                             const BetweenFiles& between)
 {
     UndoRunResult out;
     const WholeFile file = ReadWholeOrdinaryFile(journalPath);
@@ -38,7 +39,7 @@ UndoRunResult UndoJournalRun(const QByteArray& journalPath, RenameSpace& space, 
             out.stopped = true;
             break;
         }
-        out.files.push_back({*entry, UndoJournalEntry(space, *entry)});
+        out.files.push_back({*entry, UndoJournalEntry(space, trash, *entry)});
     }
     return out;
 }

@@ -30,9 +30,10 @@ struct UndoRunResult
 /// Takes a journal's renames back by calvane-rename --undo's rules: the last
 /// first, through the space (the disk through the undo's own journal, whose
 /// header names the journal undone), an entry whose rename never happened left,
-/// a file that took an old name meanwhile never replaced. between is asked
-/// before each entry.
-UndoRunResult UndoJournalRun(const QByteArray& journalPath, RenameSpace& space, const BetweenFiles& between);
+/// a file that took an old name meanwhile never replaced; a copy moved into the
+/// trash is put back through `trash`. between is asked before each entry.
+UndoRunResult UndoJournalRun(const QByteArray& journalPath, RenameSpace& space, TrashSpace& trash,
+                             const BetweenFiles& between);
 
 /// The summary in the user's words, with a line for each file that could not be
 /// taken back.

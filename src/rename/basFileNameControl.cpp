@@ -7,8 +7,14 @@
 namespace calvane {
 namespace {
 
+/// A control character other than NUL, CR and LF (those have their own rules).
+bool isOtherControl(char16_t c)
+{
+    return (c >= 0x01 && c < 0x20 && c != u'\r' && c != u'\n') || c == 0x7F;
+}
+
 /// What stands in a name for a refused character: its full-width look-alike, a
-/// space for CR and LF; 0 for a character that is not refused.
+/// space for CR, LF and a tab; 0 for a character that is not refused or is left out.
 char16_t lookAlikeOfRefused(char16_t c)
 {
     switch (c) {
@@ -36,6 +42,7 @@ char16_t lookAlikeOfRefused(char16_t c)
         return u'\uFF5C';
     case u'\r':
     case u'\n':
+    case u'\t':
         return u' ';
     default:
         return 0;
@@ -47,7 +54,8 @@ char16_t lookAlikeOfRefused(char16_t c)
 std::int16_t FindInvalidTitleChar(QStringView title)
 {
     for (qsizetype i = 0; i < title.size(); ++i) {
-        if (lookAlikeOfRefused(title[i].unicode()) != 0) {
+        const char16_t c = title[i].unicode();
+        if (lookAlikeOfRefused(c) != 0 || isOtherControl(c)) {
             if (i + 1 > std::numeric_limits<std::int16_t>::max()) {
                 throw RuntimeError(ErrNo::Overflow);
             }
@@ -67,7 +75,11 @@ QString ReplaceRefusedChars(QStringView title)
             continue; // CR LF is one line break: one space, from its LF
         }
         const char16_t lookAlike = lookAlikeOfRefused(c);
-        out += QChar(lookAlike != 0 ? lookAlike : c);
+        if (lookAlike != 0) {
+            out += QChar(lookAlike);
+        } else if (!isOtherControl(c)) {
+            out += QChar(c);
+        }
     }
     return out;
 }

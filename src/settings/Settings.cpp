@@ -53,7 +53,7 @@ struct Key
     std::variant<ViewFlag, Truth, Int16, Text, Path, Name, ReviewTruth, ReviewInt16, ReviewText> field;
 };
 
-const std::array<Key, 26> kKeys{{
+const std::array<Key, 30> kKeys{{
     {"Main", "MIDIInfo", &ViewOptions::MIDIInfo},
     {"Main", "Preview", &ViewOptions::Preview},
     {"Main", "Front", &ViewOptions::Front},
@@ -80,6 +80,10 @@ const std::array<Key, 26> kKeys{{
     {"Review", "ReplaceRefused", &ReviewSettings::ReplaceRefused},
     {"Review", "NumberConflicts", &ReviewSettings::NumberConflicts},
     {"Review", "ProblemsOnly", &ReviewSettings::ProblemsOnly},
+    {"Review", "Encoding", &ReviewSettings::Encoding},
+    {"Review", "Extensions", &ReviewSettings::Extensions},
+    {"Review", "Shorten", &ReviewSettings::Shorten},
+    {"Review", "TrashIdentical", &ReviewSettings::TrashIdentical},
 }};
 
 QString truthWord(bool value)

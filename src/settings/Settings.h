@@ -9,7 +9,8 @@ namespace calvane {
 
 /// The review list's window and options, section Review: its size in pixels (0:
 /// its own), the widths of its columns ("120,200,..."; empty: its own) and the
-/// options of its menu.
+/// options of its menu: the reading of titles as calvane-rename's --encoding
+/// names it, the extensions of the files listed as --ext takes them.
 struct ReviewSettings
 {
     std::int16_t Width = 0;
@@ -19,6 +20,10 @@ struct ReviewSettings
     bool ReplaceRefused = false;
     bool NumberConflicts = false;
     bool ProblemsOnly = false;
+    QString Encoding = QStringLiteral("auto");
+    QString Extensions = QStringLiteral("mid");
+    bool Shorten = false;
+    bool TrashIdentical = false;
 
     bool operator==(const ReviewSettings&) const = default;
 };

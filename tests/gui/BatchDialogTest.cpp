@@ -207,11 +207,8 @@ TEST_F(BatchTest, EveryResultThatStopsShowsItsMessageAndCaption)
         {"Ab?c", false, kRefused, QStringLiteral("すべて変換 - MIDIタイトルに不正な文字が入力されています")},
         {"Taken", false, QStringLiteral("すべて変換: 同名のファイルが存在します"),
          QStringLiteral("すべて変換 - 同名のファイルが存在します")},
-        {tooLong, true,
-         QStringLiteral(
-             "変換: "
-             "ファイルにアクセスできません\r\n読み取り専用または書き込み不可のメディアに記憶されています"),
-         QStringLiteral("すべて変換 - ファイルにアクセスできません")},
+        {tooLong, false, QStringLiteral("すべて変換: MIDIタイトルが長すぎます（130 バイト超過）"),
+         QStringLiteral("すべて変換 - MIDIタイトルが長すぎます")},
     };
     addMidi(QStringLiteral("Taken.mid"), "");
     start();
@@ -235,6 +232,16 @@ TEST_F(BatchTest, EveryResultThatStopsShowsItsMessageAndCaption)
         QTest::keyClick(dialog, Qt::Key_Escape);
         QTRY_VERIFY(dialog.isNull());
     }
+
+    // A title too long is a rule like the others: "エラーファイルはスキップする" skips it.
+    boxes.shown.clear();
+    addMidi(QStringLiteral("x.mid"), tooLong);
+    window->filFile->Refresh();
+    state.settings.ErrSkip = true;
+    open();
+    click(dialog->cmdConv);
+    EXPECT_EQ(shownBoxes(), QStringList{kDone});
+    EXPECT_EQ(onDisk(), QStringList({QStringLiteral("Taken.mid"), QStringLiteral("x.mid")}));
 }
 
 TEST_F(BatchTest, AtAStopAbortAsksNoStaysYesClosesWithoutTheAbortMessage)

@@ -137,18 +137,25 @@ TEST_F(ConvTest, ANameThatIsTakenIsRefusedAndNeitherFileChanges)
     EXPECT_TRUE(window->txtConvFileName->hasFocus());
 }
 
-// Both roads to the access result: a name longer than the file system takes, and a
-// folder this user may not write in.
-TEST_F(ConvTest, ANameTheMediumCannotHoldGivesTheAccessMessageAndKeepsTheFocus)
+// A name longer than the file system takes is result 5 with its own message, how
+// many bytes too long, and the title box to shorten it in; a folder this user may
+// not write in is the access message, and the focus stays.
+TEST_F(ConvTest, ANameTooLongSaysByHowMuchAndAFolderThatCannotBeWrittenGivesTheAccessMessage)
 {
     struct Case
     {
         QString title;
         bool readOnlyFolder;
+        QString message;
+        bool titleFocused;
     };
     const Case cases[] = {
-        {QString(200, u'長'), false},
-        {QStringLiteral("Fine"), true},
+        {QString(200, u'長'), false, QStringLiteral("変換: MIDIタイトルが長すぎます（349 バイト超過）"),
+         true},
+        {QStringLiteral("Fine"), true,
+         QStringLiteral("変換: ファイルにアクセスできません\r\n"
+                        "読み取り専用または書き込み不可のメディアに記憶されています"),
+         false},
     };
     for (const Case& c : cases) {
         start();
@@ -168,10 +175,8 @@ TEST_F(ConvTest, ANameTheMediumCannotHoldGivesTheAccessMessageAndKeepsTheFocus)
             convert();
         }
         QFile::setPermissions(music, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        EXPECT_EQ(theMessage(), QStringLiteral("変換: ファイルにアクセスできません\r\n"
-                                               "読み取り専用または書き込み不可のメディアに記憶されています"))
-            << c.title.size();
-        EXPECT_FALSE(window->txtConvFileName->hasFocus());
+        EXPECT_EQ(theMessage(), c.message) << c.title.size();
+        EXPECT_EQ(window->txtConvFileName->hasFocus(), c.titleFocused);
         EXPECT_TRUE(listed().contains(QStringLiteral("track01.mid")));
         EXPECT_TRUE(reporter.reports.empty());
     }

@@ -67,13 +67,14 @@ TEST_F(MainWindowTest, AFirstStartShowsTheCurrentFolderAndACloseWritesAllNinetee
 
     window->close();
     EXPECT_EQ(device.sent, QStringList({QStringLiteral("Stop Midi"), QStringLiteral("Close Midi")}));
-    EXPECT_EQ(keysInOrder(ini),
-              QStringList({"MIDIInfo",    "Preview", "Front",          "ErrSkip",        "NoMIDITitle",
-                           "Start",       "Space",   "LastSpace",      "AppointFolder",  "SaveLastFolder",
-                           "Del",         "chkDel",  "DClick",         "DeviceName",     "DeviceNum",
-                           "UsePlayer",   "ExePath", "FastFolderPath", "Repeat",         "Width",
-                           "Height",      "Columns", "Subfolders",     "ReplaceRefused", "NumberConflicts",
-                           "ProblemsOnly"}));
+    EXPECT_EQ(
+        keysInOrder(ini),
+        QStringList({"MIDIInfo",     "Preview",  "Front",          "ErrSkip",        "NoMIDITitle",
+                     "Start",        "Space",    "LastSpace",      "AppointFolder",  "SaveLastFolder",
+                     "Del",          "chkDel",   "DClick",         "DeviceName",     "DeviceNum",
+                     "UsePlayer",    "ExePath",  "FastFolderPath", "Repeat",         "Width",
+                     "Height",       "Columns",  "Subfolders",     "ReplaceRefused", "NumberConflicts",
+                     "ProblemsOnly", "Encoding", "Extensions",     "Shorten",        "TrashIdentical"}));
     EXPECT_TRUE(TempDir::read(ini).contains("FastFolderPath=" + music.toUtf8()));
     EXPECT_TRUE(boxes.shown.empty());
 }

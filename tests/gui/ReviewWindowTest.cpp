@@ -15,6 +15,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QTableView>
+#include <QTimer>
 
 using namespace calvane;
 using namespace calvane::test;
@@ -126,7 +127,7 @@ TEST_F(ReviewWindowTest, CtrlLListsTheFolderAndConvertRenamesExactlyTheCheckedRo
     EXPECT_EQ(rows(), QStringList({
                           "[x] a.mid | Alpha | Alpha.mid | 変換します",
                           "[x] b.mid | Beta | Beta.mid | 変換します",
-                          "[ ] c.mid | Alpha | Alpha.mid | 「a.mid」と同じ名前になります",
+                          "[ ] c.mid | Alpha | Alpha.mid | 「a.mid」と同じ名前になります（内容も同じ）",
                           "[ ] d.mid | A?B |  | 不正な文字「?」（2文字目）",
                           "[ ] e.mid |  |  | MIDIタイトルがありません",
                           "[ ] Kept.mid | Kept | Kept.mid | すでにこの名前です",
@@ -361,15 +362,89 @@ TEST_P(UndoWindowTest, TheNewestRunIsTakenBackByteForByte)
 INSTANTIATE_TEST_SUITE_P(Renamers, UndoWindowTest,
                          ::testing::Values(Renamer::ReviewList, Renamer::Batch, Renamer::SingleRenames));
 
+// A row's own reading from the table's context menu; an identical copy to the
+// desktop trash, which the undo window brings back to its old name.
+TEST_F(ReviewWindowTest, ARowsReadingComesFromTheContextMenuAndACopyInTheTrashComesBackByUndo)
+{
+    addMidi(QStringLiteral("euc.mid"), "\xbd\xd5\xa4\xce\xb3\xa4"); // 春の海 in EUC-JP
+    addMidi(QStringLiteral("Song.mid"), "Song");
+    addMidi(QStringLiteral("copy.mid"), "Song");
+    const Tree before = tree();
+    open();
+    EXPECT_EQ(rows(),
+              QStringList({"[ ] copy.mid | Song | Song.mid | 同名のファイルが存在します（内容も同じ）",
+                           "[x] euc.mid | ｽﾕ､ﾎｳ､ | ｽﾕ､ﾎｳ､.mid | 変換します（EUC-JPなら「春の海」）",
+                           "[ ] Song.mid | Song | Song.mid | すでにこの名前です"}));
+    review->mnuProblemsOnly->trigger();
+    EXPECT_EQ(review->tblReview->model()->rowCount(), 2) << "the hint is worth a look";
+    review->mnuProblemsOnly->trigger();
+
+    clickCell(rowOf(QStringLiteral("euc.mid")), ReviewModel::NewNameColumn);
+    bool chosen = false;
+    QTimer::singleShot(0, review, [&] {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return review->mnuRowReading->isVisible(); }));
+        EXPECT_TRUE(review->mnuRowReadingOfList->isChecked());
+        QTest::keyClick(review->mnuRowReading, Qt::Key_E); // "EUC-JP(&E)"
+        chosen = true;
+    });
+    // A right click through the window system, which makes the context menu event.
+    QTableView* table = review->tblReview;
+    const QPoint cell =
+        table->visualRect(table->model()->index(rowOf(QStringLiteral("euc.mid")), 1)).center();
+    QTest::mouseClick(review->windowHandle(), Qt::RightButton, {}, table->viewport()->mapTo(review, cell));
+    QTRY_VERIFY(chosen);
+    EXPECT_EQ(rows()[1], QStringLiteral("[x] euc.mid | 春の海 | 春の海.mid | 変換します"));
+
+    review->mnuTrashIdentical->trigger();
+    EXPECT_EQ(
+        rows()[0],
+        QStringLiteral("[x] copy.mid | Song | （ごみ箱） | ごみ箱へ移します（「Song.mid」と同じ内容）"));
+    QTest::mouseClick(review->cmdConv, Qt::LeftButton);
+    EXPECT_EQ(review->lblSummary->text(),
+              QStringLiteral("変換 1 件、ごみ箱へ 1 件、変更なし 0 件、失敗 0 件"));
+    EXPECT_EQ(rows()[0], QStringLiteral("[x] copy.mid | Song | （ごみ箱） | ごみ箱へ移しました"));
+    EXPECT_EQ(onDisk(), QStringList({"Song.mid", "春の海.mid"}));
+    EXPECT_EQ(TempDir::read(dir.path(QStringLiteral("trash/files/copy.mid"))),
+              before.at(QStringLiteral("copy.mid")));
+    QTest::keyClick(review, Qt::Key_Escape);
+    QTRY_VERIFY(review.isNull());
+
+    window->mnuUndo->trigger();
+    QPointer<frmUndo> undo = window->undoWindow();
+    ASSERT_NE(undo, nullptr);
+    QTest::mouseClick(undo->cmdUndo, Qt::LeftButton);
+    EXPECT_TRUE(undo->txtReport->toPlainText().startsWith(QStringLiteral("元に戻した 2 件")))
+        << undo->txtReport->toPlainText().toStdString();
+    EXPECT_EQ(tree(), before);
+    EXPECT_TRUE(QDir(dir.path(QStringLiteral("trash/files"))).isEmpty());
+    EXPECT_TRUE(QDir(dir.path(QStringLiteral("trash/info"))).isEmpty());
+    QTest::keyClick(undo, Qt::Key_Escape);
+    QTRY_VERIFY(undo.isNull());
+    EXPECT_TRUE(boxes.shown.empty()) << shownBoxes().join(u'\n').toStdString();
+}
+
 TEST_F(ReviewWindowTest, TheListRemembersItsSizeColumnsAndOptions)
 {
     addMidi(QStringLiteral("a.mid"), "A/B");
+    addMidi(QStringLiteral("k.KAR"), "\xbd\xd5\xa4\xce\xb3\xa4"); // 春の海 in EUC-JP
     open();
     EXPECT_EQ(rows(), QStringList({"[ ] a.mid | A/B |  | 不正な文字「/」（2文字目）"}));
     review->resize(700, 420);
     review->tblReview->horizontalHeader()->resizeSection(0, 150);
     review->mnuReplaceRefused->trigger();
     EXPECT_EQ(rows(), QStringList({"[x] a.mid | A/B | A／B.mid | 変換します"}));
+    review->mnuExtension[2]->trigger(); // .kar
+    EXPECT_EQ(rows(), QStringList({"[x] a.mid | A/B | A／B.mid | 変換します",
+                                   "[x] k.KAR | ｽﾕ､ﾎｳ､ | ｽﾕ､ﾎｳ､.kar | 変換します（EUC-JPなら「春の海」）"}));
+    review->mnuReadingChoice[static_cast<int>(TextEncoding::EucJp)]->trigger();
+    EXPECT_EQ(rows().last(), QStringLiteral("[x] k.KAR | 春の海 | 春の海.kar | 変換します"));
+    review->mnuShorten->trigger();
+    review->mnuTrashIdentical->trigger();
+    review->mnuNumberConflicts->trigger();
+    EXPECT_FALSE(review->mnuTrashIdentical->isChecked())
+        << "the two ways with a taken name exclude each other";
+    review->mnuTrashIdentical->trigger();
+    EXPECT_FALSE(review->mnuNumberConflicts->isChecked());
     QTest::keyClick(review, Qt::Key_Escape);
     QTRY_VERIFY(review.isNull());
     const ReviewSettings stored = state.settings.Review;
@@ -377,11 +452,21 @@ TEST_F(ReviewWindowTest, TheListRemembersItsSizeColumnsAndOptions)
     EXPECT_EQ(stored.Height, 420);
     EXPECT_TRUE(stored.Columns.startsWith(QStringLiteral("150,"))) << stored.Columns.toStdString();
     EXPECT_TRUE(stored.ReplaceRefused);
+    EXPECT_EQ(stored.Extensions, QStringLiteral("mid,kar"));
+    EXPECT_EQ(stored.Encoding, QStringLiteral("euc-jp"));
+    EXPECT_TRUE(stored.Shorten);
+    EXPECT_TRUE(stored.TrashIdentical);
+    EXPECT_FALSE(stored.NumberConflicts);
 
     open();
     EXPECT_EQ(review->size(), QSize(700, 420));
     EXPECT_EQ(review->tblReview->horizontalHeader()->sectionSize(0), 150);
     EXPECT_TRUE(review->mnuReplaceRefused->isChecked());
+    EXPECT_TRUE(review->mnuExtension[2]->isChecked());
+    EXPECT_TRUE(review->mnuReadingChoice[static_cast<int>(TextEncoding::EucJp)]->isChecked());
+    EXPECT_TRUE(review->mnuShorten->isChecked());
+    EXPECT_TRUE(review->mnuTrashIdentical->isChecked());
+    EXPECT_EQ(rows().size(), 2);
     QTest::keyClick(review, Qt::Key_Escape);
     QTRY_VERIFY(review.isNull());
     window->close();

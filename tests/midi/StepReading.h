@@ -25,12 +25,27 @@ inline StepReading ReadBySteps(std::string_view buf)
         const std::size_t at = from > buf.size() ? std::string_view::npos : buf.find(what, from);
         return at == std::string_view::npos ? std::nullopt : std::optional<std::size_t>(at);
     };
+    // The count: a whole variable-length quantity of at most four bytes whose text
+    // fits the buffer, else its first byte as the length.
     const auto textAt = [&](std::size_t prefix) -> QString {
         if (prefix + 2 >= buf.size()) {
             return {};
         }
-        const std::size_t count = static_cast<unsigned char>(buf[prefix + 2]);
-        const std::string_view bytes = buf.substr(prefix + 3, count);
+        std::size_t at = prefix + 3;
+        std::size_t count = static_cast<unsigned char>(buf[prefix + 2]);
+        std::size_t value = 0;
+        for (std::size_t i = 0; i < 4 && prefix + 2 + i < buf.size(); ++i) {
+            const auto byte = static_cast<unsigned char>(buf[prefix + 2 + i]);
+            value = value * 128 + (byte & 0x7F);
+            if (byte < 0x80) {
+                if (prefix + 3 + i + value <= buf.size()) {
+                    at = prefix + 3 + i;
+                    count = value;
+                }
+                break;
+            }
+        }
+        const std::string_view bytes = buf.substr(at, count);
         return DecodeMetaText(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
     };
 

@@ -113,21 +113,51 @@ TEST(ParseMIDIInfo, MarkersAreSearchedAsPlainBytes)
     EXPECT_EQ(ParseMIDIInfo(lengthLooksLikePrefix).Title, QStringLiteral("AB"));
 }
 
-TEST(ParseMIDIInfo, TheLengthIsOneByteAndTheTextStopsAtTheEnd)
+struct CountCase
 {
-    const QByteArray text(200, 'x');
-    const QByteArray long81 = header(0, 1, 96) + track(hex("00 FF 03 81") + text);
-    EXPECT_EQ(ParseMIDIInfo(long81).Title, QString(129, u'x'));
+    const char* name;
+    QByteArray events; ///< the first track's bytes, from the prefix on
+    QString title;
+};
 
-    const QByteArray cut = header(0, 1, 96) + track(hex("00 FF 03 81") + "short");
-    EXPECT_EQ(ParseMIDIInfo(cut).Title, QStringLiteral("short"));
+class MetaTextCount : public ::testing::TestWithParam<CountCase>
+{};
 
-    // Prefixes whose length byte is missing: the last two bytes of the file.
-    EXPECT_EQ(ParseMIDIInfo(header(0, 1, 96) + track(hex("00 FF 03"))).Title, QString());
-    EXPECT_EQ(ParseMIDIInfo(header(0, 1, 96) + track(meta(0x01, "T") + hex("00 FF 02"))),
-              info(0, 1, 96, QStringLiteral("T")));
-    EXPECT_EQ(ParseMIDIInfo(header(0, 1, 96) + track(hex("00 FF 03 00"))).Title, QString());
+// A text's count: one byte below 0x80, or a variable-length quantity of two to
+// four bytes whose text fits the file; anything else (five bytes, a text past the
+// end, count bytes cut off) takes the first count byte as the length.
+TEST_P(MetaTextCount, ReadsTheTextItCounts)
+{
+    const CountCase& c = GetParam();
+    const QByteArray file = header(0, 1, 96) + track(c.events);
+    EXPECT_EQ(ParseMIDIInfo(file).Title, c.title);
+    EXPECT_EQ(ReadBySteps(std::string_view(file.constData(), file.size())).info.Title, c.title);
+    const QByteArray copyright =
+        header(0, 1, 96) + track(meta(0x03, "T") + c.events.sliced(1).replace(0, 2, "\xff\x02"));
+    EXPECT_EQ(ParseMIDIInfo(copyright).Copyright, c.title) << "the copyright's count alike";
 }
+
+const QByteArray kText(300, 'x');
+const QByteArray kNinetyKanji = QByteArray("\x92\xb7").repeated(90); // 180 bytes in Shift_JIS
+
+INSTANTIATE_TEST_SUITE_P(
+    Counts, MetaTextCount,
+    ::testing::Values(
+        CountCase{"OneByte", hex("00 FF 03 05") + "Hello" + kEndOfTrack, QStringLiteral("Hello")},
+        CountCase{"OneByteCutOff", hex("00 FF 03 7F") + "short", QStringLiteral("short")},
+        CountCase{"Empty", hex("00 FF 03 00") + kEndOfTrack, QString()},
+        CountCase{"TwoBytes", hex("00 FF 03 81 00") + kText, QString(128, u'x')},
+        CountCase{"TwoBytesNinetyKanji", hex("00 FF 03 81 34") + kNinetyKanji + kEndOfTrack,
+                  QString(90, u'長')},
+        CountCase{"ThreeBytes", hex("00 FF 03 80 82 2C") + kText + kEndOfTrack, QString(300, u'x')},
+        CountCase{"FourBytes", hex("00 FF 03 80 80 82 2C") + kText, QString(300, u'x')},
+        CountCase{"FiveBytesAreNoCount", hex("00 FF 03 81 81 81 81 05") + kText,
+                  QStringLiteral("＝\uFFFD\u0005") + QString(125, u'x')}, // 81 81 is "＝" in Shift_JIS
+        CountCase{"TextPastTheEnd", hex("00 FF 03 81 00") + "short",
+                  QString(QChar(u'\0')) + QStringLiteral("short")},
+        CountCase{"CountCutOff", hex("00 FF 03 81"), QString()},
+        CountCase{"CountMissing", hex("00 FF 03"), QString()}),
+    [](const ::testing::TestParamInfo<CountCase>& info) { return std::string(info.param.name); });
 
 TEST(ParseMIDIInfo, TextsAreKeptAsTheyAre)
 {
@@ -172,6 +202,70 @@ TEST(DecodeMetaText, Utf8WhenTheBytesAreUtf8BeyondAsciiElseShiftJis)
                   info(0, 1, 96, expected, expected))
             << row.bytes;
     }
+}
+
+struct ReadingCase
+{
+    const char* bytes;
+    TextEncoding encoding;
+    const char16_t* text;
+    bool mayBeEucJp;
+};
+
+class TitleReading : public ::testing::TestWithParam<ReadingCase>
+{};
+
+// Each reading of a title's bytes, and where the code page 932 reading may really
+// be EUC-JP: a hint only, the reading stays.
+TEST_P(TitleReading, ReadsInTheEncodingAndHintsAtEucJp)
+{
+    const ReadingCase& c = GetParam();
+    const QByteArray bytes = hex(c.bytes);
+    EXPECT_EQ(DecodeMetaText(bytes, c.encoding), QString::fromUtf16(c.text));
+    EXPECT_EQ(MayBeEucJp(bytes, c.encoding), c.mayBeEucJp);
+    TempDir dir;
+    const QString path =
+        dir.write(QStringLiteral("t.mid"), header(0, 1, 96) + track(meta(0x03, bytes) + meta(0x02, bytes)));
+    const MidiInfoRead read =
+        ReadMIDIInfo(NativePath(path), 1 << 20, MidiTexts::TitleAndCopyright, c.encoding);
+    EXPECT_EQ(read.info.Title, QString::fromUtf16(c.text));
+    EXPECT_EQ(read.info.Copyright, QString::fromUtf16(c.text));
+    EXPECT_EQ(read.titleBytes, bytes);
+}
+
+using E = TextEncoding;
+INSTANTIATE_TEST_SUITE_P(Encodings, TitleReading,
+                         ::testing::Values(
+                             // 春の海 in EUC-JP: half-width katakana in Shift_JIS, hence the hint.
+                             ReadingCase{"BDD5 A4CE B3A4", E::Auto, u"ｽﾕ､ﾎｳ､", true},
+                             ReadingCase{"BDD5 A4CE B3A4", E::Cp932, u"ｽﾕ､ﾎｳ､", true},
+                             ReadingCase{"BDD5 A4CE B3A4", E::EucJp, u"春の海", false},
+                             ReadingCase{"BDD5 A4CE B3A4", E::Cp1252, u"½Õ¤Î³¤", false},
+                             ReadingCase{"BDD5 A4CE B3A4", E::Utf8, u"\uFFFD\u0564\u03B3\uFFFD", false},
+                             // "Ténor Café" in CP1252: no hint, it is no EUC-JP.
+                             ReadingCase{"54E96E6F72 20 436166E9", E::Auto, u"T駭or Caf\uFFFD", false},
+                             ReadingCase{"54E96E6F72 20 436166E9", E::Cp1252, u"Ténor Café", false},
+                             ReadingCase{"54E96E6F72 20 436166E9", E::EucJp, u"T\uFFFDnor Caf\uFFFD", false},
+                             // Half-width katakana that is no EUC-JP ("ﾃｽﾄ": C4 has no pair): no hint.
+                             ReadingCase{"C3BD C4", E::Auto, u"ﾃｽﾄ", false},
+                             // Shift_JIS and UTF-8 kanji: never a hint.
+                             ReadingCase{"8F74 82CC 8A43", E::Auto, u"春の海", false},
+                             ReadingCase{"8F74 82CC 8A43", E::Cp932, u"春の海", false},
+                             ReadingCase{"E698A5 E381AE E6B5B7", E::Auto, u"春の海", false},
+                             ReadingCase{"E698A5 E381AE E6B5B7", E::Utf8, u"春の海", false},
+                             ReadingCase{"8FB0A1", E::EucJp, u"丂", false}, // the three-byte plane of EUC-JP
+                             ReadingCase{"536F6E67", E::EucJp, u"Song", false},
+                             ReadingCase{"81 8D", E::Cp1252, u"\uFFFD\uFFFD", false}, // undefined in CP1252
+                             ReadingCase{"A4", E::EucJp, u"\uFFFD", false}));         // cut off
+
+TEST(TextEncodingName, NamesReadBackInAnyCase)
+{
+    for (const E e : {E::Auto, E::Cp932, E::Utf8, E::EucJp, E::Cp1252}) {
+        EXPECT_EQ(TextEncodingFromName(TextEncodingName(e)), e);
+        EXPECT_EQ(TextEncodingFromName(TextEncodingName(e).toUpper()), e);
+    }
+    EXPECT_FALSE(TextEncodingFromName("shift_jis").has_value());
+    EXPECT_FALSE(TextEncodingFromName("").has_value());
 }
 
 TEST(GetMIDIInfo, ReadsAFile)
@@ -242,7 +336,10 @@ TEST(ReadMIDIInfo, AnyPieceSizeReadsAsTheWholeBuffer)
         header(1, 2, 480) + track(meta(0x03, "First") + kEndOfTrack) + track(meta(0x02, "(c) Later")),
         header(0, 1, 96) + track(hex("8F FF 03 00 FF 03 04") + "Real" + kEndOfTrack),
         header(0, 1, 96) + track(hex("00 FF 03 81") + QByteArray(200, 'x')),
-        header(0, 1, 96) + track(hex("00 FF 01 02 FF")), // the text runs into the end
+        header(0, 1, 96) + track(hex("00 FF 03 81 34") + QByteArray(180, 'x') + meta(0x02, "(c)")),
+        header(0, 1, 96) + track(meta(0x01, "T") + hex("00 FF 02 80 80 82 2C") + QByteArray(300, 'c')),
+        header(0, 1, 96) + track(hex("00 FF 03 83 80") + QByteArray(200, 'x')), // past the end
+        header(0, 1, 96) + track(hex("00 FF 01 02 FF")),                        // the text runs into the end
         header(0, 1, 96) + track(hex("00 FF 03")),
         header(1, 3, 96) + meta(0x03, "Lost"),
         header(1, 2, 480).first(13),

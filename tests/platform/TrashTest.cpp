@@ -105,24 +105,110 @@ protected:
     QString trash;
 };
 
+// GIO's way (the window's deletion) and our own (the tools', and a copy whose
+// place the journal keeps) make the same trash: the same place and the same record.
 TEST_F(TrashTest, FilesOfAnyNameGoToTheirVolumesTrashWithTheRecordToRestoreThem)
 {
     GioTrash gio;
-    for (const QByteArray name : {"song.mid", "\xe6\x9b\xb2 #1 100%.mid", "\x8b\xc8\x96\xbc.mid"}) {
-        SCOPED_TRACE(name.toHex().toStdString()); // plain, UTF-8 with URI characters, Shift_JIS
-        const QByteArray original = dir.writeNative(name, "MThd " + name);
-        ASSERT_EQ(RecycleFile(original, gio), 0);
-        EXPECT_FALSE(IsOrdinaryFile(original));
-        EXPECT_EQ(contentOf(NativePath(trash) + "/files/" + name), "MThd " + name);
-        const QList<QByteArray> info =
-            contentOf(NativePath(trash) + "/info/" + name + ".trashinfo").split('\n');
-        ASSERT_GE(info.size(), 3);
-        EXPECT_EQ(info[0], "[Trash Info]");
-        EXPECT_EQ(QByteArray::fromPercentEncoding(info[1]), "Path=" + original);
-        EXPECT_TRUE(info[2].startsWith("DeletionDate="));
-        EXPECT_TRUE(QDateTime::fromString(QString::fromLatin1(info[2].mid(13)), Qt::ISODate).isValid());
-    }
+    FreedesktopTrash own;
+    for (const int way : {0, 1, 2})
+        for (const QByteArray name : {"song.mid", "\xe6\x9b\xb2 #1 100%.mid", "\x8b\xc8\x96\xbc.mid"}) {
+            SCOPED_TRACE(name.toHex().toStdString() + " way " +
+                         std::to_string(way)); // plain, UTF-8 with URI characters, Shift_JIS
+            RemoveAll(trash);
+            const QByteArray original = dir.writeNative(name, "MThd " + name);
+            ASSERT_EQ(way == 0   ? RecycleFile(original, gio)
+                      : way == 1 ? RecycleFile(original, own)
+                                 : gio.MoveToTrashAt(original, {}),
+                      0);
+            EXPECT_FALSE(IsOrdinaryFile(original));
+            EXPECT_EQ(contentOf(NativePath(trash) + "/files/" + name), "MThd " + name);
+            const QList<QByteArray> info =
+                contentOf(NativePath(trash) + "/info/" + name + ".trashinfo").split('\n');
+            ASSERT_GE(info.size(), 3);
+            EXPECT_EQ(info[0], "[Trash Info]");
+            EXPECT_EQ(QByteArray::fromPercentEncoding(info[1]), "Path=" + original);
+            EXPECT_TRUE(info[2].startsWith("DeletionDate="));
+            EXPECT_TRUE(QDateTime::fromString(QString::fromLatin1(info[2].mid(13)), Qt::ISODate).isValid());
+        }
     EXPECT_EQ(TempDir::read(dir.path(QStringLiteral("keep.mid"))), "neighbour");
+}
+
+// The record is made first, new, and claims the name in the trash: the place is
+// known (and can be journaled) before the file moves; a name taken there gets
+// the next number; a move that is called off, or that cannot be made, leaves the
+// file where it was and no record behind.
+TEST_F(TrashTest, ThePlaceInTheTrashIsKnownAndRecordedBeforeTheFileMoves)
+{
+    GioTrash gio;
+    const QByteArray files = NativePath(trash) + "/files/";
+    const QByteArray info = NativePath(trash) + "/info/";
+    QList<TrashPlace> places;
+    for (int i = 0; i < 3; ++i) {
+        const QByteArray original = dir.writeNative("\x8b\xc8.mid", "copy " + QByteArray::number(i));
+        const int moved = gio.MoveToTrashAt(original, [&](const TrashPlace& place) {
+            EXPECT_TRUE(IsOrdinaryFile(original)) << "not moved yet";
+            EXPECT_FALSE(QFile::exists(QString::fromLocal8Bit(place.file)));
+            EXPECT_TRUE(contentOf(place.info).contains("\nPath=" + original.toPercentEncoding("/") + "\n"));
+            places << place;
+            return true;
+        });
+        ASSERT_EQ(moved, 0);
+        EXPECT_EQ(contentOf(places.back().file), "copy " + QByteArray::number(i));
+    }
+    EXPECT_EQ(places, (QList<TrashPlace>{{files + "\x8b\xc8.mid", info + "\x8b\xc8.mid.trashinfo"},
+                                         {files + "\x8b\xc8.2.mid", info + "\x8b\xc8.2.mid.trashinfo"},
+                                         {files + "\x8b\xc8.3.mid", info + "\x8b\xc8.3.mid.trashinfo"}}));
+
+    // A file left in the trash without its record: its name is not taken over.
+    WriteFile(QString::fromLocal8Bit(files + "a.mid"), "left behind");
+    const QByteArray a = dir.writeNative("a.mid", "new");
+    TrashPlace taken;
+    ASSERT_EQ(gio.MoveToTrashAt(a, [&](const TrashPlace& place) { return (taken = place), true; }), 0);
+    EXPECT_EQ(taken.file, files + "a.2.mid");
+    EXPECT_EQ(contentOf(files + "a.mid"), "left behind");
+
+    const QByteArray kept = dir.writeNative("kept.mid", "stays");
+    TrashPlace refused;
+    EXPECT_EQ(gio.MoveToTrashAt(kept, [&](const TrashPlace& place) { return (refused = place), false; }),
+              ECANCELED);
+    EXPECT_EQ(contentOf(kept), "stays");
+    EXPECT_FALSE(QFile::exists(QString::fromLocal8Bit(refused.info)));
+    EXPECT_EQ(gio.MoveToTrashAt(NativePath(dir.path(QStringLiteral("missing.mid"))), {}), ENOENT);
+    EXPECT_FALSE(QFile::exists(QString::fromLocal8Bit(info + "missing.mid.trashinfo")));
+}
+
+// A file on another volume goes to that volume's own trash, .Trash-<uid> at its
+// top, whose record names it relative to that top.
+TEST_F(TrashTest, AFileOnAnotherVolumeGoesToThatVolumesTrash)
+{
+    struct stat home
+    {};
+    struct stat shm
+    {};
+    ASSERT_EQ(::stat(NativePath(dir.root()).constData(), &home), 0); // the home trash's volume
+    if (::stat("/dev/shm", &shm) != 0 || shm.st_dev == home.st_dev || ::access("/dev/shm", W_OK) != 0) {
+        GTEST_SKIP() << "no other volume to write on here";
+    }
+    const QByteArray folder = "/dev/shm/calvane-trash-test-" + QByteArray::number(::getpid());
+    ASSERT_EQ(::mkdir(folder.constData(), 0700), 0);
+    const QByteArray file = folder + "/x.mid";
+    WriteFile(QString::fromLocal8Bit(file), "on shm");
+    const QByteArray volumeTrash = "/dev/shm/.Trash-" + QByteArray::number(::getuid());
+    const bool hadTrash = QFileInfo::exists(QString::fromLocal8Bit(volumeTrash));
+    GioTrash gio;
+    TrashPlace place;
+    EXPECT_EQ(gio.MoveToTrashAt(file, [&](const TrashPlace& p) { return (place = p), true; }), 0);
+    EXPECT_TRUE(place.file.startsWith(volumeTrash + "/files/x")) << place.file.toStdString();
+    EXPECT_TRUE(
+        contentOf(place.info).contains("\nPath=" + file.sliced(QByteArray("/dev/shm/").size()) + "\n"));
+    EXPECT_EQ(contentOf(place.file), "on shm");
+    ::unlink(place.file.constData());
+    ::unlink(place.info.constData());
+    ::rmdir(folder.constData());
+    if (!hadTrash) {
+        RemoveAll(QString::fromLocal8Bit(volumeTrash));
+    }
 }
 
 TEST_F(TrashTest, OnlyOrdinaryFilesGoAndARefusalIsNeverTheReadOnlyError)

@@ -4,10 +4,12 @@
 #include "rename/BatchRename.h"
 
 #include "FakeFileSystem.h"
+#include "Fakes.h"
 #include "QtPrint.h"
 #include "TempDir.h"
 #include "midi/MidiBytes.h"
 #include "rename/RenameJournal.h"
+#include "rename/TrashSpace.h"
 
 #include <QDir>
 
@@ -21,6 +23,15 @@ using namespace calvane;
 using namespace calvane::test;
 
 namespace {
+
+/// A file renamed to the title it holds, as the tools do it.
+FileRename renameToTitle(RenameSpace& space, const QByteArray& folder, const QByteArray& name,
+                         const TitleRenameOptions& options)
+{
+    const TitleRead read = ReadTitleForRename(folder + name);
+    return read.error != 0 ? UnreadableFile(read.error)
+                           : RenameToGivenTitle(space, folder, name, read.title, options);
+}
 
 QStringList namesIn(const QString& folder)
 {
@@ -62,7 +73,7 @@ TEST(DiskRenameSpace, AFolderReplacedAfterItWasListedIsNotRenamedIn)
         } else if (swap == Swap::Folder) {
             ASSERT_TRUE(QDir().rename(dir.path(QStringLiteral("other")), sub));
         }
-        const FileRename file = RenameToTitle(disk, batch.folder(0), batch.name(0), {});
+        const FileRename file = renameToTitle(disk, batch.folder(0), batch.name(0), {});
         const int row = static_cast<int>(swap);
         if (swap == Swap::None) {
             EXPECT_EQ(file.result, ConvResult::Renamed);
@@ -130,7 +141,7 @@ TEST(JournaledRenameSpace, AFileLeftUnderATemporaryNameIsJournaledThereAndTheUnd
     TitleRenameOptions options;
     options.onConflict = OnConflict::Number;
     const QByteArray folder = NativePath(dir.root()) + '/';
-    const FileRename file = RenameToTitle(journal, folder, "Song.MID", options);
+    const FileRename file = renameToTitle(journal, folder, "Song.MID", options);
     EXPECT_EQ(file.result, ConvResult::NameExists);
     ASSERT_TRUE(file.strandedAs.startsWith(".calvane-rename-")) << file.strandedAs.toStdString();
     EXPECT_EQ(namesIn(dir.root()), QStringList({QString::fromUtf8(file.strandedAs),
@@ -142,7 +153,9 @@ TEST(JournaledRenameSpace, AFileLeftUnderATemporaryNameIsJournaledThereAndTheUnd
 
     ASSERT_TRUE(QFile::remove(dir.path(QStringLiteral("song.mid"))));
     DiskRenameSpace plain;
-    EXPECT_EQ(UndoJournalEntry(plain, read.entries[0]).outcome, UndoOutcome::Done);
+    FakeTrash unused;
+    DiskTrashSpace trash(unused);
+    EXPECT_EQ(UndoJournalEntry(plain, trash, read.entries[0]).outcome, UndoOutcome::Done);
     EXPECT_EQ(namesIn(dir.root()), QStringList({QStringLiteral("Song.MID"), QStringLiteral("run.jsonl")}));
 }
 

@@ -126,20 +126,31 @@ TEST_F(FileNameConvTest, NulsThatEndTheTitleAreDroppedWhileAnyOtherU0000IsRefuse
     EXPECT_EQ(files(), QStringList{QStringLiteral("Song.mid")});
 }
 
-TEST_F(FileNameConvTest, AnExistingNameAndAnUnwritableNameAreResultsNotFailures)
+TEST_F(FileNameConvTest, AnExistingNameAndANameTooLongAreResultsNotFailures)
 {
     dir.write(QStringLiteral("a.mid"), "first");
     dir.write(QStringLiteral("Taken.mid"), "second");
     EXPECT_EQ(conv(QStringLiteral("a.mid"), QStringLiteral("Taken")).result, ConvResult::NameExists);
-    EXPECT_EQ(conv(QStringLiteral("a.mid"), QString(300, u'長')).result, ConvResult::AccessFailure);
+    // A name too long says by how much: 900 bytes of title and ".mid" where 255 fit.
+    const ConvOutcome tooLong = conv(QStringLiteral("a.mid"), QString(300, u'長'));
+    EXPECT_EQ(tooLong.result, ConvResult::TitleTooLong);
+    EXPECT_EQ(ConvResultNumber(tooLong.result), 5);
+    EXPECT_EQ(tooLong.tooLongBy, 649);
+    EXPECT_EQ(ConvResultMessage(tooLong.result, tooLong.tooLongBy),
+              QStringLiteral("MIDIタイトルが長すぎます（649 バイト超過）"));
+    EXPECT_EQ(conv(QStringLiteral("a.mid"), QString(251, u'a')).result, ConvResult::Renamed)
+        << "255 bytes fit";
+    EXPECT_EQ(conv(QString(251, u'a') + QStringLiteral(".mid"), QString(252, u'b')).tooLongBy, 1);
     // Past 32,767 characters no name can exist: a refused character there is no
     // overflow of its position but the same result as any name too long.
-    EXPECT_EQ(conv(QStringLiteral("a.mid"), QString(40000, u'a') + u'?').result, ConvResult::AccessFailure);
-    EXPECT_EQ(conv(QStringLiteral("a.mid"), QString(32767, u'a') + u'?').result, ConvResult::AccessFailure);
-    const ConvOutcome early = conv(QStringLiteral("a.mid"), u'?' + QString(40000, u'a'));
+    EXPECT_EQ(conv(QString(251, u'a') + QStringLiteral(".mid"), QString(40000, u'a') + u'?').result,
+              ConvResult::TitleTooLong);
+    EXPECT_EQ(conv(QString(251, u'a') + QStringLiteral(".mid"), QString(32767, u'a') + u'?').result,
+              ConvResult::TitleTooLong);
+    const ConvOutcome early = conv(QString(251, u'a') + QStringLiteral(".mid"), u'?' + QString(40000, u'a'));
     EXPECT_EQ(early.result, ConvResult::RefusedChar);
     EXPECT_EQ(early.refusedAt, 0);
-    EXPECT_EQ(TempDir::read(dir.path(QStringLiteral("a.mid"))), "first");
+    EXPECT_EQ(TempDir::read(dir.path(QString(251, u'a') + QStringLiteral(".mid"))), "first");
     EXPECT_EQ(TempDir::read(dir.path(QStringLiteral("Taken.mid"))), "second");
     EXPECT_TRUE(reporter.reports.empty());
 }
@@ -210,6 +221,7 @@ TEST(BatchGoesOn, PastRenamedFilesAndFilesTheTicksLeaveButNeverPastAnAccessFailu
         {ConvResult::RefusedChar, {false, false, true, true}},
         {ConvResult::NameExists, {false, false, true, true}},
         {ConvResult::AccessFailure, {false, false, false, false}},
+        {ConvResult::TitleTooLong, {false, false, true, true}}, // a rule, skipped like 1 to 4
     };
     for (const Row& row : rows) {
         for (int ticks = 0; ticks < 4; ++ticks) {

@@ -21,17 +21,22 @@ const QByteArray kHeader = JournalHeaderLine(QStringLiteral("2026-12-07T10:00:00
 // Any bytes of a name come back as they went in, whatever the encoding.
 TEST(RenameJournal, EntriesReadBackByteForByte)
 {
+    using Kind = JournalEntry::Kind;
     const std::vector<JournalEntry> entries = {
         {"/music/track01.mid", "/music/春の海.mid"},
         {"/music/\x8b\xc8.mid", "/music/曲.mid"},                          // a Shift_JIS name
         {"/\x83\x70\x83\x58/a \"b\"\\.mid", "/\x83\x70\x83\x58/c\nd.mid"}, // quotes, a line feed
         {"/m/\xff\xfe.mid", "/m/\x01.mid"},
+        // A copy into the trash and back out of it, names not UTF-8.
+        {"/m/\x8b\xc8.mid", "/home/u/.local/share/Trash/files/\x8b\xc8.2.mid", Kind::Trash,
+         "/home/u/.local/share/Trash/info/\x8b\xc8.2.mid.trashinfo"},
+        {"/v/.Trash-0/files/a.mid", "/v/m/a.mid", Kind::Restore, "/v/.Trash-0/info/a.mid.trashinfo"},
     };
     QByteArray text = JournalHeaderLine(QStringLiteral("now"), "/state/\x8b\xc8.jsonl");
     for (const JournalEntry& e : entries) {
         text += JournalEntryLine(e);
     }
-    EXPECT_EQ(text.count('\n'), 5);
+    EXPECT_EQ(text.count('\n'), 7);
     const JournalRead read = ReadJournal(text);
     EXPECT_EQ(read.error, QString());
     EXPECT_EQ(read.entries, entries);
@@ -64,6 +69,25 @@ TEST(RenameJournal, OnlyALastLineCutOffIsLeftOutAnyOtherFaultRefusesTheWhole)
         {kHeader + "{\"from\": \"/m/a\", \"to\": \"/m/b\", \"to_hex\": \"2f6d2f6\"}\n", 0, 2,
          false}, // odd hex
         {kHeader + "[1, 2]\n", 0, 2, false},
+        // The trash's kinds: a path and its record in a trash folder, nothing else.
+        {kHeader + "{\"kind\": \"trash\", \"from\": \"/m/a.mid\", \"to\": \"/t/files/a.mid\", "
+                   "\"info\": \"/t/info/a.mid.trashinfo\"}\n",
+         1, 0, false},
+        {kHeader + "{\"kind\": \"restore\", \"from\": \"/t/files/a.mid\", \"to\": \"/m/a.mid\", "
+                   "\"info\": \"/t/info/a.mid.trashinfo\"}\n",
+         1, 0, false},
+        {kHeader + "{\"kind\": \"copy\", \"from\": \"/m/a.mid\", \"to\": \"/m/b.mid\"}\n", 0, 2, false},
+        {kHeader + "{\"kind\": \"trash\", \"from\": \"/m/a.mid\", \"to\": \"/t/files/a.mid\"}\n", 0, 2,
+         false}, // no record
+        {kHeader + "{\"kind\": \"trash\", \"from\": \"/m/a.mid\", \"to\": \"/t/files/a.mid\", "
+                   "\"info\": \"/etc/passwd\"}\n",
+         0, 2, false}, // a record that is not the file's
+        {kHeader + "{\"kind\": \"trash\", \"from\": \"/m/a.mid\", \"to\": \"/m/b.mid\", "
+                   "\"info\": \"/info/b.mid.trashinfo\"}\n",
+         0, 2, false}, // not into a trash
+        {kHeader + "{\"kind\": \"restore\", \"from\": \"/m/a.mid\", \"to\": \"/t/files/a.mid\", "
+                   "\"info\": \"/t/info/a.mid.trashinfo\"}\n",
+         0, 2, false}, // the wrong way round
     };
     for (const Row& row : rows) {
         const JournalRead read = ReadJournal(row.text);
@@ -74,8 +98,9 @@ TEST(RenameJournal, OnlyALastLineCutOffIsLeftOutAnyOtherFaultRefusesTheWhole)
     }
 }
 
-/// A space that answers as told and notes what the journal held at each rename.
-class ScriptedSpace final : public RenameSpace
+/// A space (and trash) that answers as told and notes what the journal held at
+/// each step. The trash puts its files at /t/files/NAME.
+class ScriptedSpace final : public RenameSpace, public TrashSpace
 {
 public:
     explicit ScriptedSpace(QString journal) : m_journal(std::move(journal)) {}
@@ -86,6 +111,23 @@ public:
         return answer;
     }
     bool Exists(const QByteArray& path) override { return existing.contains(path); }
+    std::int32_t MoveToTrash(const QByteArray& path, const BeforeTrashMove& beforeMove) override
+    {
+        const QByteArray name = path.sliced(path.lastIndexOf('/') + 1);
+        const TrashPlace place{"/t/files/" + name, "/t/info/" + name + ".trashinfo"};
+        if (beforeMove && !beforeMove(place)) {
+            return ErrNo::InvalidCall;
+        }
+        seenAtRename.push_back(TempDir::read(m_journal));
+        renamed.push_back({path, place.file, JournalEntry::Kind::Trash, place.info});
+        return answer;
+    }
+    std::int32_t Restore(const TrashPlace& place, const QByteArray& to) override
+    {
+        seenAtRename.push_back(TempDir::read(m_journal));
+        renamed.push_back({place.file, to, JournalEntry::Kind::Restore, place.info});
+        return answer;
+    }
 
     std::int32_t answer = 0;
     QList<QByteArray> existing;
@@ -123,6 +165,39 @@ TEST(JournaledRenameSpace, WritesEachLineBeforeItsRenameAndTakesBackTheLineOfAFa
     EXPECT_EQ(disk.seenAtRename[2], kHeader + JournalEntryLine(first) + JournalEntryLine(third));
     EXPECT_EQ(ReadJournal(TempDir::read(path)).entries, (std::vector<JournalEntry>{first, third}));
     EXPECT_EQ(journal.journaled(), 2);
+}
+
+// A move into the trash is journaled when its place is known and before the file
+// moves, and a move out of it before the file moves back; a refused one takes its
+// line back. Without a trash, neither is done.
+TEST(JournaledRenameSpace, WritesTheTrashsLinesBeforeTheFileMovesAndTakesBackAFailedOnesLine)
+{
+    TempDir dir;
+    const QString path = dir.path(QStringLiteral("run.jsonl"));
+    ScriptedSpace disk(path);
+    JournaledRenameSpace journal(disk, NativePath(path), kHeader,
+                                 JournaledRenameSpace::OnJournalFailure::Refuse, &disk);
+    const JournalEntry trashed{"/m/copy.mid", "/t/files/copy.mid", JournalEntry::Kind::Trash,
+                               "/t/info/copy.mid.trashinfo"};
+    const JournalEntry restored{"/t/files/copy.mid", "/m/copy.mid", JournalEntry::Kind::Restore,
+                                "/t/info/copy.mid.trashinfo"};
+    EXPECT_EQ(journal.MoveToTrash(trashed.from), 0);
+    disk.answer = ErrNo::FileAlreadyExists;
+    EXPECT_EQ(journal.Restore({restored.from, restored.info}, restored.to), ErrNo::FileAlreadyExists);
+    disk.answer = 0;
+    EXPECT_EQ(journal.Restore({restored.from, restored.info}, restored.to), 0);
+    journal.close();
+    ASSERT_EQ(disk.seenAtRename.size(), 3u);
+    EXPECT_EQ(disk.seenAtRename[0], kHeader + JournalEntryLine(trashed));
+    EXPECT_EQ(disk.seenAtRename[1], kHeader + JournalEntryLine(trashed) + JournalEntryLine(restored));
+    EXPECT_EQ(ReadJournal(TempDir::read(path)).entries, (std::vector<JournalEntry>{trashed, restored}));
+    EXPECT_EQ(journal.journaled(), 2);
+
+    ScriptedSpace plainDisk(path);
+    JournaledRenameSpace noTrash(plainDisk, NativePath(dir.path(QStringLiteral("other.jsonl"))), kHeader,
+                                 JournaledRenameSpace::OnJournalFailure::Refuse);
+    EXPECT_NE(noTrash.MoveToTrash("/m/copy.mid"), 0);
+    EXPECT_TRUE(plainDisk.renamed.empty());
 }
 
 // A journal that cannot be made or written: no rename without its line, or (for the
@@ -171,33 +246,50 @@ TEST(JournaledRenameSpace, AJournalThatCannotBeWrittenRefusesTheRenameOrLetsItGo
 }
 
 // A line whose new name is absent while its old one is there was written by a run
-// stopped before that rename: the undo leaves it; every other line is renamed back.
+// stopped before that step: the undo leaves it; every other line is taken back: a
+// rename renamed back, a copy put back from the trash, a file put back from the
+// trash moved into it again.
 TEST(JournaledRenameSpace, UndoTakesAnEntryWhoseRenameNeverHappenedAsNeverDone)
 {
-    const JournalEntry entry{"/m/1.mid", "/m/One.mid"};
+    using Kind = JournalEntry::Kind;
+    const JournalEntry rename{"/m/1.mid", "/m/One.mid"};
+    const JournalEntry trash{"/m/copy.mid", "/t/files/copy.mid", Kind::Trash, "/t/info/copy.mid.trashinfo"};
+    const JournalEntry restore{"/t/files/copy.mid", "/m/copy.mid", Kind::Restore,
+                               "/t/info/copy.mid.trashinfo"};
     struct Row
     {
+        JournalEntry entry;
         QList<QByteArray> existing;
         std::int32_t diskAnswer;
         UndoOutcome outcome;
-        bool renamed;
+        JournalEntry asked; ///< of the space or the trash; none when left
     };
     const Row rows[] = {
-        {{"/m/1.mid"}, 0, UndoOutcome::NeverDone, false},
-        {{"/m/One.mid"}, 0, UndoOutcome::Done, true},
-        {{"/m/One.mid", "/m/1.mid"}, ErrNo::FileAlreadyExists, UndoOutcome::Failed, true},
-        {{}, ErrNo::FileNotFound, UndoOutcome::Failed, true},
+        {rename, {"/m/1.mid"}, 0, UndoOutcome::NeverDone, {}},
+        {rename, {"/m/One.mid"}, 0, UndoOutcome::Done, {rename.to, rename.from}},
+        {rename,
+         {"/m/One.mid", "/m/1.mid"},
+         ErrNo::FileAlreadyExists,
+         UndoOutcome::Failed,
+         {rename.to, rename.from}},
+        {rename, {}, ErrNo::FileNotFound, UndoOutcome::Failed, {rename.to, rename.from}},
+        {trash, {"/m/copy.mid"}, 0, UndoOutcome::NeverDone, {}},
+        {trash, {"/t/files/copy.mid"}, 0, UndoOutcome::Done, restore},
+        {trash, {}, ErrNo::FileNotFound, UndoOutcome::Failed, restore}, // the trash was emptied
+        {restore, {"/t/files/copy.mid"}, 0, UndoOutcome::NeverDone, {}},
+        {restore, {"/m/copy.mid"}, 0, UndoOutcome::Done, trash},
     };
     for (const Row& row : rows) {
+        SCOPED_TRACE(row.entry.from.toStdString() + " " + row.existing.join(' ').toStdString());
         ScriptedSpace disk(QString{});
         disk.existing = row.existing;
         disk.answer = row.diskAnswer;
-        const UndoResult undone = UndoJournalEntry(disk, entry);
-        EXPECT_EQ(undone.outcome, row.outcome) << row.existing.join(' ').toStdString();
-        EXPECT_EQ(undone.error, row.diskAnswer) << row.existing.join(' ').toStdString();
-        EXPECT_EQ(disk.renamed.size(), row.renamed ? 1u : 0u);
-        if (row.renamed) {
-            EXPECT_EQ(disk.renamed[0], (JournalEntry{entry.to, entry.from}));
+        const UndoResult undone = UndoJournalEntry(disk, disk, row.entry);
+        EXPECT_EQ(undone.outcome, row.outcome);
+        EXPECT_EQ(undone.error, row.diskAnswer);
+        EXPECT_EQ(disk.renamed.size(), row.asked.from.isEmpty() ? 0u : 1u);
+        if (!row.asked.from.isEmpty() && !disk.renamed.empty()) {
+            EXPECT_EQ(disk.renamed[0], row.asked);
         }
     }
 }

@@ -3,6 +3,7 @@
 
 #include "rename/ReviewRun.h"
 
+#include "Fakes.h"
 #include "QtPrint.h"
 #include "TempDir.h"
 #include "midi/MidiBytes.h"
@@ -86,6 +87,9 @@ TEST_F(ReviewRunTest, EachRowSaysWhatWillHappenAndAnUncheckedRowKeepsItsName)
     write(QStringLiteral("g.mid"), MidiWithTitle("A/B"));
     write(QStringLiteral("h.mid"), MidiWithTitle(""));
     write(QStringLiteral("i.mid"), MidiWithTitle(QByteArray("\x92\xb7").repeated(127))); // 381 bytes in UTF-8
+    write(QStringLiteral("j.mid"), MidiWithTitle("\xbd\xd5\xa4\xce\xb3\xa4")); // 春の海 in EUC-JP
+    write(QStringLiteral("k.mid"), MidiWithTitle("Tab\there"));
+    write(QStringLiteral("l.mid"), MidiWithTitle("\x1b[1mBold"));
     ReviewPlan p = plan();
     struct Expected
     {
@@ -98,21 +102,25 @@ TEST_F(ReviewRunTest, EachRowSaysWhatWillHappenAndAnUncheckedRowKeepsItsName)
         {"a.mid", RowStatus::WillRename, QStringLiteral("変換します"), true},
         {"b.mid", RowStatus::WillRename, QStringLiteral("変換します"), true},
         {"c.mid", RowStatus::WillRename, QStringLiteral("変換します"), true},
-        {"d.mid", RowStatus::Clash, QStringLiteral("「c.mid」と同じ名前になります"), false},
+        {"d.mid", RowStatus::Clash, QStringLiteral("「c.mid」と同じ名前になります（内容も同じ）"), false},
         {"Copy.mid", RowStatus::Unchanged, QStringLiteral("すでにこの名前です"), false},
         {"e.mid", RowStatus::NameExists, QStringLiteral("同名のファイルが存在します（内容も同じ）"), false},
         {"f.mid", RowStatus::NameExists, QStringLiteral("同名のファイルが存在します（内容は別）"), false},
         {"g.mid", RowStatus::RefusedChar, QStringLiteral("不正な文字「/」（2文字目）"), false},
         {"h.mid", RowStatus::NoTitle, QStringLiteral("MIDIタイトルがありません"), false},
-        {"i.mid", RowStatus::TooLong, QStringLiteral("名前が長すぎます"), false},
+        {"i.mid", RowStatus::TooLong, QStringLiteral("MIDIタイトルが長すぎます（130 バイト超過）"), false},
+        {"j.mid", RowStatus::WillRename, QStringLiteral("変換します（EUC-JPなら「春の海」）"), true},
+        {"k.mid", RowStatus::RefusedChar, QStringLiteral("不正な文字「TAB」（4文字目）"), false},
+        {"l.mid", RowStatus::RefusedChar, QStringLiteral("不正な文字「U+001B」（1文字目）"), false},
     };
     ASSERT_EQ(p.size(), static_cast<qsizetype>(table.size()) + 1); // Other.mid, a row too
     for (const Expected& e : table) {
         SCOPED_TRACE(e.row.toStdString());
         const ReviewRow& row = p.row(rowOf(p, e.row));
         EXPECT_EQ(row.status, e.status);
-        EXPECT_EQ(RowStatusText(row, row.clashWith >= 0 ? QString::fromUtf8(p.relativePath(row.clashWith))
-                                                        : QString()),
+        EXPECT_EQ(RowStatusText(
+                      row, row.clashWith >= 0 ? QString::fromUtf8(p.relativePath(row.clashWith)) : QString(),
+                      QString::fromUtf8(row.plan.identicalTo)),
                   e.text);
         EXPECT_EQ(row.checked, e.checked);
     }
@@ -131,17 +139,47 @@ TEST_F(ReviewRunTest, EachRowSaysWhatWillHappenAndAnUncheckedRowKeepsItsName)
     EXPECT_EQ(p.row(rowOf(p, "h.mid")).plan.newName, "Typed.mid");
     EXPECT_TRUE(p.row(rowOf(p, "h.mid")).checked);
     p.setTitle(rowOf(p, "g.mid"), QStringLiteral("still?"));
-    EXPECT_EQ(RowStatusText(p.row(rowOf(p, "g.mid")), {}), QStringLiteral("不正な文字「?」（6文字目）"));
+    EXPECT_EQ(RowStatusText(p.row(rowOf(p, "g.mid")), {}, {}), QStringLiteral("不正な文字「?」（6文字目）"));
     EXPECT_FALSE(p.row(rowOf(p, "g.mid")).checked);
 
-    // The tool's options: the look-alike, and a number for a name taken.
+    // The row's own reading: its title read again from its bytes.
+    p.setReading(rowOf(p, "j.mid"), TextEncoding::EucJp);
+    p.replanFolderOf(0);
+    EXPECT_EQ(p.row(rowOf(p, "j.mid")).plan.newName, QStringLiteral("春の海.mid").toUtf8());
+    EXPECT_FALSE(p.row(rowOf(p, "j.mid")).mayBeEucJp);
+
+    // The tool's options: the look-alike (a tab a space), a number for a name taken,
+    // a title shortened to fit.
     ReviewOptions options;
     options.replaceRefused = true;
     options.onConflict = OnConflict::Number;
+    options.shorten = true;
     p.setOptions(options);
     EXPECT_EQ(p.row(rowOf(p, "g.mid")).plan.newName, QStringLiteral("still？.mid").toUtf8());
-    EXPECT_EQ(p.row(rowOf(p, "e.mid")).plan.newName, "Copy (2).mid");
-    EXPECT_TRUE(p.row(rowOf(p, "e.mid")).checked);
+    EXPECT_EQ(p.row(rowOf(p, "k.mid")).plan.newName, "Tab here.mid");
+    EXPECT_EQ(p.row(rowOf(p, "l.mid")).plan.newName, "[1mBold.mid");
+    const ReviewRow& numbered = p.row(rowOf(p, "e.mid"));
+    EXPECT_EQ(numbered.plan.newName, "Copy (2).mid");
+    EXPECT_TRUE(numbered.checked);
+    EXPECT_EQ(RowStatusText(numbered, {}, QStringLiteral("Copy.mid")),
+              QStringLiteral("変換します（「Copy.mid」と同じ内容）"));
+    EXPECT_EQ(p.row(rowOf(p, "i.mid")).plan.newName, QString(83, u'長').toUtf8() + ".mid"); // 253 bytes
+    EXPECT_EQ(p.row(rowOf(p, "j.mid")).plan.newName, QStringLiteral("春の海.mid").toUtf8())
+        << "the row keeps its own reading";
+
+    // An identical copy goes to the trash; a different file keeps its name.
+    options.onConflict = OnConflict::TrashIdentical;
+    options.encoding = TextEncoding::Cp1252;
+    p.setOptions(options);
+    const ReviewRow& copy = p.row(rowOf(p, "e.mid"));
+    EXPECT_EQ(copy.status, RowStatus::WillTrash);
+    EXPECT_TRUE(copy.checked);
+    EXPECT_EQ(RowStatusText(copy, {}, QStringLiteral("Copy.mid")),
+              QStringLiteral("ごみ箱へ移します（「Copy.mid」と同じ内容）"));
+    EXPECT_EQ(p.row(rowOf(p, "f.mid")).status, RowStatus::NameExists);
+    EXPECT_EQ(p.row(rowOf(p, "i.mid")).title, QStringLiteral("\u2019\u00b7").repeated(127))
+        << "the list's reading for the rows without their own";
+    EXPECT_EQ(p.row(rowOf(p, "j.mid")).title, QStringLiteral("春の海"));
 }
 
 enum class Meanwhile
@@ -194,7 +232,7 @@ TEST_P(ApplyTest, RenamesTheCheckedRowsJournalsThemAndTheUndoGivesTheTreeBack)
     }
     const Tree before = tree();
     RunJournal journal("review", music, {}, journals);
-    const RunTally tally = ApplyReviewPlan(p, journal, [&](qsizetype done, qsizetype) {
+    const RunTally tally = ApplyReviewPlan(p, journal, nullptr, [&](qsizetype done, qsizetype) {
         return !(c.meanwhile == Meanwhile::Aborted && done == 1);
     });
     journal.close();
@@ -215,7 +253,7 @@ TEST_P(ApplyTest, RenamesTheCheckedRowsJournalsThemAndTheUndoGivesTheTreeBack)
     EXPECT_EQ(runs[0].files, tally.renamed);
     RunJournal undoJournal("undo", music, runs[0].path, journals);
     const UndoRunResult undone =
-        UndoJournalRun(runs[0].path, undoJournal, [](qsizetype, qsizetype) { return true; });
+        UndoJournalRun(runs[0].path, undoJournal, undoJournal, [](qsizetype, qsizetype) { return true; });
     undoJournal.close();
     EXPECT_EQ(undone.count(UndoOutcome::Done), tally.renamed);
     EXPECT_EQ(tree(), before);
@@ -254,6 +292,56 @@ INSTANTIATE_TEST_SUITE_P(
                   QStringLiteral("変換 1 件、変更なし 0 件、失敗 0 件、中止のため未処理 2 件")}),
     [](const ::testing::TestParamInfo<ApplyCase>& info) { return std::string(info.param.name); });
 
+// A copy whose new name is taken by a file of the same bytes goes to the trash,
+// journaled with its place there, and the undo puts it back; a copy changed
+// since the plan is no copy at the run and stays.
+TEST_F(ReviewRunTest, AnIdenticalCopyGoesToTheTrashJournaledAndTheUndoBringsItBack)
+{
+    write(QStringLiteral("Copy.mid"), MidiWithTitle("Copy"));
+    write(QStringLiteral("e.mid"), MidiWithTitle("Copy"));
+    write(QStringLiteral("f.mid"), MidiWithTitle("Copy", "(C) other"));
+    write(QStringLiteral("g.mid"), MidiWithTitle("Copy"));
+    ReviewOptions options;
+    options.onConflict = OnConflict::TrashIdentical;
+    ReviewPlan p = plan(options);
+    EXPECT_EQ(p.row(rowOf(p, "e.mid")).status, RowStatus::WillTrash);
+    EXPECT_EQ(p.row(rowOf(p, "f.mid")).status, RowStatus::NameExists);
+    EXPECT_EQ(p.row(rowOf(p, "g.mid")).status, RowStatus::WillTrash);
+    write(QStringLiteral("g.mid"), MidiWithTitle("Copy") + "changed meanwhile");
+    const Tree before = tree();
+
+    QDir().mkpath(dir.path(QStringLiteral("trash")));
+    FakeTrash trash;
+    trash.folder = QFile::encodeName(dir.path(QStringLiteral("trash")));
+    RunJournal journal("review", music, {}, journals, &trash);
+    const RunTally tally = ApplyReviewPlan(p, journal, &journal, [](qsizetype, qsizetype) { return true; });
+    journal.close();
+    EXPECT_EQ(
+        RunSummaryText(tally),
+        QStringLiteral("変換 0 件、ごみ箱へ 1 件、変更なし 0 件、失敗 1 件（同名のファイルがある 1 件）"));
+    EXPECT_EQ(p.row(rowOf(p, "e.mid")).outcome, RowOutcome::Trashed);
+    EXPECT_EQ(RowOutcomeText(p.row(rowOf(p, "e.mid"))), QStringLiteral("ごみ箱へ移しました"));
+    EXPECT_EQ(QDir(dir.path(QStringLiteral("music"))).entryList(QDir::Files, QDir::Name),
+              QStringList({"Copy.mid", "f.mid", "g.mid"}));
+    EXPECT_EQ(TempDir::read(dir.path(QStringLiteral("trash/files/e.mid"))),
+              before.at(QStringLiteral("e.mid")));
+    EXPECT_TRUE(TempDir::read(dir.path(QStringLiteral("trash/info/e.mid.trashinfo")))
+                    .contains("\nPath=" + QByteArray(music + "/e.mid").toPercentEncoding("/") + "\n"));
+
+    const std::vector<JournalRun> runs = ListJournalRuns(journals);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].files, 1);
+    EXPECT_EQ(runs[0].folder, music);
+    RunJournal undoJournal("undo", music, runs[0].path, journals, &trash);
+    const UndoRunResult undone =
+        UndoJournalRun(runs[0].path, undoJournal, undoJournal, [](qsizetype, qsizetype) { return true; });
+    undoJournal.close();
+    EXPECT_EQ(undone.count(UndoOutcome::Done), 1);
+    EXPECT_EQ(tree(), before);
+    EXPECT_TRUE(QDir(dir.path(QStringLiteral("trash/info"))).isEmpty()) << "the trash no longer lists it";
+    EXPECT_TRUE(QDir(dir.path(QStringLiteral("trash/files"))).isEmpty());
+}
+
 // The journal serves undo only: one that cannot be written is said once, and
 // the renames go on; a run that renamed nothing keeps no journal.
 TEST_F(ReviewRunTest, AJournalThatCannotBeWrittenIsToldOnceAndTheRenamesGoOn)
@@ -264,7 +352,7 @@ TEST_F(ReviewRunTest, AJournalThatCannotBeWrittenIsToldOnceAndTheRenamesGoOn)
     ReviewPlan p = plan();
     RunJournal journal("review", music, {}, QFile::encodeName(dir.path(QStringLiteral("not-a-folder/"))));
     QStringList told;
-    ApplyReviewPlan(p, journal, [&](qsizetype, qsizetype) {
+    ApplyReviewPlan(p, journal, nullptr, [&](qsizetype, qsizetype) {
         told << journal.untoldFailure();
         return true;
     });
@@ -277,7 +365,8 @@ TEST_F(ReviewRunTest, AJournalThatCannotBeWrittenIsToldOnceAndTheRenamesGoOn)
     EXPECT_EQ(journal.journaled(), 0);
 
     RunJournal idle("review", music, {}, journals);
-    ApplyReviewPlan(p, idle, [](qsizetype, qsizetype) { return true; }); // every row has its name now
+    ApplyReviewPlan(p, idle, nullptr,
+                    [](qsizetype, qsizetype) { return true; }); // every row has its name now
     idle.close();
     EXPECT_TRUE(ListJournalRuns(journals).empty());
 
@@ -292,7 +381,7 @@ TEST_F(ReviewRunTest, AJournalThatCannotBeWrittenIsToldOnceAndTheRenamesGoOn)
     ASSERT_EQ(::chmod((state + "/calvane").constData(), 0777), 0);
     ReviewPlan open = plan();
     RunJournal shared("review", music);
-    ApplyReviewPlan(open, shared, [](qsizetype, qsizetype) { return true; });
+    ApplyReviewPlan(open, shared, nullptr, [](qsizetype, qsizetype) { return true; });
     qputenv("XDG_STATE_HOME", oldState);
     EXPECT_TRUE(QFile::exists(dir.path(QStringLiteral("music/Gamma.mid"))));
     const QString why = shared.untoldFailure();

@@ -35,7 +35,7 @@ std::int32_t loadError(const QByteArray& content)
 }
 
 /// The keys a whole save writes: the nineteen of the program, then the review list's.
-constexpr qsizetype kKeysSaved = 19 + 7;
+constexpr qsizetype kKeysSaved = 19 + 11;
 
 /// The keys of a settings file in their order.
 QStringList keysOf(const QString& file)
@@ -101,7 +101,11 @@ TEST(Settings, AFirstSaveWritesEveryKeyInTheFixedOrder)
                                               "Subfolders=False\r\n"
                                               "ReplaceRefused=False\r\n"
                                               "NumberConflicts=False\r\n"
-                                              "ProblemsOnly=False\r\n"));
+                                              "ProblemsOnly=False\r\n"
+                                              "Encoding=auto\r\n"
+                                              "Extensions=mid\r\n"
+                                              "Shorten=False\r\n"
+                                              "TrashIdentical=False\r\n"));
 }
 
 TEST(Settings, EveryValueSurvivesASaveAndALoad)
@@ -122,7 +126,17 @@ TEST(Settings, EveryValueSurvivesASaveAndALoad)
     s.settings.UsePlayer = 1;
     s.settings.ExePath = QStringLiteral("/usr/bin/player --flag");
     s.settings.Repeat = 1;
-    s.settings.Review = {900, 500, QStringLiteral("120,200,180,300"), true, true, true, true};
+    s.settings.Review = {900,
+                         500,
+                         QStringLiteral("120,200,180,300"),
+                         true,
+                         true,
+                         true,
+                         true,
+                         QStringLiteral("euc-jp"),
+                         QStringLiteral("mid,kar"),
+                         true,
+                         true};
     SaveSettings(file, s, QStringLiteral("/not/this/one"));
     const StoredSettings back = LoadSettings(file);
     EXPECT_EQ(back.view, s.view);
@@ -137,11 +151,14 @@ TEST(Settings, EveryValueSurvivesASaveAndALoad)
     // The review list's keys came later: a value that cannot be read is its default, the
     // file is not taken for damaged.
     dir.write(QStringLiteral("calvane.ini"),
-              "[Review]\r\nWidth=70000\r\nSubfolders=yes\r\nProblemsOnly=1\r\n");
+              "[Review]\r\nWidth=70000\r\nSubfolders=yes\r\nProblemsOnly=1\r\nShorten=maybe\r\n");
     const ReviewSettings review = LoadSettings(file).settings.Review;
     EXPECT_EQ(review.Width, 0);
     EXPECT_FALSE(review.Subfolders);
     EXPECT_TRUE(review.ProblemsOnly);
+    EXPECT_FALSE(review.Shorten);
+    EXPECT_EQ(review.Encoding, QStringLiteral("auto"));
+    EXPECT_EQ(review.Extensions, QStringLiteral("mid"));
 }
 
 TEST(Settings, TruthValuesInAnyCaseOrAsNumbers)

@@ -20,9 +20,10 @@ struct PlaybackFigures
 
 /// {"file" (and "file_hex" for a name that is not UTF-8), "smf", "format", "tracks",
 /// "division", "title", "copyright", "length_ms", "tempo"} on one line; the last two
-/// are null without playback figures.
+/// are null without playback figures. eucJp: the title's EUC-JP reading when it
+/// may be EUC-JP ("hint": "euc-jp", "hint_title" follow).
 QByteArray InfoJsonLine(QByteArrayView nativePath, const MidiInfoRead& read,
-                        const std::optional<PlaybackFigures>& playback);
+                        const std::optional<PlaybackFigures>& playback, const QString& eucJp = {});
 
 /// {"file" (and "file_hex"), "error", "message"} on one line.
 QByteArray ErrorJsonLine(QByteArrayView nativePath, std::int32_t number, const QString& message);

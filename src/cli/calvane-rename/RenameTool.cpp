@@ -4,8 +4,10 @@
 #include "platform/Directory.h"
 #include "platform/JsonText.h"
 #include "platform/NativeFile.h"
+#include "platform/Trash.h"
 #include "rename/JournalIndex.h"
 #include "rename/RenameJournal.h"
+#include "rename/TrashSpace.h"
 #include "settings/Settings.h"
 
 #include <QDateTime>
@@ -50,6 +52,25 @@ QString shownText(const QByteArray& path)
     return QString::fromUtf8(shownBytes(path));
 }
 
+/// A path of a journal as the run printed it: relative to the current folder
+/// when it lies in it (a run names its files as they were given), else absolute.
+QByteArray relativeToHere(const QByteArray& path)
+{
+    char* here = ::getcwd(nullptr, 0);
+    QByteArray folder = here ? QByteArray(here) : QByteArray();
+    std::free(here);
+    if (!folder.endsWith('/')) {
+        folder += '/';
+    }
+    return path.startsWith(folder) && path.size() > folder.size() ? path.sliced(folder.size()) : path;
+}
+
+/// "1 file", "2 files".
+QString files(qsizetype n)
+{
+    return n == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(n);
+}
+
 const char* reasonName(ConvResult result)
 {
     switch (result) {
@@ -63,6 +84,8 @@ const char* reasonName(ConvResult result)
         return "name exists";
     case ConvResult::AccessFailure:
         return "access failure";
+    case ConvResult::TitleTooLong:
+        return "title too long";
     case ConvResult::OtherFailure:
         return "other failure";
     case ConvResult::Renamed:
@@ -90,9 +113,8 @@ public:
             return;
         }
         const double seconds = std::chrono::duration<double>(now - m_start).count();
-        std::fprintf(stderr, "\r%lld/%lld files, %.0f files/s\033[K", static_cast<long long>(done),
-                     static_cast<long long>(m_total),
-                     seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
+        std::fprintf(stderr, "\r%lld/%s, %.0f files/s\033[K", static_cast<long long>(done),
+                     qPrintable(files(m_total)), seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
         std::fflush(stderr);
         m_visible = true;
         m_drawn = now;
@@ -127,6 +149,7 @@ private:
 struct Tally
 {
     qsizetype renamed = 0;
+    qsizetype trashed = 0;
     qsizetype unchanged = 0;
     std::map<ConvResult, qsizetype> skipped;
     std::map<ConvResult, qsizetype> failed;
@@ -152,13 +175,17 @@ public:
         : m_options(options), m_stop(stopRequested)
     {
         if (options.dryRun) {
-            m_disk = std::make_unique<PlannedRenameSpace>();
+            auto plan = std::make_unique<PlannedRenameSpace>();
+            m_diskTrash = std::make_unique<PlannedTrashSpace>(*plan);
+            m_disk = std::move(plan);
         } else {
             auto disk = std::make_unique<DiskRenameSpace>(calls);
             m_realDisk = disk.get();
             m_disk = std::move(disk);
+            m_diskTrash = std::make_unique<DiskTrashSpace>(m_desktopTrash);
         }
         m_space = m_disk.get();
+        m_trash = m_diskTrash.get();
     }
 
     int titles();
@@ -170,17 +197,23 @@ private:
     bool startJournal(QByteArrayView undoOf);
     /// Whether the journal has failed: said once, and the run stops.
     bool journalFailed();
-    void report(const QByteArray& shownFrom, const QByteArray& shownFolder, const FileRename& file);
+    /// The line of one file. shownFolder + file.newName is the new path as shown;
+    /// eucJp: the title's EUC-JP reading when it may be EUC-JP.
+    void report(const QByteArray& shownFrom, const QByteArray& shownFolder, const FileRename& file,
+                const QString& eucJp = {});
     void count(const FileRename& file, bool nameExistsFails);
     int finish(qsizetype done, qsizetype total);
     bool stopping() { return m_stop() || m_outputClosed || m_journalFailed; }
 
     const RenameToolOptions& m_options;
     const std::function<bool()>& m_stop;
+    FreedesktopTrash m_desktopTrash;
     std::unique_ptr<RenameSpace> m_disk;
     DiskRenameSpace* m_realDisk = nullptr; ///< m_disk in a run that renames
+    std::unique_ptr<TrashSpace> m_diskTrash;
     std::unique_ptr<JournaledRenameSpace> m_journal;
     RenameSpace* m_space = nullptr; ///< the journal over the disk, or the disk (or plan) alone
+    TrashSpace* m_trash = nullptr;  ///< the same for the trash
     bool m_journalFailed = false;
     bool m_outputClosed = false;
     Tally m_tally;
@@ -253,10 +286,11 @@ bool Run::startJournal(QByteArrayView undoOf)
         path = folder.folder + "rename-" + now.toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1() + '-' +
                QByteArray::number(::getpid()) + ".jsonl";
     }
-    m_journal = std::make_unique<JournaledRenameSpace>(*m_disk, path,
-                                                       JournalHeaderLine(now.toString(Qt::ISODate), undoOf),
-                                                       JournaledRenameSpace::OnJournalFailure::Refuse);
+    m_journal = std::make_unique<JournaledRenameSpace>(
+        *m_disk, path, JournalHeaderLine(now.toString(Qt::ISODate), undoOf),
+        JournaledRenameSpace::OnJournalFailure::Refuse, m_diskTrash.get());
     m_space = m_journal.get();
+    m_trash = m_journal.get();
     return true;
 }
 
@@ -273,51 +307,82 @@ bool Run::journalFailed()
     return true;
 }
 
-void Run::report(const QByteArray& shownFrom, const QByteArray& shownFolder, const FileRename& file)
+void Run::report(const QByteArray& shownFrom, const QByteArray& shownFolder, const FileRename& file,
+                 const QString& eucJp)
 {
     QByteArray line;
     const bool renamed = file.result == ConvResult::Renamed;
+    const QString message = ConvResultMessage(file.result, file.tooLongBy);
     if (m_options.json) {
         line = "{" + JsonPathFields("from", shownFrom) + ", " +
-               (renamed ? JsonPathFields("to", shownFolder + file.newName) : QByteArray("\"to\": null")) +
-               ", \"result\": " + QByteArray::number(static_cast<int>(file.result)) +
-               ", \"message\": " + JsonString(ConvResultMessage(file.result));
+               (renamed && !file.trashed ? JsonPathFields("to", shownFolder + file.newName)
+                                         : QByteArray("\"to\": null")) +
+               ", \"result\": " + QByteArray::number(ConvResultNumber(file.result)) +
+               ", \"message\": " + JsonString(message);
         if (!file.wantedName.isEmpty()) {
             line += ", " + JsonPathFields("wanted", shownFolder + file.wantedName);
         }
         if (!file.strandedAs.isEmpty()) {
             line += ", " + JsonPathFields("stranded", shownFolder + file.strandedAs);
         }
+        if (file.tooLongBy > 0) {
+            line += ", \"too_long_by\": " + QByteArray::number(file.tooLongBy);
+        }
+        if (!file.identicalTo.isEmpty()) {
+            line +=
+                ", \"identical\": true, " + JsonPathFields("identical_to", shownFolder + file.identicalTo);
+        }
+        if (file.trashed) {
+            line += ", \"trashed\": true";
+        }
         if (file.error != 0) {
             line += ", \"error\": " + QByteArray::number(file.error) +
                     ", \"error_message\": " + JsonString(ErrorText(file.error));
         }
+        if (!eucJp.isEmpty()) {
+            line += ", \"hint\": \"euc-jp\", \"hint_title\": " + JsonString(eucJp);
+        }
         line += "}\n";
     } else {
-        line = shownBytes(shownFrom);
+        // One sentence: the design's message, then what it is about, then the platform's error.
+        QString text = shownText(shownFrom);
+        const QString identical = shownText(file.identicalTo);
         if (file.unchanged) {
-            line += ": unchanged";
+            text += QStringLiteral(": unchanged");
+        } else if (file.trashed) {
+            text += QStringLiteral(" -> ごみ箱");
+            if (!file.identicalTo.isEmpty()) {
+                text += QStringLiteral(" (%1 と同じ内容)").arg(identical);
+            }
         } else if (renamed) {
-            line += " -> " + shownBytes(file.newName);
+            text += QStringLiteral(" -> ") + shownText(file.newName);
+            if (!file.identicalTo.isEmpty()) {
+                text += QStringLiteral(" (%1 と同じ内容)").arg(identical);
+            }
         } else {
-            QStringList why{QString::number(static_cast<int>(file.result))};
-            const QString message =
-                ConvResultMessage(file.result).replace(QStringLiteral("\r\n"), QStringLiteral(" ")).trimmed();
-            if (!message.isEmpty()) {
-                why << message;
+            text += QStringLiteral(": %1").arg(ConvResultNumber(file.result));
+            const QString said =
+                QString(message).replace(QStringLiteral("\r\n"), QStringLiteral(" ")).trimmed();
+            if (!said.isEmpty()) {
+                text += u' ' + said;
             }
             if (!file.wantedName.isEmpty()) {
-                why << QStringLiteral("(%1)").arg(shownText(file.wantedName));
+                text += QStringLiteral(" (%1%2)").arg(
+                    shownText(file.wantedName),
+                    file.identicalTo.isEmpty() ? QString() : QStringLiteral("、内容も同じ"));
             }
             if (file.error != 0) {
-                why << QStringLiteral("error %1 %2").arg(file.error).arg(ErrorText(file.error));
+                text += QStringLiteral(" (エラー %1: %2)").arg(file.error).arg(ErrorText(file.error));
             }
             if (!file.strandedAs.isEmpty()) {
-                why << QStringLiteral("LEFT AS %1").arg(shownText(file.strandedAs));
+                text += QStringLiteral(" LEFT AS %1").arg(shownText(file.strandedAs));
             }
-            line += ": " + why.join(u' ').toUtf8();
         }
-        line += '\n';
+        if (!eucJp.isEmpty()) {
+            text +=
+                QStringLiteral(" (EUC-JPなら「%1」)").arg(shownText(eucJp.toUtf8())); // no control character
+        }
+        line = text.toUtf8() + '\n';
     }
     if (!file.strandedAs.isEmpty()) {
         m_stranded << shownFolder + file.strandedAs;
@@ -335,16 +400,21 @@ void Run::count(const FileRename& file, bool nameExistsFails)
         ++m_tally.failed[file.result]; // whatever the reason, the file is not where it was
         return;
     }
+    if (file.trashed) {
+        ++m_tally.trashed;
+        return;
+    }
     switch (file.result) {
     case ConvResult::Renamed:
         ++(file.unchanged ? m_tally.unchanged : m_tally.renamed);
         break;
     case ConvResult::NoTitle:
     case ConvResult::RefusedChar:
+    case ConvResult::TitleTooLong:
         ++m_tally.skipped[file.result];
         break;
-    case ConvResult::NameExists:
-        ++(nameExistsFails ? m_tally.failed : m_tally.skipped)[file.result];
+    case ConvResult::NameExists: // a copy the trash refused has failed
+        ++(nameExistsFails || file.error != 0 ? m_tally.failed : m_tally.skipped)[file.result];
         break;
     case ConvResult::NoFile:
     case ConvResult::AccessFailure:
@@ -369,16 +439,21 @@ int Run::finish(qsizetype done, qsizetype total)
         ::unlink(m_journal->journalPath().constData()); // nothing to take back: no journal to keep
     }
     const bool plan = m_options.dryRun;
-    QString summary = QStringLiteral("calvane-rename: %1%2 files: %3 %4, %5 unchanged, %6, %7")
-                          .arg(plan ? QStringLiteral("plan for ") : QString())
-                          .arg(total)
+    QString trashed;
+    if (m_options.onConflict == OnConflict::TrashIdentical || m_tally.trashed > 0) {
+        trashed = QStringLiteral(", %1 %2")
+                      .arg(m_tally.trashed)
+                      .arg(plan ? QStringLiteral("to trash") : QStringLiteral("trashed"));
+    }
+    QString summary = QStringLiteral("calvane-rename: %1%2: %3 %4%5, %6 unchanged, %7, %8")
+                          .arg(plan ? QStringLiteral("plan for ") : QString(), files(total))
                           .arg(m_tally.renamed)
-                          .arg(plan ? QStringLiteral("to rename") : QStringLiteral("renamed"))
+                          .arg(plan ? QStringLiteral("to rename") : QStringLiteral("renamed"), trashed)
                           .arg(m_tally.unchanged)
                           .arg(Tally::byReason(m_tally.skipped, QStringLiteral("skipped")),
                                Tally::byReason(m_tally.failed, QStringLiteral("failed")));
     if (done < total) {
-        summary += QStringLiteral("; stopped after %1 of %2 files").arg(done).arg(total);
+        summary += QStringLiteral("; stopped after %1 of %2").arg(done).arg(files(total));
     }
     if (plan) {
         summary += QStringLiteral("; nothing was changed");
@@ -409,8 +484,11 @@ int Run::titles()
     rename.settings = loadSettings(m_options);
     rename.replaceRefused = m_options.replaceRefused;
     rename.onConflict = m_options.onConflict;
+    rename.shorten = m_options.shorten;
+    rename.encoding = m_options.reading.encoding;
 
-    const Batch batch = CollectBatch(m_options.paths, m_options.recursive, m_stop);
+    const Batch batch =
+        CollectBatch(m_options.paths, m_options.recursive, m_stop, m_options.reading.extensions);
     if (m_realDisk) {
         batch.expectFoldersIn(*m_realDisk); // a folder replaced during the run is not renamed in
     }
@@ -427,19 +505,27 @@ int Run::titles()
         const QByteArray name = batch.name(i);
         const QByteArray& folder = batch.folder(i);
         FileRename file;
+        QString eucJp;
         if (batch.error(i) != 0) {
-            file.result =
-                batch.error(i) == ErrNo::FileNotFound ? ConvResult::NoFile : ConvResult::OtherFailure;
-            file.error = batch.error(i);
+            file = UnreadableFile(batch.error(i));
         } else {
             try {
-                file = RenameToTitle(*m_space, folder, name, rename);
+                const TitleRead read = ReadTitleForRename(folder + name, rename.encoding);
+                if (read.error != 0) {
+                    file = UnreadableFile(read.error);
+                } else {
+                    file = RenameToGivenTitle(*m_space, folder, name, read.title, rename, m_trash);
+                    if (read.mayBeEucJp) {
+                        eucJp = DecodeText(read.bytes, TextEncoding::EucJp);
+                    }
+                }
             } catch (const std::exception&) {
-                const RuntimeError failure = CurrentFailure();
-                file = FileRename{ConvResult::OtherFailure, false, {}, {}, failure.number(), {}};
+                file = FileRename{};
+                file.result = ConvResult::OtherFailure;
+                file.error = CurrentFailure().number();
             }
         }
-        report(batch.shownFolder(i) + name, batch.shownFolder(i), file);
+        report(batch.shownFolder(i) + name, batch.shownFolder(i), file, eucJp);
         count(file, false);
         m_progress->update(++done);
         if (journalFailed()) {
@@ -492,23 +578,33 @@ int Run::undo()
             break;
         }
         FileRename back;
-        const UndoResult undone = UndoJournalEntry(*m_space, *entry);
-        const QByteArray folder = entry->to.first(entry->to.lastIndexOf('/') + 1);
+        const UndoResult undone = UndoJournalEntry(*m_space, *m_trash, *entry);
+        // Where the file stands after the undo, and what it is called there, as the run named it.
+        const QByteArray from = relativeToHere(entry->from);
+        const QByteArray to = relativeToHere(entry->to);
+        const bool sameFolder = entry->kind == JournalEntry::Kind::Rename;
+        const QByteArray folder = sameFolder ? to.first(to.lastIndexOf('/') + 1) : QByteArray();
+        const QByteArray oldName = sameFolder ? nameOf(entry->from) : from;
         if (undone.outcome == UndoOutcome::NeverDone) {
-            // The run was stopped between this line and its rename: the file has its old name.
+            // The run was stopped between this line and its step: the file stands where it was.
             back.unchanged = true;
-            back.newName = nameOf(entry->from);
-            report(entry->from, folder, back);
+            back.newName = oldName;
+            report(from, folder, back);
+        } else if (entry->kind == JournalEntry::Kind::Restore) {
+            back.result = undone.error == 0 ? ConvResult::Renamed : ConvResultOfFailure(undone.error);
+            back.trashed = undone.error == 0; // back into the trash
+            back.error = back.result == ConvResult::OtherFailure ? undone.error : 0;
+            report(to, folder, back);
         } else {
             back.result = undone.error == 0 ? ConvResult::Renamed : ConvResultOfFailure(undone.error);
             if (undone.error == 0) {
-                back.newName = nameOf(entry->from);
+                back.newName = oldName;
             } else if (back.result == ConvResult::NameExists || back.result == ConvResult::AccessFailure) {
-                back.wantedName = nameOf(entry->from);
+                back.wantedName = oldName;
             } else {
                 back.error = undone.error;
             }
-            report(entry->to, folder, back);
+            report(to, folder, back);
         }
         count(back, true); // a name taken meanwhile leaves the file unrestored
         m_progress->update(++done);
@@ -519,107 +615,7 @@ int Run::undo()
     return finish(done, total);
 }
 
-bool takeValue(int argc, char** argv, int& i, const char* option, QByteArray& value, QString& error)
-{
-    const size_t length = std::strlen(option);
-    const char* arg = argv[i];
-    if (std::strncmp(arg, option, length) == 0 && arg[length] == '=') {
-        value = QByteArray(arg + length + 1);
-        return true;
-    }
-    if (std::strcmp(arg, option) != 0) {
-        return false;
-    }
-    if (i + 1 >= argc) {
-        error = QStringLiteral("%1 needs a value").arg(QLatin1String(option));
-        return true;
-    }
-    value = QByteArray(argv[++i]);
-    return true;
-}
-
 } // namespace
-
-RenameToolOptions ParseRenameToolArgs(int argc, char** argv)
-{
-    RenameToolOptions o;
-    bool optionsEnd = false;
-    bool journalGiven = false;
-    for (int i = 1; i < argc && o.usageError.isEmpty(); ++i) {
-        const char* arg = argv[i];
-        if (optionsEnd || arg[0] != '-' || arg[1] == '\0') {
-            o.paths.emplace_back(arg);
-            continue;
-        }
-        QByteArray value;
-        const QByteArray a(arg);
-        if (a == "--") {
-            optionsEnd = true;
-        } else if (a == "-h" || a == "--help") {
-            o.help = true;
-        } else if (a == "--version") {
-            o.version = true;
-        } else if (a == "--dry-run") {
-            o.dryRun = true;
-        } else if (a == "--recursive") {
-            o.recursive = true;
-        } else if (a == "--json") {
-            o.json = true;
-        } else if (a == "--replace-refused") {
-            o.replaceRefused = true;
-        } else if (a == "--keep-trailing-spaces") {
-            o.keepTrailingSpaces = true;
-        } else if (a == "--allow-blank-titles") {
-            o.allowBlankTitles = true;
-        } else if (a == "--no-journal") {
-            o.noJournal = true;
-        } else if (takeValue(argc, argv, i, "--on-conflict", value, o.usageError)) {
-            if (value == "skip") {
-                o.onConflict = OnConflict::Skip;
-            } else if (value == "number") {
-                o.onConflict = OnConflict::Number;
-            } else if (o.usageError.isEmpty()) {
-                o.usageError = QStringLiteral("--on-conflict takes skip or number");
-            }
-        } else if (takeValue(argc, argv, i, "--journal", o.journal, o.usageError)) {
-            journalGiven = true;
-        } else if (takeValue(argc, argv, i, "--undo", o.undo, o.usageError)) {
-            if (o.undo.isEmpty() && o.usageError.isEmpty()) {
-                o.usageError = QStringLiteral("--undo needs a journal");
-            }
-        } else if (a.startsWith("--") || a.size() < 2) {
-            o.usageError = QStringLiteral("unknown option %1").arg(QString::fromLocal8Bit(a));
-        } else {
-            for (const char flag : a.sliced(1)) { // short flags, also together: -nr
-                if (flag == 'n') {
-                    o.dryRun = true;
-                } else if (flag == 'r') {
-                    o.recursive = true;
-                } else if (flag == 'h') {
-                    o.help = true;
-                } else {
-                    o.usageError = QStringLiteral("unknown option -%1").arg(QLatin1Char(flag));
-                    break;
-                }
-            }
-        }
-    }
-    if (!o.usageError.isEmpty() || o.help || o.version) {
-        return o;
-    }
-    if (journalGiven && (o.noJournal || o.journal.isEmpty())) {
-        o.usageError = o.noJournal ? QStringLiteral("--journal and --no-journal together")
-                                   : QStringLiteral("--journal needs a file");
-    } else if (!o.undo.isEmpty()) {
-        if (!o.paths.empty() || o.recursive || o.replaceRefused || o.keepTrailingSpaces ||
-            o.allowBlankTitles || o.onConflict != OnConflict::Skip) {
-            o.usageError = QStringLiteral("--undo takes a journal and no paths or title options");
-        }
-    } else if (o.paths.empty()) {
-        o.usageError = QStringLiteral("no file or folder given");
-    }
-    return o;
-}
 
 int RunRenameTool(const RenameToolOptions& options, const std::function<bool()>& stopRequested,
                   RenameCalls& calls)

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/ToolRun.h"
 #include "rename/BatchRename.h"
+#include "rename/ToolOptions.h"
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <vector>
@@ -17,14 +20,16 @@ struct RenameToolOptions
     bool recursive = false;
     bool json = false;
     bool replaceRefused = false;
+    bool shorten = false;
     bool keepTrailingSpaces = false;
     bool allowBlankTitles = false;
     bool noJournal = false;
     bool help = false;
     bool version = false;
     OnConflict onConflict = OnConflict::Skip;
-    QByteArray journal; ///< --journal FILE; empty: a new file in JournalFolder()
-    QByteArray undo;    ///< --undo JOURNAL
+    ReadingOptions reading; ///< --ext, --encoding
+    QByteArray journal;     ///< --journal FILE; empty: a new file in JournalFolder()
+    QByteArray undo;        ///< --undo JOURNAL
     std::vector<QByteArray> paths;
     QString usageError; ///< not empty: the command line cannot be used
 };
@@ -32,17 +37,11 @@ struct RenameToolOptions
 /// Reads the arguments (argv[1] on), kept as bytes: paths need not be UTF-8.
 RenameToolOptions ParseRenameToolArgs(int argc, char** argv);
 
-/// Exit statuses: every file renamed or left by a rule, any failed, a usage error
-/// (given by main), stopped by a signal.
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitInterrupted = 130;
-
 /// Runs a batch (or an undo) as the options say: one line per file on stdout,
 /// the progress (on a terminal) and the summary on stderr. stopRequested is
 /// asked before each file: the file in progress is finished and journaled first.
-/// The renames are made of the given system calls (a test's file system).
+/// Returns the exit status (ToolRun.h). The renames are made of the given system
+/// calls (a test's file system).
 int RunRenameTool(const RenameToolOptions& options, const std::function<bool()>& stopRequested,
                   RenameCalls& calls = SystemRenameCalls());
 

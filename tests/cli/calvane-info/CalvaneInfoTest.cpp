@@ -7,13 +7,19 @@
 #include "midi/StepReading.h"
 #include "platform/NativeFile.h"
 
+#include <QDir>
 #include <QDirIterator>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 
+#include <chrono>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -241,8 +247,151 @@ TEST(CalvaneInfo, AllGoodExitsZeroAndHelpExplainsTheOutput)
     EXPECT_EQ(runInfo({ok}).exitCode, 0);
     const ToolRun help = runInfo({QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.lines.join('\n').contains("\"error\""));
-    EXPECT_TRUE(help.lines.join('\n').contains("length_ms"));
+    for (const char* said : {"\"error\"", "length_ms", "--recursive", "--ext=LIST", "--encoding=ENC",
+                             "\"hint\"", "Exit status", "130"}) {
+        EXPECT_TRUE(help.lines.join('\n').contains(said)) << said;
+    }
+    EXPECT_EQ(runInfo({QStringLiteral("--version")}).lines.value(0).left(13), "calvane-info ");
+    // The same rules as calvane-rename: a command line that cannot be used is 2.
+    for (const QStringList& bad :
+         {QStringList{}, QStringList{QStringLiteral("--frobnicate"), ok},
+          QStringList{QStringLiteral("--encoding=latin9"), ok}, QStringList{QStringLiteral("--ext=*"), ok}}) {
+        EXPECT_EQ(runInfo(bad).exitCode, 2) << bad.join(u' ').toStdString();
+    }
+}
+
+// A folder is read as calvane-rename reads it: its files with the extensions of
+// --ext in any letter case, with -r its subfolders too; a missing one is a failure.
+TEST(CalvaneInfo, AFolderGivesItsMidiFilesAndWithRItsTree)
+{
+    TempDir dir;
+    const QByteArray song = header(0, 1, 96) + track(meta(0x03, "T") + kEndOfTrack);
+    for (const char* name :
+         {"a.mid", "b.MID", "c.kar", "d.Midi", "notes.txt", ".hidden.mid", "sub/e.mid", "sub/deeper/f.KAR"}) {
+        QDir().mkpath(QFileInfo(dir.path(QString::fromLatin1(name))).path());
+        dir.write(QString::fromLatin1(name), song);
+    }
+    const QString root = dir.root() + u'/';
+    struct Row
+    {
+        QStringList args;
+        QStringList files;
+        int exitCode;
+    };
+    const Row rows[] = {
+        {{root}, {"a.mid", "b.MID"}, 0},
+        {{QStringLiteral("-r"), root}, {"a.mid", "b.MID", "sub/e.mid"}, 0},
+        {{QStringLiteral("--ext=kar,MIDI"), root}, {"c.kar", "d.Midi"}, 0},
+        {{QStringLiteral("--recursive"), QStringLiteral("--ext=kar"), root},
+         {"c.kar", "sub/deeper/f.KAR"},
+         0},
+        {{root + QStringLiteral("notes.txt"), root + QStringLiteral("gone")}, {"notes.txt", "gone"}, 1},
+    };
+    for (const Row& row : rows) {
+        const ToolRun run = runInfo(row.args);
+        QStringList files;
+        for (const QByteArray& line : run.lines) {
+            files << object(line)[QStringLiteral("file")].toString().mid(root.size());
+        }
+        EXPECT_EQ(files, row.files) << row.args.join(u' ').toStdString();
+        EXPECT_EQ(run.exitCode, row.exitCode) << row.args.join(u' ').toStdString();
+    }
+}
+
+// The exit status of a stop by a signal is calvane-rename's: the file in progress
+// is printed whole, no other after it, 130.
+TEST(CalvaneInfo, ASignalStopsBeforeTheNextFileWithStatus130)
+{
+    TempDir dir;
+    const QByteArray song = header(0, 1, 96) + track(meta(0x03, "Title") + kEndOfTrack);
+    for (int i = 0; i < 3000; ++i) {
+        dir.write(QStringLiteral("%1.mid").arg(10000 + i), song);
+    }
+    // Its output goes to a pipe that nobody reads yet: it blocks once the pipe is full.
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const QByteArray folder = QFile::encodeName(dir.root());
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        ::close(out[0]);
+        ::execl(CALVANE_INFO_EXE, CALVANE_INFO_EXE, folder.constData(), static_cast<char*>(nullptr));
+        std::_Exit(127);
+    }
+    ::close(out[1]);
+    int available = -1;
+    for (int wait = 0; wait < 400; ++wait) { // until the pipe stops filling
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        int now = 0;
+        ::ioctl(out[0], FIONREAD, &now);
+        if (now > 0 && now == available) {
+            break;
+        }
+        available = now;
+    }
+    ::kill(child, SIGINT);
+    QByteArray printed;
+    char buf[65536];
+    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) {
+        printed.append(buf, n);
+    }
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_TRUE(printed.endsWith('\n')) << "whole lines only";
+    EXPECT_GT(printed.count('\n'), 0);
+    EXPECT_LT(printed.count('\n'), 3000);
+}
+
+// Each reading, and the hint where a title read as Shift_JIS may be EUC-JP.
+TEST(CalvaneInfo, EncodingReadsTheTextsAndTheJsonHintsAtEucJp)
+{
+    TempDir dir;
+    const QString euc =
+        dir.write(QStringLiteral("euc.mid"), header(0, 1, 96) + track(meta(0x03, hex("BDD5 A4CE B3A4"))));
+    const QString latin =
+        dir.write(QStringLiteral("latin.mid"),
+                  header(0, 1, 96) + track(meta(0x03, "T\xe9nor Caf\xe9") + meta(0x02, "\xa9 Caf\xe9")));
+    struct Row
+    {
+        const char* encoding;
+        QString file;
+        QString title;
+        QString hint;
+    };
+    const Row rows[] = {
+        {nullptr, euc, QStringLiteral("ｽﾕ､ﾎｳ､"), QStringLiteral("春の海")},
+        {"--encoding=auto", euc, QStringLiteral("ｽﾕ､ﾎｳ､"), QStringLiteral("春の海")},
+        {"--encoding=cp932", euc, QStringLiteral("ｽﾕ､ﾎｳ､"), QStringLiteral("春の海")},
+        {"--encoding=euc-jp", euc, QStringLiteral("春の海"), QString()},
+        {"--encoding", euc, QStringLiteral("春の海"), QString()}, // "euc-jp" as the next argument
+        {"--encoding=utf-8", euc, QStringLiteral("\uFFFD\u0564\u03B3\uFFFD"), QString()},
+        {"--encoding=cp1252", latin, QStringLiteral("Ténor Café"), QString()},
+        {nullptr, latin, QStringLiteral("T駭or Caf\uFFFD"), QString()},
+    };
+    for (const Row& row : rows) {
+        QStringList args;
+        if (row.encoding) {
+            args << QString::fromLatin1(row.encoding);
+            if (QByteArray(row.encoding) == "--encoding") {
+                args << QStringLiteral("euc-jp");
+            }
+        }
+        const ToolRun run = runInfo(args << row.file);
+        ASSERT_EQ(run.lines.size(), 1) << (row.encoding ? row.encoding : "none");
+        const QJsonObject o = object(run.lines[0]);
+        EXPECT_EQ(o[QStringLiteral("title")].toString(), row.title) << (row.encoding ? row.encoding : "none");
+        EXPECT_EQ(o.contains(QStringLiteral("hint")), !row.hint.isEmpty());
+        if (!row.hint.isEmpty()) {
+            EXPECT_EQ(o[QStringLiteral("hint")].toString(), QStringLiteral("euc-jp"));
+            EXPECT_EQ(o[QStringLiteral("hint_title")].toString(), row.hint);
+        }
+        if (row.file == latin && QByteArray(row.encoding ? row.encoding : "") == "--encoding=cp1252") {
+            EXPECT_EQ(o[QStringLiteral("copyright")].toString(), QStringLiteral("© Café"));
+        }
+    }
 }
 
 } // namespace

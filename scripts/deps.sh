@@ -16,6 +16,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth                        # a real window without a display
     dpkg-dev desktop-file-utils appstream  # the Debian package, the menu entry and metadata checked
+    man-db zsh fish                   # the manual pages rendered and the completions read in the install test
 )
 
 missing=()

@@ -21,6 +21,15 @@ expected=(
 for size in 16 24 32 48 64 128 256; do
     expected+=("usr/share/icons/hicolor/${size}x${size}/apps/org.calvane.Calvane.png")
 done
+for program in calvane calvane-info calvane-rename; do
+    expected+=("usr/share/man/man1/$program.1")
+done
+# zsh looks in site-functions under any prefix but /usr, where the package puts them
+# among the vendor's completions.
+for tool in calvane-info calvane-rename; do
+    expected+=("usr/share/bash-completion/completions/$tool" "usr/share/zsh/site-functions/_$tool"
+        "usr/share/fish/vendor_completions.d/$tool.fish")
+done
 status=0
 for f in "${expected[@]}"; do
     if [ ! -f "$work/$f" ]; then
@@ -42,6 +51,29 @@ if [ -n "$extra" ]; then
     status=1
 fi
 
+# The manual pages render without a warning.
+for program in calvane calvane-info calvane-rename; do
+    page="$work/usr/share/man/man1/$program.1"
+    warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null || echo "man failed")
+    [ -z "$warnings" ] || { echo "$program.1: $warnings"; status=1; }
+done
+# Each shell takes its completions: bash finds the function and completes a value,
+# zsh and fish read theirs without a syntax error.
+for tool in calvane-info calvane-rename; do
+    got=$(bash -c 'source "$1" && complete -p "$2" >/dev/null &&
+        COMP_WORDS=("$2" --encoding = e) && COMP_CWORD=3 && COMPREPLY=() &&
+        { "$(complete -p "$2" | sed -n "s/.*-F \([^ ]*\) .*/\1/p")"; echo "${COMPREPLY[*]}"; }' _ \
+        "$work/usr/share/bash-completion/completions/$tool" "$tool" 2>&1) || true
+    [ "$got" = "euc-jp" ] || { echo "bash completion of $tool: $got"; status=1; }
+    if command -v zsh >/dev/null; then
+        zsh -n "$work/usr/share/zsh/site-functions/_$tool" || { echo "zsh completion of $tool"; status=1; }
+    fi
+    if command -v fish >/dev/null; then
+        fish --no-execute "$work/usr/share/fish/vendor_completions.d/$tool.fish" ||
+            { echo "fish completion of $tool"; status=1; }
+    fi
+done
+
 desktop-file-validate "$work/usr/share/applications/org.calvane.Calvane.desktop" || status=1
 appstreamcli validate --no-net "$work/usr/share/metainfo/org.calvane.Calvane.metainfo.xml" || status=1
 
@@ -57,6 +89,7 @@ for want in "Package: calvane" "Depends: .*libqt6widgets6" "Depends: .*libfluids
 done
 contents=$(dpkg-deb -c "$deb")
 for f in "${expected[@]}"; do
+    f=${f/usr\/share\/zsh\/site-functions/usr\/share\/zsh\/vendor-completions}
     grep -q -F "./$f" <<<"$contents" || { echo "package lacks: $f"; status=1; }
 done
 exit $status

@@ -1,0 +1,49 @@
+# bash completion for calvane-rename                               -*- shell-script -*-
+
+_calvane_rename()
+{
+    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
+    local opt= value= joined=
+
+    # "--opt=value" comes as one word, or as "--opt" "=" "value" where "=" breaks words.
+    if [[ $cur == --*=* ]]; then
+        opt=${cur%%=*} value=${cur#*=} joined=1
+    elif [[ $cur == = && $prev == --* ]]; then
+        opt=$prev
+    elif [[ $prev == = && ${COMP_WORDS[COMP_CWORD - 2]} == --* ]]; then
+        opt=${COMP_WORDS[COMP_CWORD - 2]} value=$cur
+    fi
+    if [[ -n $opt ]]; then
+        local choices
+        case $opt in
+        --on-conflict) choices="skip number trash-identical" ;;
+        --encoding) choices="auto cp932 utf-8 euc-jp cp1252" ;;
+        --ext) choices="mid midi kar rmi mid,midi,kar,rmi" ;;
+        *) return ;;
+        esac
+        COMPREPLY=($(compgen -W "$choices" -- "$value"))
+        [[ -n $joined ]] && COMPREPLY=("${COMPREPLY[@]/#/$opt=}")
+        return
+    fi
+
+    case $prev in
+    --journal | --undo)
+        compopt -o filenames 2>/dev/null
+        COMPREPLY=($(compgen -f -- "$cur"))
+        return
+        ;;
+    esac
+
+    if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W "-n --dry-run -r --recursive --ext= --encoding= --json
+            --replace-refused --shorten --on-conflict= --keep-trailing-spaces
+            --allow-blank-titles --journal --no-journal --undo -h --help --version --" -- "$cur"))
+        [[ ${#COMPREPLY[@]} == 1 && ${COMPREPLY[0]} == *= ]] && compopt -o nospace 2>/dev/null
+        return
+    fi
+
+    # Files and folders.
+    compopt -o filenames 2>/dev/null
+    COMPREPLY=($(compgen -f -- "$cur"))
+}
+complete -F _calvane_rename calvane-rename

@@ -11,6 +11,23 @@
 namespace calvane {
 namespace {
 
+/// A title as the cell shows it: the NULs that end it (which the rename drops) left
+/// out, every other control character as its visible picture (␀, ␉, ␛...).
+QString visibleTitle(QString title)
+{
+    while (title.endsWith(QChar(u'\0'))) {
+        title.chop(1);
+    }
+    for (QChar& c : title) {
+        if (c.unicode() < 0x20) {
+            c = QChar(char16_t(0x2400 + c.unicode()));
+        } else if (c.unicode() == 0x7F) {
+            c = QChar(u'\u2421');
+        }
+    }
+    return title;
+}
+
 QString shown(const QByteArray& native)
 {
     return ShownPath(PathFromNative(native));
@@ -95,7 +112,7 @@ QString ReviewModel::text(qsizetype row, int column) const
     case FileColumn:
         return shown(m_plan.relativePath(row));
     case TitleColumn:
-        return r.title;
+        return visibleTitle(r.title);
     case NewNameColumn: {
         const bool ran = r.outcome == RowOutcome::Renamed || r.outcome == RowOutcome::Trashed ||
                          r.outcome == RowOutcome::Failed;

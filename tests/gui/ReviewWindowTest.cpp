@@ -117,6 +117,9 @@ TEST_F(ReviewWindowTest, CtrlLListsTheFolderAndConvertRenamesExactlyTheCheckedRo
     addMidi(QStringLiteral("d.mid"), "A?B");
     addMidi(QStringLiteral("e.mid"), "");
     addMidi(QStringLiteral("Kept.mid"), "Kept");
+    addMidi(QStringLiteral("f.mid"), QByteArray("Esc\x1b"
+                                                "1\0\0",
+                                                6)); // shown with ␛, its end NULs left out
     device.replies[QStringLiteral("status Midi mode")] = QStringLiteral("playing");
     open();
     EXPECT_EQ(window->lblStatus->text(), QStringLiteral("変換作業のため停止します"))
@@ -130,10 +133,11 @@ TEST_F(ReviewWindowTest, CtrlLListsTheFolderAndConvertRenamesExactlyTheCheckedRo
                           "[ ] c.mid | Alpha | Alpha.mid | 「a.mid」と同じ名前になります（内容も同じ）",
                           "[ ] d.mid | A?B |  | 不正な文字「?」（2文字目）",
                           "[ ] e.mid |  |  | MIDIタイトルがありません",
+                          "[ ] f.mid | Esc␛1 |  | 不正な文字「U+001B」（4文字目）",
                           "[ ] Kept.mid | Kept | Kept.mid | すでにこの名前です",
                       }));
     EXPECT_EQ(review->lblSummary->text(),
-              QStringLiteral("6 ファイル: 変換 2 件、問題あり 3 件、チェック 2 件"));
+              QStringLiteral("7 ファイル: 変換 2 件、問題あり 4 件、チェック 2 件"));
 
     // Space unchecks a; c may take Alpha.mid now, and Space checks it.
     clickCell(rowOf(QStringLiteral("a.mid")), ReviewModel::FileColumn);
@@ -157,7 +161,8 @@ TEST_F(ReviewWindowTest, CtrlLListsTheFolderAndConvertRenamesExactlyTheCheckedRo
     EXPECT_EQ(rows().size(), 2);
     review->txtFilter->clear();
     review->mnuProblemsOnly->trigger();
-    EXPECT_EQ(rows(), QStringList({"[ ] e.mid |  |  | MIDIタイトルがありません"}));
+    EXPECT_EQ(rows(), QStringList({"[ ] e.mid |  |  | MIDIタイトルがありません",
+                                   "[ ] f.mid | Esc␛1 |  | 不正な文字「U+001B」（4文字目）"}));
     review->mnuProblemsOnly->trigger();
     QTest::mouseClick(review->tblReview->horizontalHeader()->viewport(), Qt::LeftButton, {},
                       QPoint(review->tblReview->horizontalHeader()->sectionViewportPosition(1) + 5, 5));
@@ -166,7 +171,8 @@ TEST_F(ReviewWindowTest, CtrlLListsTheFolderAndConvertRenamesExactlyTheCheckedRo
 
     QTest::mouseClick(review->cmdConv, Qt::LeftButton);
     EXPECT_EQ(review->windowTitle(), QStringLiteral("変換一覧 - 完了"));
-    EXPECT_EQ(onDisk(), QStringList({"Alpha.mid", "Beta.mid", "Delta.mid", "Kept.mid", "a.mid", "e.mid"}));
+    EXPECT_EQ(onDisk(),
+              QStringList({"Alpha.mid", "Beta.mid", "Delta.mid", "Kept.mid", "a.mid", "e.mid", "f.mid"}));
     EXPECT_EQ(review->lblSummary->text(), QStringLiteral("変換 3 件、変更なし 0 件、失敗 0 件"));
     EXPECT_EQ(
         review->tblReview->model()->index(rowOf(QStringLiteral("c.mid")), ReviewModel::StatusColumn).data(),
@@ -177,7 +183,8 @@ TEST_F(ReviewWindowTest, CtrlLListsTheFolderAndConvertRenamesExactlyTheCheckedRo
     QTest::keyClick(review, Qt::Key_Escape);
     QTRY_VERIFY(review.isNull());
     EXPECT_TRUE(window->takesInput());
-    EXPECT_EQ(listed(), QStringList({"a.mid", "Alpha.mid", "Beta.mid", "Delta.mid", "e.mid", "Kept.mid"}));
+    EXPECT_EQ(listed(),
+              QStringList({"a.mid", "Alpha.mid", "Beta.mid", "Delta.mid", "e.mid", "f.mid", "Kept.mid"}));
 }
 
 enum class During

@@ -1,6 +1,7 @@
 #include "platform/ToolRun.h"
 
 #include <csignal>
+#include <cstdio>
 #include <initializer_list>
 
 namespace calvane {
@@ -14,6 +15,24 @@ extern "C" void requestStop(int)
 }
 
 } // namespace
+
+std::optional<int> AnswerStandardOptions(const char* tool, const char* version, const char* helpText,
+                                         bool help, bool versionAsked, const QString& usageError)
+{
+    if (help) {
+        std::fputs(helpText, stdout);
+        return kExitOk;
+    }
+    if (versionAsked) {
+        std::printf("%s %s\n", tool, version);
+        return kExitOk;
+    }
+    if (!usageError.isEmpty()) {
+        std::fprintf(stderr, "%s: %s\nTry %s --help.\n", tool, qPrintable(usageError), tool);
+        return kExitUsage;
+    }
+    return std::nullopt;
+}
 
 void StopOnSignals()
 {

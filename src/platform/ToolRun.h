@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QString>
+
+#include <optional>
+
 namespace calvane {
 
 /// The exit statuses of calvane-info and calvane-rename, the same rules for both:
@@ -9,6 +13,13 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitInterrupted = 130;
+
+/// --help (the help text on stdout), --version ("TOOL VERSION") and a command
+/// line that cannot be used (the reason and a pointer to --help on stderr),
+/// answered alike by both tools: the status to exit with, or nothing when the
+/// tool is to run.
+std::optional<int> AnswerStandardOptions(const char* tool, const char* version, const char* helpText,
+                                         bool help, bool versionAsked, const QString& usageError);
 
 /// SIGINT, SIGTERM and SIGHUP only ask the tool to stop before its next file
 /// (the file in progress is finished), and a closed output is an error of the

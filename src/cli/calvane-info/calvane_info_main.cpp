@@ -135,17 +135,9 @@ int main(int argc, char** argv)
 {
     using namespace calvane;
     const InfoOptions options = parseArgs(argc, argv);
-    if (options.help) {
-        std::fputs(kHelp, stdout);
-        return kExitOk;
-    }
-    if (options.version) {
-        std::puts("calvane-info " CALVANE_VERSION);
-        return kExitOk;
-    }
-    if (!options.usageError.isEmpty()) {
-        std::fprintf(stderr, "calvane-info: %s\nTry calvane-info --help.\n", qPrintable(options.usageError));
-        return kExitUsage;
+    if (const auto status = AnswerStandardOptions("calvane-info", CALVANE_VERSION, kHelp, options.help,
+                                                  options.version, options.usageError)) {
+        return *status;
     }
     StopOnSignals();
     const Batch batch =

@@ -115,18 +115,9 @@ int main(int argc, char** argv)
 {
     using namespace calvane;
     const RenameToolOptions options = ParseRenameToolArgs(argc, argv);
-    if (options.help) {
-        std::fputs(kHelp, stdout);
-        return kExitOk;
-    }
-    if (options.version) {
-        std::puts("calvane-rename " CALVANE_VERSION);
-        return kExitOk;
-    }
-    if (!options.usageError.isEmpty()) {
-        std::fprintf(stderr, "calvane-rename: %s\nTry calvane-rename --help.\n",
-                     qPrintable(options.usageError));
-        return kExitUsage;
+    if (const auto status = AnswerStandardOptions("calvane-rename", CALVANE_VERSION, kHelp, options.help,
+                                                  options.version, options.usageError)) {
+        return *status;
     }
     StopOnSignals();
     return RunRenameTool(options, [] { return StopSignalled(); });
